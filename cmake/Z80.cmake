@@ -1,0 +1,30 @@
+# Z80 sources are assembled by pasmo at build time; the images are embedded
+# into tapecast as byte arrays generated from the assembled binaries.
+find_program(PASMO_EXECUTABLE pasmo REQUIRED)
+set(CASSONIC_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embed.cmake)
+
+# z80_assemble(<output.bin> <source.asm> [DEPENDS files...])
+# Assembles a raw binary; includes are looked up beside the source.
+function(z80_assemble out src)
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  get_filename_component(src_dir ${src} DIRECTORY)
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${PASMO_EXECUTABLE} --bin -I ${src_dir} -I ${CMAKE_CURRENT_BINARY_DIR} ${src} ${out}
+    DEPENDS ${src} ${ARG_DEPENDS}
+    WORKING_DIRECTORY ${src_dir}
+    COMMENT "Assembling ${src}"
+    VERBATIM)
+endfunction()
+
+# z80_embed(<output.cpp> <input.bin> <symbol>)
+# Writes a C++ source that defines `const std::uint8_t <symbol>[]` and
+# `const std::size_t <symbol>_size` holding the bytes of the binary.
+function(z80_embed out bin symbol)
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -DIN=${bin} -DOUT=${out} -DSYMBOL=${symbol} -P ${CASSONIC_EMBED_SCRIPT}
+    DEPENDS ${bin} ${CASSONIC_EMBED_SCRIPT}
+    COMMENT "Embedding ${symbol}"
+    VERBATIM)
+endfunction()

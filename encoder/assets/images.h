@@ -1,0 +1,11 @@
+#pragma once
+// The MSX-side programs that tapecast carries, built from msx/ at build time.
+
+#include <cstdint>
+#include <span>
+
+// The fast loader, a BIN image loaded and started at 0xE400 (keyword LOADER).
+std::span<const std::uint8_t> loader_image();
+// The RAM-disk DOS, a BIN image loaded at 0x8300 and started at 0x8304
+// (keyword RAMDOS); its first three data bytes are the RAM-disk parameters.
+std::span<const std::uint8_t> ramdos_image();

@@ -1,0 +1,12 @@
+#pragma once
+// One file in a fast format (compressed or experimental), converted first
+// into what the loader on the MSX takes.
+
+#include <cstdint>
+#include <string_view>
+
+// Encodes the current input.  `run_flag` is 'r' or 'n'; `dos_flags` is
+// written in DOS mode only; `sfx_allowed` permits saving a self-extracting
+// copy; `part` is 1 or less for a whole file or a first part.
+void encode_fast_file(std::string_view path, char run_flag, int fast_wave_mode, std::uint8_t dos_flags,
+                      bool sfx_allowed, int part);

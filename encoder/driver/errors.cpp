@@ -1,0 +1,49 @@
+#include "driver/errors.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "driver/input.h"
+#include "signal/wav.h"
+
+namespace {
+
+// Indexed by code; codes 7 and 8 are reserved and never raised.
+constexpr const char* messages[] = {
+    "",
+    "1st argument (%s) is not -cd\nor invalid baud rate: should be > 0, < 6000",
+    "Command line is incomplete",
+    "Unrecognized command line option (%s)",
+    "Filename(s) to be encoded are not specified",
+    "Failed to create output file '%s'",
+    "Command line option (%s) is not expected here",
+    "",
+    "",
+    "Failed to read input file %s",
+    "Input file size is incorrect (%s)",
+    "Can't allocate enough memory to load file %s",
+    "Failed to write to output file %s",
+    "Failed to fseek in output file %s",
+    "STOPPED: Unsupported type of file in this encoding mode",
+    "Invalid number of VRAM pages for ramdisk (%s): should be >=0, <=7",
+    "Invalid number of RAM  pages for ramdisk (%s): should be >=1, <=3 (8 max)",
+    "Too many files to be encoded (%s): no more than 100 are allowed",
+};
+
+}  // namespace
+
+std::string error_message(int code, std::string_view detail)
+{
+    std::string text = (code > 0 && code < int(std::size(messages))) ? messages[code] : "";
+    if (auto at = text.find("%s"); at != std::string::npos)
+        text.replace(at, 2, detail);
+    return text;
+}
+
+void fatal_error(int code, std::string_view detail)
+{
+    release_input();
+    wav_abandon();
+    std::printf("\nERROR: %s\n", error_message(code, detail).c_str());
+    std::exit(code);
+}

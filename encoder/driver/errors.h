@@ -1,0 +1,31 @@
+#pragma once
+// The one failure path of tapecast: numbered fatal errors whose number is
+// also the exit status.
+
+#include <string>
+#include <string_view>
+
+enum ErrorCode {
+    err_bad_baud_rate = 1,
+    err_incomplete_command = 2,
+    err_unknown_option = 3,
+    err_no_files = 4,
+    err_create_output = 5,
+    err_unexpected_option = 6,
+    err_read_input = 9,
+    err_input_size = 10,
+    err_no_memory = 11,
+    err_write_output = 12,
+    err_seek_output = 13,
+    err_unsupported_type = 14,
+    err_vram_pages = 15,
+    err_ram_pages = 16,
+    err_too_many_files = 17,
+};
+
+// The message of a code with the detail inserted where it has "%s".
+std::string error_message(int code, std::string_view detail);
+
+// Releases the current input, closes and removes the unfinished WAV file,
+// prints "\nERROR: <message>\n" and exits with `code`.
+[[noreturn]] void fatal_error(int code, std::string_view detail = {});

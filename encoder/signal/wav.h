@@ -1,0 +1,61 @@
+#pragma once
+// The output WAV file: a 44-byte header, then mono samples, written through
+// one buffered writer strictly in playing order.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Size of the header that precedes the samples.
+inline constexpr std::uint32_t wav_header_size = 44;
+
+// The buffered output stream.  Only the inline put below touches it on the
+// hot path; everything else goes through the functions of wav.cpp.
+struct WavOutput {
+    static constexpr std::size_t capacity = 1 << 16;
+    int fd = -1;
+    std::size_t used = 0;
+    std::uint8_t* buffer = nullptr;
+    bool removable = false;      // a regular file this run created or truncated
+    unsigned long long dev = 0;  // identity of that file, checked before removal
+    unsigned long long ino = 0;
+};
+extern WavOutput wav_out;
+
+void wav_flush();
+
+// Creates `path` for writing, truncating it.  False when it can't be created.
+bool wav_create(const std::string& path);
+bool wav_is_open();
+
+// Writes the 44-byte template header.
+void wav_write_header();
+
+inline void wav_put_u8(std::uint8_t value)
+{
+    if (wav_out.used == WavOutput::capacity)
+        wav_flush();
+    wav_out.buffer[wav_out.used++] = value;
+}
+
+inline void wav_put_s16(std::int16_t value)
+{
+    wav_put_u8(std::uint8_t(std::uint16_t(value) & 0xFF));
+    wav_put_u8(std::uint8_t(std::uint16_t(value) >> 8));
+}
+
+// Current write position in bytes from the start of the file.
+std::uint64_t wav_tell();
+// Moves the write position; false when the seek fails.
+bool wav_seek(std::uint64_t position);
+// Moves to the end and returns the file length; error 13 when that fails.
+std::uint64_t wav_seek_end();
+// Writes `value` little-endian over `width` bytes at `position`; error 13.
+void wav_patch_field(std::uint64_t position, std::uint32_t value, int width);
+// Fills in the sizes and the format of the header (CD or baud-rate output).
+void wav_finish();
+// Flushes and closes the finished file (error 12 if the last write fails).
+void wav_close();
+// Closes the unfinished file and removes it, but only when it is the regular
+// file this run created: a device such as /dev/null is never removed.
+void wav_abandon();
