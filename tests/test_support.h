@@ -1,0 +1,44 @@
+#pragma once
+// Helpers shared by the encoder tests: scratch directories, running the
+// tapecast program, reading WAV files back.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object goes.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct RunResult {
+    int status = -1;
+    std::string output;  // standard output and standard error together
+};
+
+// Runs the tapecast program with `args` in directory `cwd`.
+RunResult run_tapecast(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+
+std::vector<std::uint8_t> read_file(const std::string& path);
+void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// A BIN file: 0xFE, start, end (start + size - 1), exec, then the data.
+std::vector<std::uint8_t> make_bin(std::uint16_t start, std::uint16_t exec, const std::vector<std::uint8_t>& data);
+
+// The text after the banner (the banner's logo is free to change).
+std::string after_banner(const std::string& output);
+
+}  // namespace test_support
