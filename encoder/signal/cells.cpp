@@ -1,5 +1,7 @@
 #include "signal/cells.h"
 
+#include <cstring>
+
 #include "signal/wav.h"
 
 namespace {
@@ -94,13 +96,19 @@ const SignalCells* signal_cells(int mode)
     }
 }
 
-void emit_waveform(const Waveform& wave)
+void write_waveform(std::uint8_t* out, const Waveform& wave)
 {
     if (wave.u8) {
-        for (std::size_t i = 0; i < wave.length; ++i)
-            wav_put_u8(wave.u8[i]);
-    } else if (wave.s16) {
-        for (std::size_t i = 0; i < wave.length; ++i)
-            wav_put_s16(wave.s16[i]);
+        std::memcpy(out, wave.u8, wave.length);
+    } else {
+        for (std::size_t i = 0; i < wave.length; ++i) {
+            out[2 * i] = std::uint8_t(std::uint16_t(wave.s16[i]) & 0xFF);
+            out[2 * i + 1] = std::uint8_t(std::uint16_t(wave.s16[i]) >> 8);
+        }
     }
+}
+
+void emit_waveform(const Waveform& wave)
+{
+    write_waveform(wav_reserve(wave.bytes()), wave);
 }

@@ -13,7 +13,9 @@
 struct Waveform {
     const std::uint8_t* u8 = nullptr;
     const std::int16_t* s16 = nullptr;
-    std::size_t length = 0;
+    std::size_t length = 0;  // in samples
+
+    std::size_t bytes() const { return s16 ? 2 * length : length; }
 };
 
 struct SignalCells {
@@ -25,6 +27,10 @@ struct SignalCells {
 
 // The tables of `mode`, or nullptr for a code that has none (emits nothing).
 const SignalCells* signal_cells(int mode);
+
+// Stores the samples of `wave` at `out` as they go into the file: 16-bit
+// samples little-endian.  `out` has room for wave.bytes().
+void write_waveform(std::uint8_t* out, const Waveform& wave);
 
 // Appends the samples of `wave` to the output in table order.
 void emit_waveform(const Waveform& wave);

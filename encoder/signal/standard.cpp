@@ -1,6 +1,9 @@
 #include "signal/standard.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "driver/settings.h"
 #include "signal/cells.h"
@@ -18,27 +21,63 @@ void emit_bit1(int mode)
         emit_waveform(cells->bit1);
 }
 
+namespace {
+
+// The samples of all 256 standard bytes of one mode, built on first use:
+// a byte is then one copy into the output buffer.
+struct StdByteTable {
+    int mode = -1;
+    std::size_t byte_length = 0;
+    std::vector<std::uint8_t> samples;  // 256 x byte_length
+};
+
+const StdByteTable& std_byte_table(int mode, const SignalCells& cells)
+{
+    static StdByteTable tables[4];
+    static int next = 0;
+    for (const StdByteTable& table : tables)
+        if (table.mode == mode)
+            return table;
+    StdByteTable& table = tables[next];
+    next = (next + 1) % 4;
+    table.mode = mode;
+    table.byte_length = cells.bit0.bytes() * 11;
+    table.samples.assign(256 * table.byte_length, 0);
+    for (int value = 0; value < 256; ++value) {
+        std::uint8_t* out = &table.samples[std::size_t(value) * table.byte_length];
+        auto put = [&](const Waveform& wave) {
+            write_waveform(out, wave);
+            out += wave.bytes();
+        };
+        put(cells.bit0);
+        for (int bit = 0; bit < 8; ++bit)
+            put(value & (1 << bit) ? cells.bit1 : cells.bit0);
+        put(cells.bit1);
+        put(cells.bit1);
+    }
+    return table;
+}
+
+}  // namespace
+
 void emit_std_byte(std::uint8_t value, int mode)
 {
-    emit_bit0(mode);
-    for (int bit = 0; bit < 8; ++bit) {
-        if (value & (1 << bit))
-            emit_bit1(mode);
-        else
-            emit_bit0(mode);
-    }
-    emit_bit1(mode);
-    emit_bit1(mode);
+    const SignalCells* cells = signal_cells(mode);
+    if (!cells)
+        return;
+    const StdByteTable& table = std_byte_table(mode, *cells);
+    std::memcpy(wav_reserve(table.byte_length), &table.samples[value * table.byte_length], table.byte_length);
 }
 
 void emit_silence(std::uint32_t count)
 {
-    if (settings.cd_mode) {
-        for (std::uint32_t i = 0; i < count; ++i)
-            wav_put_s16(0);
-    } else {
-        for (std::uint32_t i = 0; i < count; ++i)
-            wav_put_u8(127);
+    // 127 in 8-bit output; 16-bit zero samples are two zero bytes.
+    std::uint8_t level = settings.cd_mode ? 0 : 127;
+    std::uint64_t bytes = settings.cd_mode ? 2ull * count : count;
+    while (bytes > 0) {
+        std::size_t chunk = std::size_t(std::min<std::uint64_t>(bytes, WavOutput::capacity));
+        std::memset(wav_reserve(chunk), level, chunk);
+        bytes -= chunk;
     }
 }
 

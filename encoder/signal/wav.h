@@ -12,7 +12,7 @@ inline constexpr std::uint32_t wav_header_size = 44;
 // The buffered output stream.  Only the inline put below touches it on the
 // hot path; everything else goes through the functions of wav.cpp.
 struct WavOutput {
-    static constexpr std::size_t capacity = 1 << 16;
+    static constexpr std::size_t capacity = 1 << 18;
     int fd = -1;
     std::size_t used = 0;
     std::uint8_t* buffer = nullptr;
@@ -42,6 +42,17 @@ inline void wav_put_s16(std::int16_t value)
 {
     wav_put_u8(std::uint8_t(std::uint16_t(value) & 0xFF));
     wav_put_u8(std::uint8_t(std::uint16_t(value) >> 8));
+}
+
+// Room for `count` bytes (at most the capacity) at the end of the buffer;
+// the caller fills them all.
+inline std::uint8_t* wav_reserve(std::size_t count)
+{
+    if (wav_out.used + count > WavOutput::capacity)
+        wav_flush();
+    std::uint8_t* room = wav_out.buffer + wav_out.used;
+    wav_out.used += count;
+    return room;
 }
 
 // Current write position in bytes from the start of the file.

@@ -1,0 +1,445 @@
+#include "convert/rnc_pack.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <limits>
+#include <stdexcept>
+
+namespace {
+
+constexpr std::size_t chunk_limit = 12288;  // unpacked bytes per chunk at most
+constexpr std::uint32_t window = 4096;      // farthest offset of lengths 3 and up
+constexpr std::uint32_t short_window = 256; // farthest offset of length 2
+constexpr std::uint32_t max_match = 255;    // longest match a decoder with 8-bit counts takes
+constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
+
+// ---------------------------------------------------------------- bit costs
+//
+// A token's cost counts its flag bits and its data bytes (8 bits each). The
+// stream's length is ceil(flag bits / 8) + data bytes, which is the sum of
+// all costs divided by 8 and rounded up, so the fewest bits is the smallest
+// stream.
+
+// Offset high part H = (offset - 1) >> 8 is sent as a prefix code of 1 (H=0),
+// 3 (H=1), 4 (H=2,3), 5 (H=4..7) or 6 (H=8..15) bits, then the low byte.
+constexpr std::array<std::uint8_t, 16> offset_code = {
+    0b0,      0b110,    0b1000,   0b1001,   0b10101,  0b10111,  0b11101,  0b11111,
+    0b101000, 0b101001, 0b101100, 0b101101, 0b111000, 0b111001, 0b111100, 0b111101};
+constexpr std::array<std::uint8_t, 16> offset_code_bits = {1, 3, 4, 4, 5, 5, 5, 5,
+                                                           6, 6, 6, 6, 6, 6, 6, 6};
+
+constexpr std::uint32_t literal_bits = 1 + 8;
+constexpr std::uint32_t chunk_end_bits = 4 + 8 + 1;  // 1111, byte 0, continuation bit
+
+constexpr std::uint32_t run_bits(std::uint32_t length)
+{
+    return 5 + 4 + 8 * length;  // 10111, 4-bit count, the bytes
+}
+
+constexpr std::uint32_t match_bits(std::uint32_t length, std::uint32_t offset)
+{
+    if (length == 2)
+        return 3 + 8;  // 110, offset - 1 as a byte
+    const std::uint32_t h = offset_code_bits[(offset - 1) >> 8] + 8u;
+    if (length <= 5)
+        return 4 + h;  // 1110, 1000, 1010
+    if (length <= 8)
+        return 5 + h;  // 10010, 10011, 10110
+    return 4 + 8 + h;  // 1111, length - 8 as a byte
+}
+
+// Path costs compare bits first and the number of tokens second: among
+// parses of equal size the one with fewer tokens decodes faster on the Z80.
+using Cost = std::uint64_t;
+constexpr Cost unreachable = std::numeric_limits<Cost>::max();
+constexpr int token_count_bits = 24;
+
+constexpr Cost edge_cost(std::uint32_t bits)
+{
+    return (Cost{bits} << token_count_bits) + 1;
+}
+
+constexpr Cost bits_cost(std::uint32_t bits)
+{
+    return Cost{bits} << token_count_bits;
+}
+
+// ------------------------------------------------------------- match finder
+//
+// One binary search tree of suffixes per two-byte prefix, ordered by content
+// and, as each new position becomes the root, by age: ancestors are newer
+// than their descendants. The newest suffix sharing at least L bytes with
+// the current one then lies on the search path for every L, so walking the
+// path from the root yields the nearest offset of every length.
+
+struct SuffixTrees {
+    // Input bytes followed by max_match distinct values above 255, so that
+    // comparisons never run past the end of the input.
+    std::vector<std::uint16_t> symbols;
+    std::vector<std::uint32_t> roots;
+    std::vector<std::uint32_t> smaller;  // per position: subtree of smaller suffixes
+    std::vector<std::uint32_t> larger;
+};
+
+SuffixTrees make_suffix_trees(std::span<const std::uint8_t> input)
+{
+    SuffixTrees trees;
+    trees.symbols.assign(input.begin(), input.end());
+    for (std::uint32_t k = 0; k <= max_match; ++k)
+        trees.symbols.push_back(static_cast<std::uint16_t>(256 + k));
+    trees.roots.assign(65536, none);
+    trees.smaller.assign(input.size(), none);
+    trees.larger.assign(input.size(), none);
+    return trees;
+}
+
+// Inserts position `pos` as the root of its tree and appends its matches
+// (length, offset) with increasing lengths to `out`.
+void insert_and_find(SuffixTrees& trees, std::uint32_t pos, std::vector<RncMatch>& out)
+{
+    const std::uint16_t* sym = trees.symbols.data();
+    std::uint32_t& root = trees.roots[(sym[pos] << 8) | sym[pos + 1]];
+    std::uint32_t candidate = root;
+    root = pos;
+
+    // Where the next suffix found smaller (larger) than pos is hung, and how
+    // many bytes pos shares with the nearest smaller (larger) suffix so far.
+    std::uint32_t* smaller_link = &trees.smaller[pos];
+    std::uint32_t* larger_link = &trees.larger[pos];
+    std::uint32_t smaller_common = 2, larger_common = 2;
+    std::uint32_t best = 1;
+
+    while (candidate != none && pos - candidate <= window) {
+        std::uint32_t length = std::min(smaller_common, larger_common);
+        while (length < max_match && sym[candidate + length] == sym[pos + length])
+            ++length;
+        if (length > best) {
+            best = length;
+            out.push_back({static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(pos - candidate)});
+        }
+        if (length == max_match) {
+            // Same first 255 bytes: pos is as good and nearer, so it takes
+            // the candidate's place in the tree.
+            *smaller_link = trees.smaller[candidate];
+            *larger_link = trees.larger[candidate];
+            return;
+        }
+        if (sym[candidate + length] < sym[pos + length]) {
+            *smaller_link = candidate;
+            smaller_link = &trees.larger[candidate];
+            candidate = *smaller_link;
+            smaller_common = length;
+        } else {
+            *larger_link = candidate;
+            larger_link = &trees.smaller[candidate];
+            candidate = *larger_link;
+            larger_common = length;
+        }
+    }
+    *smaller_link = none;
+    *larger_link = none;
+}
+
+// ------------------------------------------------------------------ parsing
+
+// Calls visit(end, cost, token) for every token that can start at `pos`
+// and end at or before `limit`.
+template <typename Visit>
+void for_each_token(const RncMatchTable& table, std::uint32_t pos, std::uint32_t limit, Visit&& visit)
+{
+    visit(pos + 1, edge_cost(literal_bits), RncToken{RncTokenKind::literal, 1, 0});
+    for (std::uint32_t length = 12; length <= 72 && pos + length <= limit; length += 4)
+        visit(pos + length, edge_cost(run_bits(length)),
+              RncToken{RncTokenKind::run, static_cast<std::uint16_t>(length), 0});
+
+    std::uint32_t length = 2;
+    const std::uint32_t longest = limit - pos;
+    for (std::uint32_t i = table.first[pos]; i < table.first[pos + 1] && length <= longest; ++i) {
+        const RncMatch m = table.matches[i];
+        if (length == 2 && m.offset > short_window)
+            length = 3;
+        const std::uint32_t last = std::min<std::uint32_t>(m.length, longest);
+        for (; length <= last; ++length)
+            visit(pos + length, edge_cost(match_bits(length, m.offset)),
+                  RncToken{RncTokenKind::match, static_cast<std::uint16_t>(length), m.offset});
+    }
+}
+
+// Cheapest cost from every position to the end of the input, chunk ends not
+// counted: a lower bound on what the rest of the input costs.
+std::vector<Cost> costs_to_end(const RncMatchTable& table, std::uint32_t size)
+{
+    std::vector<Cost> to_end(size + 1, unreachable);
+    to_end[size] = 0;
+    for (std::uint32_t pos = size; pos-- > 0;) {
+        Cost best = unreachable;
+        for_each_token(table, pos, size, [&](std::uint32_t end, Cost cost, const RncToken&) {
+            best = std::min(best, cost + to_end[end]);
+        });
+        to_end[pos] = best;
+    }
+    return to_end;
+}
+
+struct ChunkPaths {
+    std::vector<Cost> cost;  // from the chunk start, indexed by position
+    std::vector<std::uint32_t> from;
+    std::vector<RncToken> token;
+};
+
+// Shortest paths from `start` to every position up to `limit`, with no
+// token crossing `limit`.
+void shortest_paths(const RncMatchTable& table, std::uint32_t start, std::uint32_t limit, ChunkPaths& paths)
+{
+    std::fill(paths.cost.begin() + start, paths.cost.begin() + limit + 1, unreachable);
+    paths.cost[start] = 0;
+    for (std::uint32_t pos = start; pos < limit; ++pos) {
+        const Cost here = paths.cost[pos];
+        for_each_token(table, pos, limit, [&](std::uint32_t end, Cost cost, const RncToken& token) {
+            if (here + cost < paths.cost[end]) {
+                paths.cost[end] = here + cost;
+                paths.from[end] = pos;
+                paths.token[end] = token;
+            }
+        });
+    }
+}
+
+std::uint32_t chunks_needed(std::uint32_t bytes)
+{
+    return static_cast<std::uint32_t>((bytes + chunk_limit - 1) / chunk_limit);
+}
+
+// Where the chunk starting at `start` should end: the position that
+// minimises the chunk's cost plus a lower bound of everything after it (the
+// cheapest unchunked path and the fewest chunk ends still needed).
+std::uint32_t best_chunk_end(const ChunkPaths& paths, const std::vector<Cost>& to_end,
+                             std::uint32_t start, std::uint32_t limit, std::uint32_t size)
+{
+    if (limit == size)
+        return size;
+    std::uint32_t best_end = limit;
+    Cost best = unreachable;
+    for (std::uint32_t end = limit; end > start; --end) {
+        if (paths.cost[end] == unreachable)
+            continue;
+        const Cost total = paths.cost[end] + to_end[end] + bits_cost(chunk_end_bits * chunks_needed(size - end));
+        if (total < best) {
+            best = total;
+            best_end = end;
+        }
+    }
+    return best_end;
+}
+
+void append_path(const ChunkPaths& paths, std::uint32_t start, std::uint32_t end, std::vector<RncToken>& tokens)
+{
+    const std::size_t first = tokens.size();
+    for (std::uint32_t pos = end; pos != start; pos = paths.from[pos])
+        tokens.push_back(paths.token[pos]);
+    std::reverse(tokens.begin() + static_cast<std::ptrdiff_t>(first), tokens.end());
+}
+
+// ------------------------------------------------------------------ writing
+//
+// A decoder takes a new flag byte from the stream only when it needs a bit
+// and the current flag byte is used up, and takes data bytes from the stream
+// as it needs them. So a flag byte's place is fixed when its first bit is
+// written: the writer reserves it then, and data bytes simply follow.
+
+struct StreamWriter {
+    std::vector<std::uint8_t> bytes;
+    // Per stream byte: unpacked bytes already output when a decoder reads it.
+    std::vector<std::uint32_t> output_before;
+    std::size_t flag_index = 0;
+    int bits_left = 0;        // unused bits of the current flag byte
+    std::uint32_t output = 0; // unpacked bytes of the tokens written so far
+};
+
+void put_bit(StreamWriter& w, unsigned bit)
+{
+    if (w.bits_left == 0) {
+        w.flag_index = w.bytes.size();
+        w.bytes.push_back(0);
+        w.output_before.push_back(w.output);
+        w.bits_left = 8;
+    }
+    --w.bits_left;
+    if (bit)
+        w.bytes[w.flag_index] = static_cast<std::uint8_t>(w.bytes[w.flag_index] | (1u << w.bits_left));
+}
+
+void put_bits(StreamWriter& w, unsigned value, int count)
+{
+    while (count-- > 0)
+        put_bit(w, (value >> count) & 1u);
+}
+
+void put_byte(StreamWriter& w, unsigned value, std::uint32_t output_extra = 0)
+{
+    w.bytes.push_back(static_cast<std::uint8_t>(value));
+    w.output_before.push_back(w.output + output_extra);
+}
+
+void put_offset(StreamWriter& w, std::uint32_t offset)
+{
+    const std::uint32_t h = (offset - 1) >> 8;
+    put_bits(w, offset_code[h], offset_code_bits[h]);
+    put_byte(w, (offset - 1) & 0xFF);
+}
+
+void put_match(StreamWriter& w, std::uint32_t length, std::uint32_t offset)
+{
+    static constexpr std::array<std::uint8_t, 9> short_code = {0, 0, 0, 0, 0b1000, 0b1010, 0b10010, 0b10011, 0b10110};
+    if (length == 2) {
+        put_bits(w, 0b110, 3);
+        put_byte(w, offset - 1);
+    } else if (length == 3) {
+        put_bits(w, 0b1110, 4);
+        put_offset(w, offset);
+    } else if (length <= 8) {
+        put_bits(w, short_code[length], length <= 5 ? 4 : 5);
+        put_offset(w, offset);
+    } else {
+        put_bits(w, 0b1111, 4);
+        put_byte(w, length - 8);
+        put_offset(w, offset);
+    }
+}
+
+void put_token(StreamWriter& w, const RncToken& token, std::span<const std::uint8_t> input, bool last)
+{
+    switch (token.kind) {
+    case RncTokenKind::literal:
+        put_bit(w, 0);
+        put_byte(w, input[w.output]);
+        break;
+    case RncTokenKind::run:
+        put_bits(w, 0b10111, 5);
+        put_bits(w, (token.length - 12u) / 4u, 4);
+        for (std::uint32_t i = 0; i < token.length; ++i)
+            put_byte(w, input[w.output + i], i);
+        break;
+    case RncTokenKind::match:
+        put_match(w, token.length, token.offset);
+        break;
+    case RncTokenKind::chunk_end:
+        put_bits(w, 0b1111, 4);
+        put_byte(w, 0);
+        put_bit(w, last ? 0 : 1);
+        break;
+    }
+    w.output += token.kind == RncTokenKind::chunk_end ? 0u : token.length;
+}
+
+// Smallest margin k such that a stream ending k bytes after the end of the
+// output is never overwritten before it is read, plus 2; saturated at 255.
+std::uint8_t leeway(const StreamWriter& w)
+{
+    const auto unpacked = static_cast<std::int64_t>(w.output);
+    const auto packed = static_cast<std::int64_t>(w.bytes.size());
+    std::int64_t margin = 0;
+    for (std::size_t i = 0; i < w.bytes.size(); ++i)
+        margin = std::max(margin, static_cast<std::int64_t>(w.output_before[i]) -
+                                      (unpacked - packed + static_cast<std::int64_t>(i)));
+    return static_cast<std::uint8_t>(std::min<std::int64_t>(margin + 2, 255));
+}
+
+void put_be(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
+{
+    while (bytes-- > 0)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * bytes)));
+}
+
+}  // namespace
+
+std::uint16_t rnc_crc16(std::span<const std::uint8_t> bytes)
+{
+    static const auto table = [] {
+        std::array<std::uint16_t, 256> t{};
+        for (unsigned i = 0; i < 256; ++i) {
+            unsigned crc = i;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1u) ? (crc >> 1) ^ 0xA001u : crc >> 1;
+            t[i] = static_cast<std::uint16_t>(crc);
+        }
+        return t;
+    }();
+    unsigned crc = 0;
+    for (std::uint8_t b : bytes)
+        crc = (crc >> 8) ^ table[(crc ^ b) & 0xFFu];
+    return static_cast<std::uint16_t>(crc);
+}
+
+RncMatchTable rnc_find_matches(std::span<const std::uint8_t> input)
+{
+    const auto size = static_cast<std::uint32_t>(input.size());
+    RncMatchTable table;
+    table.first.reserve(size + 1);
+    SuffixTrees trees = make_suffix_trees(input);
+    for (std::uint32_t pos = 0; pos < size; ++pos) {
+        table.first.push_back(static_cast<std::uint32_t>(table.matches.size()));
+        if (pos + 1 < size)
+            insert_and_find(trees, pos, table.matches);
+    }
+    table.first.push_back(static_cast<std::uint32_t>(table.matches.size()));
+    return table;
+}
+
+std::vector<RncToken> rnc_parse(std::span<const std::uint8_t> input)
+{
+    const auto size = static_cast<std::uint32_t>(input.size());
+    const RncMatchTable table = rnc_find_matches(input);
+    const std::vector<Cost> to_end = costs_to_end(table, size);
+
+    ChunkPaths paths;
+    paths.cost.resize(size + 1);
+    paths.from.resize(size + 1);
+    paths.token.resize(size + 1);
+
+    std::vector<RncToken> tokens;
+    std::uint32_t start = 0;
+    for (;;) {
+        const auto limit = static_cast<std::uint32_t>(std::min<std::size_t>(size, start + chunk_limit));
+        shortest_paths(table, start, limit, paths);
+        const std::uint32_t end = best_chunk_end(paths, to_end, start, limit, size);
+        append_path(paths, start, end, tokens);
+        tokens.push_back({RncTokenKind::chunk_end, 0, 0});
+        if (end == size)
+            return tokens;
+        start = end;
+    }
+}
+
+std::vector<std::uint8_t> rnc_write(std::span<const std::uint8_t> input, std::span<const RncToken> tokens,
+                                    bool lock)
+{
+    StreamWriter w;
+    put_bit(w, lock ? 1 : 0);
+    put_bit(w, 0);  // literals not encrypted
+    std::size_t chunks = 0;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        put_token(w, tokens[i], input, i + 1 == tokens.size());
+        chunks += tokens[i].kind == RncTokenKind::chunk_end;
+    }
+
+    if (chunks > 255)
+        throw std::length_error("method-2 data holds at most 255 chunks");
+
+    std::vector<std::uint8_t> out = {'R', 'N', 'C', 2};
+    put_be(out, static_cast<std::uint32_t>(input.size()), 4);
+    put_be(out, static_cast<std::uint32_t>(w.bytes.size()), 4);
+    put_be(out, rnc_crc16(input), 2);
+    put_be(out, rnc_crc16(w.bytes), 2);
+    out.push_back(leeway(w));
+    out.push_back(static_cast<std::uint8_t>(chunks));
+    out.insert(out.end(), w.bytes.begin(), w.bytes.end());
+    return out;
+}
+
+std::vector<std::uint8_t> rnc_pack(std::span<const std::uint8_t> input)
+{
+    const std::vector<RncToken> tokens = rnc_parse(input);
+    return rnc_write(input, tokens, true);
+}
