@@ -255,6 +255,8 @@ struct StreamWriter {
     std::size_t flag_index = 0;
     int bits_left = 0;        // unused bits of the current flag byte
     std::uint32_t output = 0; // unpacked bytes of the tokens written so far
+    // Largest (output - stream bytes) seen whenever a flag byte filled up.
+    std::int64_t lead_at_full_flags = 0;
 };
 
 void put_bit(StreamWriter& w, unsigned bit)
@@ -268,6 +270,9 @@ void put_bit(StreamWriter& w, unsigned bit)
     --w.bits_left;
     if (bit)
         w.bytes[w.flag_index] = static_cast<std::uint8_t>(w.bytes[w.flag_index] | (1u << w.bits_left));
+    if (w.bits_left == 0)
+        w.lead_at_full_flags = std::max(w.lead_at_full_flags, static_cast<std::int64_t>(w.output) -
+                                                                  static_cast<std::int64_t>(w.bytes.size()));
 }
 
 void put_bits(StreamWriter& w, unsigned value, int count)
@@ -333,17 +338,23 @@ void put_token(StreamWriter& w, const RncToken& token, std::span<const std::uint
     w.output += token.kind == RncTokenKind::chunk_end ? 0u : token.length;
 }
 
-// Smallest margin k such that a stream ending k bytes after the end of the
-// output is never overwritten before it is read, plus 2; saturated at 255.
+// The leeway byte. Decoding in place is safe when the stream ends k bytes
+// after the end of the output and no stream byte is overwritten before it is
+// read; the exact minimum k follows from the output written before each
+// stream byte is read. The usual value is computed instead from the flag
+// bytes as they fill up, plus 2 (so files match other packers' byte for
+// byte); it is raised to the exact minimum should it ever fall below it, and
+// saturates at 255 when a long incompressible tail needs more than a byte.
 std::uint8_t leeway(const StreamWriter& w)
 {
     const auto unpacked = static_cast<std::int64_t>(w.output);
     const auto packed = static_cast<std::int64_t>(w.bytes.size());
-    std::int64_t margin = 0;
+    std::int64_t exact = 0;
     for (std::size_t i = 0; i < w.bytes.size(); ++i)
-        margin = std::max(margin, static_cast<std::int64_t>(w.output_before[i]) -
-                                      (unpacked - packed + static_cast<std::int64_t>(i)));
-    return static_cast<std::uint8_t>(std::min<std::int64_t>(margin + 2, 255));
+        exact = std::max(exact, static_cast<std::int64_t>(w.output_before[i]) -
+                                    (unpacked - packed + static_cast<std::int64_t>(i)));
+    const std::int64_t usual = std::max<std::int64_t>(w.lead_at_full_flags - (unpacked - packed), 0) + 2;
+    return static_cast<std::uint8_t>(std::min<std::int64_t>(std::max(usual, exact), 255));
 }
 
 void put_be(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)

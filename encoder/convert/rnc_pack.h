@@ -58,6 +58,7 @@ RncMatchTable rnc_find_matches(std::span<const std::uint8_t> input);
 std::vector<RncToken> rnc_parse(std::span<const std::uint8_t> input);
 
 // Header and stream for `tokens`, which must decode to exactly `input`.
-// The leeway written is the exact minimum plus 2, at most 255.
+// The leeway written is the usual one (from the flag bytes as they fill, plus
+// 2), never below the exact minimum, at most 255.
 std::vector<std::uint8_t> rnc_write(std::span<const std::uint8_t> input,
                                     std::span<const RncToken> tokens, bool lock);
