@@ -5,26 +5,9 @@
 #include "driver/settings.h"
 #include "signal/cells.h"
 #include "signal/wav.h"
-#include "test_support.h"
+#include "capture.h"
 
 namespace {
-
-using test_support::ScratchDir;
-
-// Runs `emit` into a fresh output and returns the bytes written.
-template <typename Emit>
-std::vector<std::uint8_t> capture(bool cd_mode, int baud_rate, Emit emit)
-{
-    ScratchDir dir;
-    settings = EncoderSettings{};
-    settings.cd_mode = cd_mode;
-    settings.baud_rate = baud_rate;
-    settings.output_path = dir.file("out.wav");
-    EXPECT_TRUE(wav_create(settings.output_path));
-    emit();
-    wav_close();
-    return test_support::read_file(settings.output_path);
-}
 
 std::vector<std::uint8_t> cells8(const std::string& bits)
 {
