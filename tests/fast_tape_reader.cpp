@@ -40,7 +40,8 @@ unsigned unit_rank(const std::vector<bool>& cells)
     return (1u << cells.size()) - 2 + unit_value(cells);
 }
 
-Reader::Reader(std::vector<int> samples, int mode, bool cd) : samples_(std::move(samples)), silence_(cd ? 0 : 127)
+Reader::Reader(std::vector<int> samples, int mode, bool cd, std::size_t start)
+    : samples_(std::move(samples)), at_(start), silence_(cd ? 0 : 127)
 {
     const SignalCells* cells = signal_cells(mode);
     const SignalCells* lead = signal_cells(mode == 6 ? 8 : mode);
@@ -75,6 +76,7 @@ bool Reader::next_block(Block& block)
     block = Block{};
     // Silence ends at the first sample off the silence level; a lead-in cell
     // may itself begin at that level.
+    std::size_t silence_start = at_;
     while (at_ < samples_.size() && samples_[at_] == silence_)
         ++at_;
     if (at_ == samples_.size())
@@ -83,6 +85,7 @@ bool Reader::next_block(Block& block)
     while (leading < lead_bit1_.size() && lead_bit1_[leading] == silence_)
         ++leading;
     at_ -= leading;
+    block.silence_before = at_ - silence_start;
 
     block.lead_in_cells = count_cells(lead_bit1_);
     if (block.lead_in_cells == 0) {

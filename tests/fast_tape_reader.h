@@ -15,6 +15,7 @@ std::vector<int> wav_samples(const std::vector<std::uint8_t>& wav);
 
 // One fast block as it stands on tape.
 struct Block {
+    std::size_t silence_before = 0;           // silence samples in front of it
     int lead_in_cells = 0;
     bool closing_tone = false;                // a tone with nothing after it
     std::vector<std::vector<bool>> units;     // the cells between start and end marks
@@ -29,7 +30,7 @@ unsigned unit_rank(const std::vector<bool>& cells);
 class Reader {
 public:
     // `mode` is the fast signal mode; `cd` tells the silence level.
-    Reader(std::vector<int> samples, int mode, bool cd);
+    Reader(std::vector<int> samples, int mode, bool cd, std::size_t start = 0);
     // Skips silence and reads the next block; false at the end of the tape.
     // A stretch that matches nothing ends the read with `error` set.
     bool next_block(Block& block);
