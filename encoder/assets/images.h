@@ -9,3 +9,8 @@ std::span<const std::uint8_t> loader_image();
 // The RAM-disk DOS, a BIN image loaded at 0x8300 and started at 0x8304
 // (keyword RAMDOS); its first three data bytes are the RAM-disk parameters.
 std::span<const std::uint8_t> ramdos_image();
+// The BIN depacker, raw code run at 0xE000; bytes 2 to 8 are its parameter
+// block (mode, packed data address, destination, stored length).
+std::span<const std::uint8_t> bin_depacker_image();
+// The self-extracting depacker, raw code run at 0xBC00.
+std::span<const std::uint8_t> sfx_depacker_image();
