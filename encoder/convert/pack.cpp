@@ -1,0 +1,112 @@
+#include "convert/pack.h"
+
+#include <algorithm>
+#include <span>
+
+#include "assets/images.h"
+#include "convert/rnc_pack.h"
+
+namespace {
+
+// The packed form of the input, or the input itself when that is not
+// smaller.  Empty input is always packed: its packed form decodes to
+// nothing, whereas R = 0 for stored empty data would make the depacker
+// decode whatever lies in memory.
+std::vector<std::uint8_t> packed_data(std::span<const std::uint8_t> input)
+{
+    std::vector<std::uint8_t> packed = rnc_pack(input);
+    if (!input.empty() && packed.size() >= input.size())
+        packed.assign(input.begin(), input.end());
+    return packed;
+}
+
+void put_word(std::vector<std::uint8_t>& buffer, std::size_t offset, std::uint32_t value)
+{
+    buffer[offset] = static_cast<std::uint8_t>(value);
+    buffer[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// Header, packed data and BIN depacker with its parameter block.
+std::uint32_t build_bin(std::vector<std::uint8_t>& buffer, std::span<const std::uint8_t> packed,
+                        std::uint16_t stored, std::uint8_t destination_high, PackMode mode)
+{
+    const std::span<const std::uint8_t> depacker = bin_depacker_image();
+    const auto p = static_cast<std::uint32_t>(packed.size());
+    const std::uint32_t start = (bin_depacker_address - p) & 0xFFFF;
+    const std::uint32_t end = (bin_depacker_address + depacker.size() - 1) & 0xFFFF;
+    const std::uint32_t at = bin_header_length + p;
+    const auto image_length = static_cast<std::uint32_t>(at + depacker.size());
+    if (buffer.size() < image_length)
+        buffer.resize(image_length);
+
+    std::copy(packed.begin(), packed.end(), buffer.begin() + bin_header_length);
+    std::copy(depacker.begin(), depacker.end(), buffer.begin() + at);
+    buffer[at + 2] = static_cast<std::uint8_t>(mode);
+    put_word(buffer, at + 3, start);
+    buffer[at + 5] = 0x00;
+    buffer[at + 6] = destination_high;
+    put_word(buffer, at + 7, stored);
+
+    buffer[0] = 0xFE;
+    put_word(buffer, 1, start);
+    put_word(buffer, 3, end);
+    put_word(buffer, 5, bin_depacker_address);
+    return image_length;
+}
+
+// COM prologue, packed data and SFX depacker.  The prologue runs at 0x0100:
+//   LD HL,0x0100 / PUSH HL / LD DE,depacker end / LD BC,N-1 / ADD HL,BC /
+//   LDDR / POP DE / LD HL,0xBC00-P / LD BC,R / JP 0xBC00
+// LDDR starts at the image's last byte (0x0100 + N - 1) and moves all but
+// the first, already executed, byte, so the depacker lands exactly at 0xBC00.
+std::uint32_t build_sfx(std::vector<std::uint8_t>& buffer, std::span<const std::uint8_t> packed,
+                        std::uint16_t stored)
+{
+    const std::span<const std::uint8_t> depacker = sfx_depacker_image();
+    const auto p = static_cast<std::uint32_t>(packed.size());
+    const auto image_length = static_cast<std::uint32_t>(sfx_header_length + p + depacker.size());
+    const std::uint32_t depacker_end = sfx_depacker_address + depacker.size() - 1;
+    if (buffer.size() < image_length)
+        buffer.resize(image_length);
+
+    std::copy(packed.begin(), packed.end(), buffer.begin() + sfx_header_length);
+    std::copy(depacker.begin(), depacker.end(), buffer.begin() + sfx_header_length + p);
+
+    const std::uint8_t prologue[] = {
+        0x21, 0x00, 0x01,                                  // LD HL,0x0100
+        0xE5,                                              // PUSH HL
+        0x11, 0, 0,                                        // LD DE,depacker end
+        0x01, 0, 0,                                        // LD BC,N-1
+        0x09,                                              // ADD HL,BC
+        0xED, 0xB8,                                        // LDDR
+        0xD1,                                              // POP DE
+        0x21, 0, 0,                                        // LD HL,packed data
+        0x01, 0, 0,                                        // LD BC,R
+        0xC3, 0x00, static_cast<std::uint8_t>(sfx_depacker_address >> 8),  // JP 0xBC00
+    };
+    static_assert(sizeof prologue == sfx_header_length);
+    std::copy(std::begin(prologue), std::end(prologue), buffer.begin());
+    put_word(buffer, 5, depacker_end & 0xFFFF);
+    put_word(buffer, 8, (image_length - 1) & 0xFFFF);
+    put_word(buffer, 15, (sfx_depacker_address - p) & 0xFFFF);
+    put_word(buffer, 18, stored);
+    return image_length;
+}
+
+}  // namespace
+
+std::uint32_t pack_image(std::vector<std::uint8_t>& buffer, std::uint32_t length, PackMode mode)
+{
+    if (buffer.size() < length)
+        buffer.resize(length);
+    const std::vector<std::uint8_t> packed = packed_data({buffer.data(), length});
+    const auto stored = static_cast<std::uint16_t>(packed.size() == length && length > 0 ? length : 0);
+    if (mode == PackMode::sfx)
+        return build_sfx(buffer, packed, stored);
+
+    // COM programs start at 0x0100; a ROM belongs in the 16 KB page of its
+    // INIT address, whose high byte is input byte 3.
+    const std::uint8_t byte3 = length > 3 ? buffer[3] : 0;
+    const std::uint8_t destination_high = mode == PackMode::com ? 0x01 : byte3 & 0xC0;
+    return build_bin(buffer, packed, stored, destination_high, mode);
+}
