@@ -43,10 +43,11 @@ std::vector<std::uint8_t> rom_image(std::size_t size, std::uint16_t init)
 }
 
 // Samples of the loader written in the standard format in front of the files,
-// with its 10 ms gap, in CD compressed mode.
-std::size_t loader_samples()
+// with its 10 ms gap: cells of 20 samples in CD compressed mode, 14 in CD
+// experimental mode.
+std::size_t loader_samples(std::size_t cell = 20)
 {
-    return 80020 + 16 * 220 + 4000 + 80020 + (loader_image().size() - 1) * 220 + 441;
+    return 2 * 4001 * cell + (16 + loader_image().size() - 1) * 11 * cell + 4000 + 441;
 }
 
 class FastRun : public ::testing::Test {
@@ -313,4 +314,43 @@ TEST_F(FastRun, RamdosSwitchesDosModeOnForTheEntriesAfterIt)
     EXPECT_EQ(tape.files[1].name, "a       com");
     EXPECT_EQ(tape.files[1].flags, 1);
     EXPECT_EQ(tape.files[2].flags, 0);
+}
+
+TEST_F(FastRun, CdModesWithSineWaves)
+{
+    std::vector<std::uint8_t> data = pattern(700, 13);
+    put("a.bin", make_bin(0xC000, 0xC000, data));
+    Tape sine = run({"-cd", "-c", "-sine", "a.bin"}, 212, true, loader_samples());
+    ASSERT_EQ(sine.files.size(), 1u);
+    EXPECT_EQ(sine.files[0].payload, data);
+
+    // Experimental mode has no sine form: the files stay square, the loader is sine.
+    Tape fast = run({"-cd", "-xp", "-sine", "a.bin"}, 108, true, loader_samples(14));
+    ASSERT_EQ(fast.files.size(), 1u);
+    EXPECT_EQ(fast.files[0].payload, data);
+    EXPECT_NE(result.output.find("CD-compatible; using fixed baud rate=5512, experimental mode\n"), std::string::npos);
+    auto wav = get("out.wav");
+    EXPECT_EQ(std::int16_t(wav[46] | wav[47] << 8), -21062);  // first samples: a 214 sine 1 cell
+}
+
+TEST_F(FastRun, RamdosAsTheLastEntryGetsBothGaps)
+{
+    Tape tape = run({"4000", "-c", "RAMDOS.52"}, 8, false);
+    ASSERT_EQ(tape.blocks.size(), 2u);
+    EXPECT_EQ(tape.files[0].payload[0], 5);
+    EXPECT_EQ(tape.files[0].payload[1], 2);
+    EXPECT_TRUE(tape.blocks[1].closing_tone);
+    EXPECT_EQ(tape.blocks[1].silence_before, 800u);
+}
+
+TEST_F(FastRun, ACopyThatCannotBeWrittenIsReportedAndTheRunGoesOn)
+{
+    std::vector<std::uint8_t> large = pattern(3000, 14);
+    large[0] = 0xFF;
+    put("prog.bas", large);
+    std::filesystem::create_directory(dir.path() / "prog.bas.bin");
+    Tape tape = run({"4000", "-c", "prog.bas"}, 8, false);
+    EXPECT_NE(result.output.find("]\nCould not write packed .bin version: prog.bas.bin\n... "), std::string::npos)
+        << result.output;
+    EXPECT_EQ(tape.files.size(), 1u);
 }
