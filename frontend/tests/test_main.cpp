@@ -1,0 +1,21 @@
+// Runs the test classes of the front-end's rules one after another.
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include "tests/test_classes.h"
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int failures = 0;
+    {
+        CommandLineTest t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    {
+        RulesTest t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    return failures == 0 ? 0 : 1;
+}
