@@ -1,0 +1,179 @@
+#include "convert/pack.h"
+
+#include "assets/images.h"
+#include "convert/rnc_pack.h"
+#include "convert/rnc_unpack.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes random_bytes(std::size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    Bytes bytes(size);
+    for (auto& b : bytes)
+        b = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
+Bytes text_bytes(std::size_t size)
+{
+    const std::string words = "10 PRINT \"HELLO\": GOTO 10 ";
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(words[(i * 5) % words.size()]);
+    return bytes;
+}
+
+unsigned word(const Bytes& bytes, std::size_t at)
+{
+    return bytes[at] | bytes[at + 1] << 8;
+}
+
+// The image of `input` built in a buffer with the usual 1024 spare bytes.
+Bytes image_of(const Bytes& input, PackMode mode)
+{
+    Bytes buffer = input;
+    buffer.resize(input.size() + 1024, 0xEE);
+    buffer.resize(pack_image(buffer, static_cast<std::uint32_t>(input.size()), mode));
+    return buffer;
+}
+
+struct BinParts {
+    Bytes packed;
+    Bytes depacker;
+};
+
+BinParts split_bin(const Bytes& image)
+{
+    const std::size_t depacker_size = bin_depacker_image().size();
+    return {Bytes(image.begin() + 7, image.end() - static_cast<std::ptrdiff_t>(depacker_size)),
+            Bytes(image.end() - static_cast<std::ptrdiff_t>(depacker_size), image.end())};
+}
+
+TEST(PackImageBin, HeaderDepackerAndParameterBlock)
+{
+    const Bytes input = text_bytes(5000);
+    const Bytes image = image_of(input, PackMode::com);
+    const auto [packed, depacker] = split_bin(image);
+    const unsigned p = static_cast<unsigned>(packed.size());
+    const unsigned size = static_cast<unsigned>(bin_depacker_image().size());
+
+    ASSERT_LT(p, input.size());
+    EXPECT_EQ(image.size(), 7 + p + size);
+    EXPECT_EQ(image[0], 0xFE);
+    EXPECT_EQ(word(image, 1), 0xE000 - p);
+    EXPECT_EQ(word(image, 3), 0xE000 + size - 1);
+    EXPECT_EQ(word(image, 5), 0xE000u);
+    EXPECT_EQ(rnc_unpack(packed).data, input);
+
+    Bytes expected(bin_depacker_image().begin(), bin_depacker_image().end());
+    expected[2] = 0x00;                          // mode
+    expected[3] = static_cast<std::uint8_t>(0xE000 - p);
+    expected[4] = static_cast<std::uint8_t>((0xE000 - p) >> 8);
+    expected[5] = 0x00;                          // destination 0x0100
+    expected[6] = 0x01;
+    expected[7] = expected[8] = 0x00;            // R = 0: packed
+    EXPECT_EQ(depacker, expected);
+}
+
+TEST(PackImageBin, DataThatDoesNotShrinkIsStoredWithRSet)
+{
+    // 0x6000 stored bytes: the largest P whose image still starts at 0x8000.
+    const Bytes input = random_bytes(0x6000, 1);
+    const Bytes image = image_of(input, PackMode::com);
+    const auto [packed, depacker] = split_bin(image);
+    EXPECT_EQ(image.size(), input.size() + 7 + bin_depacker_image().size());
+    EXPECT_EQ(packed, input);
+    EXPECT_EQ(word(image, 1), 0x8000u);
+    EXPECT_EQ(word(depacker, 3), 0x8000u);
+    EXPECT_EQ(word(depacker, 7), 0x6000u);
+}
+
+TEST(PackImageBin, RomAndBasicDestinationsComeFromInputByte3)
+{
+    const struct {
+        PackMode mode;
+        std::uint16_t init;
+        std::uint8_t mode_byte, destination_high;
+    } cases[] = {
+        {PackMode::rom, 0x4010, 0x41, 0x40},
+        {PackMode::rom, 0x8010, 0x41, 0x80},
+        {PackMode::rom, 0x7FFF, 0x41, 0x40},
+        {PackMode::basic, 0x8010, 0xFF, 0x80},
+    };
+    for (const auto& c : cases) {
+        Bytes input = text_bytes(4000);
+        input[0] = 'A';
+        input[1] = 'B';
+        input[2] = static_cast<std::uint8_t>(c.init);
+        input[3] = static_cast<std::uint8_t>(c.init >> 8);
+        const Bytes depacker = split_bin(image_of(input, c.mode)).depacker;
+        EXPECT_EQ(depacker[2], c.mode_byte);
+        EXPECT_EQ(depacker[5], 0x00);
+        EXPECT_EQ(depacker[6], c.destination_high) << std::hex << c.init;
+    }
+}
+
+TEST(PackImageBin, EmptyInputIsPackedNotStored)
+{
+    // Stored empty data would carry R = 0, which means "decode".
+    const Bytes image = image_of({}, PackMode::com);
+    const auto [packed, depacker] = split_bin(image);
+    EXPECT_EQ(word(depacker, 7), 0u);
+    const UnpackResult unpacked = rnc_unpack(packed);
+    EXPECT_TRUE(unpacked.ok()) << unpacked.error;
+    EXPECT_TRUE(unpacked.data.empty());
+}
+
+TEST(PackImageBin, GrowsABufferWithoutSpareRoom)
+{
+    const Bytes input = random_bytes(100, 2);
+    Bytes buffer = input;
+    const std::uint32_t length = pack_image(buffer, 100, PackMode::com);
+    EXPECT_EQ(length, 107 + bin_depacker_image().size());
+    ASSERT_GE(buffer.size(), length);
+    EXPECT_EQ(Bytes(buffer.begin() + 7, buffer.begin() + 107), input);
+}
+
+TEST(PackImageSfx, PrologueMovesTheDepackerTo0xBC00)
+{
+    for (const Bytes& input : {text_bytes(5000), random_bytes(3000, 3)}) {
+        const Bytes image = image_of(input, PackMode::sfx);
+        const unsigned size = static_cast<unsigned>(sfx_depacker_image().size());
+        const unsigned n = static_cast<unsigned>(image.size());
+        const unsigned p = n - 23 - size;
+        const bool stored = p == input.size();
+        const Bytes packed(image.begin() + 23, image.begin() + 23 + p);
+        if (stored) {
+            EXPECT_EQ(packed, input);
+        } else {
+            EXPECT_EQ(rnc_unpack(packed).data, input);
+        }
+        EXPECT_EQ(Bytes(image.end() - size, image.end()),
+                  Bytes(sfx_depacker_image().begin(), sfx_depacker_image().end()));
+
+        const Bytes prologue(image.begin(), image.begin() + 23);
+        const Bytes expected = {
+            0x21, 0x00, 0x01,                                                  // LD HL,0x0100
+            0xE5,                                                              // PUSH HL
+            0x11, static_cast<std::uint8_t>(0xBC00 + size - 1), static_cast<std::uint8_t>((0xBC00 + size - 1) >> 8),
+            0x01, static_cast<std::uint8_t>(n - 1), static_cast<std::uint8_t>((n - 1) >> 8),  // LD BC,N-1
+            0x09, 0xED, 0xB8,                                                  // ADD HL,BC / LDDR
+            0xD1,                                                              // POP DE
+            0x21, static_cast<std::uint8_t>(0xBC00 - p), static_cast<std::uint8_t>((0xBC00 - p) >> 8),
+            0x01, static_cast<std::uint8_t>(stored ? p : 0), static_cast<std::uint8_t>(stored ? p >> 8 : 0),
+            0xC3, 0x00, 0xBC,                                                  // JP 0xBC00
+        };
+        EXPECT_EQ(prologue, expected);
+    }
+}
+
+}  // namespace
