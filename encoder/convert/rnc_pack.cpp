@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -211,34 +212,196 @@ std::uint32_t chunks_needed(std::uint32_t bytes)
     return static_cast<std::uint32_t>((bytes + chunk_limit - 1) / chunk_limit);
 }
 
-// Where the chunk starting at `start` should end: the position that
-// minimises the chunk's cost plus a lower bound of everything after it (the
-// cheapest unchunked path and the fewest chunk ends still needed).
-std::uint32_t best_chunk_end(const ChunkPaths& paths, const std::vector<Cost>& to_end,
-                             std::uint32_t start, std::uint32_t limit, std::uint32_t size)
+struct Parse {
+    std::uint32_t size = 0;
+    RncMatchTable table;
+    std::vector<Cost> from_start;  // cheapest unchunked cost from 0 to each position
+    std::vector<Cost> to_end;      // and from each position to the end
+    ChunkPaths paths;
+};
+
+// Every chunk costs its tokens and its end code; the lower bound is the
+// cheapest unchunked path plus the fewest end codes.
+struct ChunkPlan {
+    std::vector<std::uint32_t> ends;
+    Cost cost = unreachable;
+};
+
+Cost lower_bound(const Parse& parse)
 {
-    if (limit == size)
-        return size;
-    std::uint32_t best_end = limit;
-    Cost best = unreachable;
-    for (std::uint32_t end = limit; end > start; --end) {
-        if (paths.cost[end] == unreachable)
-            continue;
-        const Cost total = paths.cost[end] + to_end[end] + bits_cost(chunk_end_bits * chunks_needed(size - end));
-        if (total < best) {
-            best = total;
-            best_end = end;
-        }
-    }
-    return best_end;
+    return parse.to_end[0] + bits_cost(chunk_end_bits * std::max(chunks_needed(parse.size), 1u));
 }
 
-void append_path(const ChunkPaths& paths, std::uint32_t start, std::uint32_t end, std::vector<RncToken>& tokens)
+// Chunk by chunk, the end that minimises the chunk's cost plus a lower
+// bound of everything after it (the cheapest unchunked path and the fewest
+// end codes still needed). Usually optimal; it cannot foresee that later
+// chunks may have to end at costly places.
+ChunkPlan plan_by_lookahead(Parse& parse)
 {
-    const std::size_t first = tokens.size();
-    for (std::uint32_t pos = end; pos != start; pos = paths.from[pos])
-        tokens.push_back(paths.token[pos]);
-    std::reverse(tokens.begin() + static_cast<std::ptrdiff_t>(first), tokens.end());
+    ChunkPlan plan;
+    plan.cost = 0;
+    std::uint32_t start = 0;
+    for (;;) {
+        const auto limit = static_cast<std::uint32_t>(std::min<std::size_t>(parse.size, start + chunk_limit));
+        shortest_paths(parse.table, start, limit, parse.paths);
+        std::uint32_t end = parse.size;
+        if (limit < parse.size) {
+            Cost best = unreachable;
+            for (std::uint32_t e = limit; e > start; --e) {
+                const Cost total = parse.paths.cost[e] + parse.to_end[e] +
+                                   bits_cost(chunk_end_bits * chunks_needed(parse.size - e));
+                if (total < best) {
+                    best = total;
+                    end = e;
+                }
+            }
+        }
+        plan.ends.push_back(end);
+        plan.cost += parse.paths.cost[end] + bits_cost(chunk_end_bits);
+        if (end == parse.size)
+            return plan;
+        start = end;
+    }
+}
+
+// Cheapest cost from each of `starts` (increasing) to each of `ends`
+// (increasing), over chunks of at most chunk_limit bytes. A path from a
+// later start soon costs the same as the path from the first start plus a
+// constant: once that holds for 255 positions in a row (the longest token)
+// it holds for good, so each later start is followed only that far.
+// Returns nothing when `budget` positions do not suffice.
+std::optional<std::vector<std::vector<Cost>>> costs_between(const Parse& parse, const std::vector<std::uint32_t>& starts,
+                                                           const std::vector<std::uint32_t>& ends, std::uint64_t& budget)
+{
+    const std::uint32_t first = starts.front();
+    const std::uint32_t last = ends.back();
+    auto run_from = [&](std::uint32_t start, std::vector<Cost>& dist, const std::vector<Cost>* reference,
+                        std::int64_t& shift) -> std::uint32_t {
+        dist.assign(last - start + 1, unreachable);
+        dist[0] = 0;
+        std::uint32_t steady = 0;
+        for (std::uint32_t pos = start; pos <= last; ++pos) {
+            if (budget-- == 0)
+                return none;
+            const Cost here = dist[pos - start];
+            if (reference) {
+                const auto delta = static_cast<std::int64_t>(here) - static_cast<std::int64_t>((*reference)[pos - first]);
+                steady = steady > 0 && delta == shift ? steady + 1 : 1;
+                shift = delta;
+                if (steady == max_match)
+                    return pos;
+            }
+            for_each_token(parse.table, pos, last, [&](std::uint32_t end, Cost cost, const RncToken&) {
+                dist[end - start] = std::min(dist[end - start], here + cost);
+            });
+        }
+        return last;
+    };
+
+    std::vector<Cost> reference, dist;
+    std::int64_t shift = 0;
+    if (run_from(first, reference, nullptr, shift) == none)
+        return std::nullopt;
+    std::vector<std::vector<Cost>> costs(starts.size(), std::vector<Cost>(ends.size(), unreachable));
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const std::uint32_t start = starts[i];
+        const std::uint32_t exact_until = i == 0 ? last : run_from(start, dist, &reference, shift);
+        if (exact_until == none)
+            return std::nullopt;
+        for (std::size_t j = 0; j < ends.size(); ++j) {
+            const std::uint32_t end = ends[j];
+            if (end <= start || end - start > chunk_limit)
+                continue;
+            costs[i][j] = i == 0                ? reference[end - first]
+                          : end <= exact_until ? dist[end - start]
+                                               : static_cast<Cost>(static_cast<std::int64_t>(reference[end - first]) + shift);
+        }
+    }
+    return costs;
+}
+
+// The best plan with the fewest chunks, found exactly: every chunk end lies
+// in a window fixed by the input's size, and only ends through which some
+// path could beat `incumbent` are tried. Nothing when none beats it or the
+// search grows too large.
+std::optional<ChunkPlan> plan_fewest_chunks(const Parse& parse, Cost incumbent)
+{
+    const std::uint32_t chunks = chunks_needed(parse.size);
+    if (chunks < 2)
+        return std::nullopt;
+    const Cost end_codes = bits_cost(chunk_end_bits * chunks);
+    std::vector<std::vector<std::uint32_t>> candidates(chunks + 1);
+    candidates[0] = {0};
+    candidates[chunks] = {parse.size};
+    for (std::uint32_t k = 1; k < chunks; ++k) {
+        for (std::uint32_t e = parse.size - (chunks - k) * static_cast<std::uint32_t>(chunk_limit);
+             e <= k * chunk_limit; ++e) {
+            if (parse.from_start[e] + parse.to_end[e] + end_codes < incumbent)
+                candidates[k].push_back(e);
+        }
+        if (candidates[k].empty())
+            return std::nullopt;
+    }
+
+    std::uint64_t budget = 8ull * parse.size + 65536;
+    std::vector<std::vector<Cost>> best(chunks + 1);
+    std::vector<std::vector<std::size_t>> back(chunks + 1);
+    best[0] = {0};
+    for (std::uint32_t k = 1; k <= chunks; ++k) {
+        const auto costs = costs_between(parse, candidates[k - 1], candidates[k], budget);
+        if (!costs)
+            return std::nullopt;
+        best[k].assign(candidates[k].size(), unreachable);
+        back[k].assign(candidates[k].size(), 0);
+        for (std::size_t i = 0; i < candidates[k - 1].size(); ++i) {
+            for (std::size_t j = 0; j < candidates[k].size(); ++j) {
+                if (best[k - 1][i] == unreachable || (*costs)[i][j] == unreachable)
+                    continue;
+                const Cost total = best[k - 1][i] + (*costs)[i][j] + bits_cost(chunk_end_bits);
+                if (total < best[k][j]) {
+                    best[k][j] = total;
+                    back[k][j] = i;
+                }
+            }
+        }
+    }
+    if (best[chunks][0] >= incumbent)
+        return std::nullopt;
+    ChunkPlan plan;
+    plan.cost = best[chunks][0];
+    plan.ends.resize(chunks);
+    for (std::size_t k = chunks, j = 0; k > 0; --k) {
+        plan.ends[k - 1] = candidates[k][j];
+        j = back[k][j];
+    }
+    return plan;
+}
+
+std::vector<RncToken> tokens_for_plan(Parse& parse, const std::vector<std::uint32_t>& ends)
+{
+    std::vector<RncToken> tokens;
+    std::uint32_t start = 0;
+    for (std::uint32_t end : ends) {
+        shortest_paths(parse.table, start, end, parse.paths);
+        const std::size_t first = tokens.size();
+        for (std::uint32_t pos = end; pos != start; pos = parse.paths.from[pos])
+            tokens.push_back(parse.paths.token[pos]);
+        std::reverse(tokens.begin() + static_cast<std::ptrdiff_t>(first), tokens.end());
+        tokens.push_back({RncTokenKind::chunk_end, 0, 0});
+        start = end;
+    }
+    return tokens;
+}
+
+Parse make_parse(std::span<const std::uint8_t> input)
+{
+    Parse parse;
+    parse.size = static_cast<std::uint32_t>(input.size());
+    parse.table = rnc_find_matches(input);
+    parse.paths.cost.resize(parse.size + 1);
+    parse.paths.from.resize(parse.size + 1);
+    parse.paths.token.resize(parse.size + 1);
+    return parse;
 }
 
 // ------------------------------------------------------------------ writing
@@ -400,27 +563,23 @@ RncMatchTable rnc_find_matches(std::span<const std::uint8_t> input)
 
 std::vector<RncToken> rnc_parse(std::span<const std::uint8_t> input)
 {
-    const auto size = static_cast<std::uint32_t>(input.size());
-    const RncMatchTable table = rnc_find_matches(input);
-    const std::vector<Cost> to_end = costs_to_end(table, size);
-
-    ChunkPaths paths;
-    paths.cost.resize(size + 1);
-    paths.from.resize(size + 1);
-    paths.token.resize(size + 1);
-
-    std::vector<RncToken> tokens;
-    std::uint32_t start = 0;
-    for (;;) {
-        const auto limit = static_cast<std::uint32_t>(std::min<std::size_t>(size, start + chunk_limit));
-        shortest_paths(table, start, limit, paths);
-        const std::uint32_t end = best_chunk_end(paths, to_end, start, limit, size);
-        append_path(paths, start, end, tokens);
-        tokens.push_back({RncTokenKind::chunk_end, 0, 0});
-        if (end == size)
-            return tokens;
-        start = end;
+    Parse parse = make_parse(input);
+    parse.to_end = costs_to_end(parse.table, parse.size);
+    ChunkPlan plan = plan_by_lookahead(parse);
+    if (plan.cost > lower_bound(parse)) {
+        shortest_paths(parse.table, 0, parse.size, parse.paths);
+        parse.from_start = parse.paths.cost;
+        if (auto exact = plan_fewest_chunks(parse, plan.cost))
+            plan = std::move(*exact);
     }
+    return tokens_for_plan(parse, plan.ends);
+}
+
+std::vector<RncToken> rnc_parse_with_chunk_ends(std::span<const std::uint8_t> input,
+                                                std::span<const std::uint32_t> ends)
+{
+    Parse parse = make_parse(input);
+    return tokens_for_plan(parse, std::vector<std::uint32_t>(ends.begin(), ends.end()));
 }
 
 std::vector<std::uint8_t> rnc_write(std::span<const std::uint8_t> input, std::span<const RncToken> tokens,

@@ -18,9 +18,10 @@
 
 // Method-2 packed data with its 18-byte header, whatever its size (never the
 // input returned raw). The lock bit is set and literals are not encrypted.
-// The parse is a shortest path over the exact bit costs of every token,
-// chunk ends included, so the result is as small as the format allows up to
-// where chunks end (chosen against a lower bound of the rest).
+// The parse is a shortest path over the exact bit costs of every token.
+// Chunk ends are chosen against a lower bound of the rest; when that misses
+// the bound, every placement with the fewest chunks that could do better is
+// searched exactly and the cheaper of the two plans is kept.
 std::vector<std::uint8_t> rnc_pack(std::span<const std::uint8_t> input);
 
 // The pieces below are the packer's stages, open to the tests.
@@ -56,6 +57,12 @@ RncMatchTable rnc_find_matches(std::span<const std::uint8_t> input);
 
 // The optimal token list for `input`, chunk ends included.
 std::vector<RncToken> rnc_parse(std::span<const std::uint8_t> input);
+
+// The optimal token list for `input` when its chunks end at `ends`
+// (increasing, the last one the input's size, none more than 12,288 bytes
+// after the one before).
+std::vector<RncToken> rnc_parse_with_chunk_ends(std::span<const std::uint8_t> input,
+                                                std::span<const std::uint32_t> ends);
 
 // Header and stream for `tokens`, which must decode to exactly `input`.
 // The leeway written is the usual one (from the flag bytes as they fill, plus

@@ -374,6 +374,23 @@ TEST(RncParse, ChunkEndsCostNoMoreThanTheirCode)
     EXPECT_LE(two_chunks * 8, exhaustive_stream_size(input) * 8 + 13 + 7);
 }
 
+// Inputs just short of two full chunks leave the chunk end little room: the
+// packer must do as well as the best of every possible place.
+TEST(RncParse, ChunkEndsAreTheBestOfEveryPlacement)
+{
+    for (const Bytes& input : {Bytes(24570, 0), patchwork(24566, 31)}) {
+        const auto size = static_cast<std::uint32_t>(input.size());
+        std::size_t best = SIZE_MAX;
+        for (std::uint32_t end = size - 12288; end <= 12288; ++end) {
+            const std::vector<std::uint32_t> ends = {end, size};
+            const std::vector<RncToken> tokens = rnc_parse_with_chunk_ends(input, ends);
+            expect_valid_tokens(input, tokens);
+            best = std::min(best, rnc_write(input, tokens, true).size());
+        }
+        EXPECT_LE(rnc_pack(input).size(), best) << size;
+    }
+}
+
 // --------------------------------------------------------- malformed data
 
 void expect_rejected(const Bytes& packed, const char* what)
