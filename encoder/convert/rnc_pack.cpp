@@ -575,6 +575,14 @@ std::vector<RncToken> rnc_parse(std::span<const std::uint8_t> input)
     return tokens_for_plan(parse, plan.ends);
 }
 
+std::size_t rnc_packed_size_bound(std::span<const std::uint8_t> input)
+{
+    Parse parse = make_parse(input);
+    parse.to_end = costs_to_end(parse.table, parse.size);
+    const Cost bits = (lower_bound(parse) >> token_count_bits) + 2;  // lock and key bits
+    return 18 + static_cast<std::size_t>((bits + 7) / 8);
+}
+
 std::vector<RncToken> rnc_parse_with_chunk_ends(std::span<const std::uint8_t> input,
                                                 std::span<const std::uint32_t> ends)
 {

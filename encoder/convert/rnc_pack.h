@@ -12,6 +12,7 @@
 // The stream starts with the lock bit and the key bit, then the tokens of
 // each chunk, each chunk closed by an end-of-chunk code and a continuation bit.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -57,6 +58,11 @@ RncMatchTable rnc_find_matches(std::span<const std::uint8_t> input);
 
 // The optimal token list for `input`, chunk ends included.
 std::vector<RncToken> rnc_parse(std::span<const std::uint8_t> input);
+
+// A size no method-2 data for `input` can go below, header included: the
+// cheapest parse with no chunk limit plus the fewest end-of-chunk codes.
+// rnc_pack reaching it proves its result optimal.
+std::size_t rnc_packed_size_bound(std::span<const std::uint8_t> input);
 
 // The optimal token list for `input` when its chunks end at `ends`
 // (increasing, the last one the input's size, none more than 12,288 bytes
