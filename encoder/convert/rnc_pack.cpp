@@ -225,7 +225,19 @@ struct Parse {
 struct ChunkPlan {
     std::vector<std::uint32_t> ends;
     Cost cost = unreachable;
+    std::vector<RncToken> tokens;  // when already known
 };
+
+// Appends the tokens of the cheapest path from `start` to `end` that the
+// last shortest_paths call found, then the chunk's end code.
+void append_chunk(const ChunkPaths& paths, std::uint32_t start, std::uint32_t end, std::vector<RncToken>& tokens)
+{
+    const std::size_t first = tokens.size();
+    for (std::uint32_t pos = end; pos != start; pos = paths.from[pos])
+        tokens.push_back(paths.token[pos]);
+    std::reverse(tokens.begin() + static_cast<std::ptrdiff_t>(first), tokens.end());
+    tokens.push_back({RncTokenKind::chunk_end, 0, 0});
+}
 
 Cost lower_bound(const Parse& parse)
 {
@@ -258,6 +270,7 @@ ChunkPlan plan_by_lookahead(Parse& parse)
         }
         plan.ends.push_back(end);
         plan.cost += parse.paths.cost[end] + bits_cost(chunk_end_bits);
+        append_chunk(parse.paths, start, end, plan.tokens);
         if (end == parse.size)
             return plan;
         start = end;
@@ -326,6 +339,7 @@ std::optional<std::vector<std::vector<Cost>>> costs_between(const Parse& parse, 
 // search grows too large.
 std::optional<ChunkPlan> plan_fewest_chunks(const Parse& parse, Cost incumbent)
 {
+    constexpr std::size_t max_candidates = 1024;  // per chunk end
     const std::uint32_t chunks = chunks_needed(parse.size);
     if (chunks < 2)
         return std::nullopt;
@@ -339,7 +353,7 @@ std::optional<ChunkPlan> plan_fewest_chunks(const Parse& parse, Cost incumbent)
             if (parse.from_start[e] + parse.to_end[e] + end_codes < incumbent)
                 candidates[k].push_back(e);
         }
-        if (candidates[k].empty())
+        if (candidates[k].empty() || candidates[k].size() > max_candidates)
             return std::nullopt;
     }
 
@@ -383,11 +397,7 @@ std::vector<RncToken> tokens_for_plan(Parse& parse, const std::vector<std::uint3
     std::uint32_t start = 0;
     for (std::uint32_t end : ends) {
         shortest_paths(parse.table, start, end, parse.paths);
-        const std::size_t first = tokens.size();
-        for (std::uint32_t pos = end; pos != start; pos = parse.paths.from[pos])
-            tokens.push_back(parse.paths.token[pos]);
-        std::reverse(tokens.begin() + static_cast<std::ptrdiff_t>(first), tokens.end());
-        tokens.push_back({RncTokenKind::chunk_end, 0, 0});
+        append_chunk(parse.paths, start, end, tokens);
         start = end;
     }
     return tokens;
@@ -570,9 +580,9 @@ std::vector<RncToken> rnc_parse(std::span<const std::uint8_t> input)
         shortest_paths(parse.table, 0, parse.size, parse.paths);
         parse.from_start = parse.paths.cost;
         if (auto exact = plan_fewest_chunks(parse, plan.cost))
-            plan = std::move(*exact);
+            return tokens_for_plan(parse, exact->ends);
     }
-    return tokens_for_plan(parse, plan.ends);
+    return plan.tokens;
 }
 
 std::size_t rnc_packed_size_bound(std::span<const std::uint8_t> input)
