@@ -11,7 +11,6 @@ RUNBAS  equ     0x73AC          ; BASIC: run the program in memory
 PAGE0_HELPER equ 0x4000         ; page 1 RAM borrowed for code that switches page 3
 
 MODE_COM   equ  0x00
-MODE_BASIC equ  0xFF
 
         org     0xE000
 
@@ -31,18 +30,17 @@ bin_start:
         inc     a
         jr      z,start_basic
         call    find_ram
-        jr      nz,no_ram
-        ld      a,(mode)
-        or      a
+        jr      nz,main_rom_back        ; no RAM: back to BASIC
+        ld      hl,mode
+        bit     6,(hl)
         jr      nz,start_rom
-        ld      a,(ram_slot)
         call    page0_to_ram
         ld      a,0xC9
-        ld      (0x0005),a      ; BDOS calls return at once
+        ld      (0x0005),a              ; BDOS calls return at once
         call    restore
         jp      0x0100
 
-start_rom:                      ; jump to the INIT address of the ROM header
+start_rom:                              ; jump to the INIT address of the ROM header
         call    restore
         ld      hl,(dest)
         inc     hl
@@ -63,17 +61,12 @@ start_basic:
         ld      (dest),hl
         call    restore
         ld      (VARTAB),de
+        ld      hl,RUNBAS
+        push    hl                      ; ENASLT returns into the interpreter
+main_rom_back:
         ld      a,(EXPTBL)
         ld      h,0x40
-        call    ENASLT
-        jp      RUNBAS
-
-no_ram:
-        ld      a,(EXPTBL)
-        ld      h,0x40
-        call    ENASLT
-        ei
-        ret
+        jp      ENASLT
 
 ; restore: copies or decodes the program to its destination.
 ;   In: the parameter block.  Out: DE = one past the last byte restored.
@@ -131,59 +124,55 @@ find_next:
 
 ; page0_to_ram: puts page 0 on a slot by writing the slot registers, as the
 ; BIOS slot selection cannot switch the page it runs in.
-;   In: A = slot ID (the RAM found for page 1).  Interrupts disabled.
+;   In: A = slot ID (the RAM found for page 1).  Out: interrupts disabled.
 ;   Changed: AF, BC, DE, HL.
 page0_to_ram:
         di
         ld      c,a
         and     3
-        ld      b,a             ; B = primary slot
+        ld      b,a                     ; B = primary slot
         in      a,(0xA8)
         and     0xFC
         or      b
-        ld      e,a             ; E = A8h with page 0 on the primary slot
+        ld      e,a                     ; E = A8h with page 0 on the primary slot
         bit     7,c
-        jr      z,page0_done
+        jr      z,page0_primary
         ; Expanded: its secondary register answers only in page 3, where this
-        ; code runs, so the write is done by a copy of the helper in page 1.
+        ; code runs, so a copy of the helper in page 1 RAM does the write.
+        and     0x3F
+        ld      d,a
+        ld      a,b
+        rrca
+        rrca
+        or      d
+        ld      d,a                     ; D = E with page 3 on the primary slot too
+        ld      hl,SLTTBL
+        ld      a,l
+        add     a,b
+        ld      l,a
         ld      a,c
         rrca
         rrca
         and     3
-        ld      c,a             ; C = secondary slot
-        ld      a,b
-        rrca
-        rrca
-        ld      d,a
-        ld      a,e
-        and     0x3F
-        or      d
-        ld      d,a             ; D = E with page 3 on the primary slot too
+        ld      c,a                     ; C = secondary slot
         push    bc
         push    de
+        push    hl
         ld      hl,page0_helper
         ld      de,PAGE0_HELPER
         ld      bc,page0_helper_end - page0_helper
         ldir
+        pop     hl
         pop     de
         pop     bc
-        push    bc
-        call    PAGE0_HELPER
-        pop     bc              ; B = primary slot
-        ld      hl,SLTTBL
-        ld      c,b
-        ld      b,0
-        add     hl,bc
-        ld      (hl),a          ; keep the BIOS's copy of the register right
-        ret
-page0_done:
-        ld      a,e
+        jp      PAGE0_HELPER
+page0_primary:
         out     (0xA8),a
         ret
 
 ; Copied to page 1 RAM and run there.  No stack use while page 3 is switched.
 ;   In: C = secondary slot for page 0, D = A8h value reaching the register,
-;   E = final A8h value.  Out: A = new secondary register value.  Changed: AF, B.
+;   E = final A8h value, HL = SLTTBL entry of the primary slot.  Changed: AF, B.
 page0_helper:
         ld      a,d
         out     (0xA8),a
@@ -195,7 +184,7 @@ page0_helper:
         ld      b,a
         ld      a,e
         out     (0xA8),a
-        ld      a,b
+        ld      (hl),b                  ; the BIOS's copy of the register
         ret
 page0_helper_end:
 

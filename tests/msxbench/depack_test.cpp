@@ -190,7 +190,7 @@ std::vector<MachineSetup> setups() {
     };
 }
 
-constexpr std::uint16_t basic_return = 0xF100;  // BLOAD's return into BASIC, a breakpoint
+constexpr std::uint16_t basic_return = 0x6CF3;  // BLOAD's return into BASIC, a breakpoint
 
 // A machine of `setup` that has BLOADed `image` and run it until a
 // breakpoint at `stop`, a return to BASIC, a trap's stop or a fault.

@@ -214,6 +214,7 @@ RunResult Machine::run(std::uint64_t cycle_limit) {
         first = false;
         if (z80ex_doing_halt(cpu_->context) && !reg(Reg::iff1)) return {Stop::halted, pc, cycles_ - start};
         if (!(at_boundary && run_trap(pc))) {
+            if (at_boundary) last_instruction_ = pc;
             m1_cycles_ = 0;
             const int t = z80ex_step(cpu_->context);
             cycles_ += static_cast<std::uint64_t>(t) + m1_cycles_;

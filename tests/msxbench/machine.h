@@ -101,6 +101,8 @@ public:
     std::uint16_t pop();
     // Returns from a call: PC from the stack.
     void ret() { set_reg(Reg::pc, pop()); }
+    // Address of the last instruction executed (before a trap, the one that led there).
+    std::uint16_t last_instruction() const { return last_instruction_; }
     // T-states since creation, with one wait state per M1 cycle.
     std::uint64_t cycles() const { return cycles_; }
     // Runs until a trap stops it, a breakpoint, a HALT with interrupts off or
@@ -142,6 +144,7 @@ private:
     bool stop_requested_ = false;
     std::uint64_t cycles_ = 0;
     std::uint64_t m1_cycles_ = 0;
+    std::uint16_t last_instruction_ = 0;
 };
 
 // The slot ID byte of the BIOS slot routines: bit 7 = expanded, bits 3-2 =

@@ -173,6 +173,20 @@ TEST_P(EnasltTest, SwitchingPage0CrashesTheMachine) {
     EXPECT_NE(msx.faults()[0].find("page 0"), std::string::npos);
 }
 
+TEST_P(EnasltTest, CallingItToSwitchTheCallersOwnPageCrashes) {
+    Machine& m = msx.machine();
+    const Slot ram = msx.layout().ram;
+    m.set_primary_register(static_cast<std::uint8_t>((m.primary_register() & 0xF3) | ram.primary << 2));
+    if (m.expanded(ram.primary))
+        m.set_secondary_register(ram.primary,
+                                 static_cast<std::uint8_t>((m.secondary_register(ram.primary) & 0xF3) | ram.secondary << 2));
+    // At 4000h in RAM: LD HL,4000h / LD A,(EXPTBL) / CALL 0024h / RET
+    m.load(0x4000, Bytes{0x21, 0x00, 0x40, 0x3A, 0xC1, 0xFC, 0xCD, 0x24, 0x00, 0xC9});
+    EXPECT_EQ(m.call(0x4000, done, 10000).reason, Stop::requested);
+    ASSERT_EQ(msx.faults().size(), 1u);
+    EXPECT_NE(msx.faults()[0].find("caller"), std::string::npos);
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, EnasltTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "ExpandedSlot0" : "Slot0"; });
 

@@ -23,6 +23,9 @@ std::vector<std::uint8_t> main_rom_image(bool msx2) {
 
 int page_shift(int page) { return 2 * page; }
 
+// CALL nn and CALL cc,nn.
+bool is_call(std::uint8_t opcode) { return opcode == 0xCD || (opcode & 0xC7) == 0xC4; }
+
 }  // namespace
 
 Msx::Msx(const MsxLayout& layout) : layout_(layout) {
@@ -79,8 +82,8 @@ void Msx::fault(const std::string& what) {
 // ID has its secondary register rewritten through page 3 (and SLTTBL updated)
 // before the primary slot register.  Changes AF, BC, DE; keeps HL; leaves
 // interrupts disabled.  The routine runs in page 0, so switching page 0 away
-// from the BIOS crashes the machine, as does switching the caller's page or
-// the stack's.
+// from the BIOS crashes the machine, as does switching the page of the CALL
+// or of the stack.
 void Msx::trap_enaslt() {
     Machine& m = machine_;
     ++enaslt_calls_;
@@ -90,9 +93,12 @@ void Msx::trap_enaslt() {
     const int secondary = id >> 2 & 3;
     const auto mask = static_cast<std::uint8_t>(3 << page_shift(page));
     const std::uint16_t sp = m.reg(Reg::sp);
-    const std::uint16_t caller = m.read_word(sp);
-    const Slot caller_slot = m.slot_of_page(caller >> 14);
     const Slot stack_slot = m.slot_of_page(sp >> 14);
+    // A CALL from the page being switched would return into the other slot
+    // (a jump here, a tail call, returns where its caller meant to).
+    const std::uint16_t from = m.last_instruction();
+    const bool called = is_call(m.read(from));
+    const Slot caller_slot = m.slot_of_page(from >> 14);
 
     const std::uint8_t saved = m.primary_register();
     if (id & 0x80) {
@@ -108,7 +114,7 @@ void Msx::trap_enaslt() {
     m.set_primary_register(a8);
 
     if (!(m.slot_of_page(0) == layout_.main_rom)) fault("ENASLT switched page 0 away from the BIOS");
-    if (!(m.slot_of_page(caller >> 14) == caller_slot)) fault("ENASLT switched the page of its caller");
+    if (called && !(m.slot_of_page(from >> 14) == caller_slot)) fault("ENASLT switched the page of its caller");
     if (!(m.slot_of_page(sp >> 14) == stack_slot)) fault("ENASLT switched the page of the stack");
 
     m.set_reg(Reg::af, static_cast<std::uint16_t>(a8 << 8 | 0x44));
