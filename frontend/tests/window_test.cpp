@@ -106,6 +106,7 @@ private slots:
     void makeWavRunsTheEncoder();
     void runKeepsTheWindowAlive();
     void missingEncoder();
+    void iconGoesToTheOwnerChain();
 
 private:
     QString startDir_;
@@ -492,6 +493,31 @@ void WindowTest::missingEncoder()
     QCOMPARE(control<QLabel>(w, "StatusBar1")->text(), "End of process !");
     QCOMPARE(text(control(w, "txtOutputs")), "");
     QVERIFY(command(w, "wav")->isEnabled());
+}
+
+void WindowTest::iconGoesToTheOwnerChain()
+{
+    QApplication::setWindowIcon(QIcon());
+    QWidget owner;
+    QWidget middle(&owner, Qt::Window);
+    QWidget dialog(&middle, Qt::Dialog);
+
+    SetIcon(&dialog, "CASSONIC", false);  // names match regardless of case
+    QVERIFY(!dialog.windowIcon().isNull());
+    QVERIFY(owner.windowIcon().isNull());
+    QVERIFY(QApplication::windowIcon().isNull());
+    QVERIFY(dialog.windowIcon().availableSizes().contains(QSize(16, 16)));
+    QVERIFY(dialog.windowIcon().availableSizes().contains(QSize(32, 32)));
+
+    SetIcon(&dialog, "Cassonic", true);
+    QVERIFY(owner.testAttribute(Qt::WA_SetWindowIcon));
+    QVERIFY(!middle.testAttribute(Qt::WA_SetWindowIcon));
+    QVERIFY(!QApplication::windowIcon().isNull());
+
+    // A missing icon leaves the window without one of its own.
+    QWidget plain;
+    SetIcon(&plain, "NoSuchIcon", false);
+    QVERIFY(plain.windowIcon().cacheKey() == QApplication::windowIcon().cacheKey());
 }
 
 QTEST_MAIN(WindowTest)

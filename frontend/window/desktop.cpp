@@ -36,11 +36,11 @@ void SetIcon(QWidget* window, const QString& iconResName, bool setAsAppIcon)
 {
     initFrontendResources();
     const QPixmap image(QStringLiteral(":/icons/") + iconResName.toLower() + QStringLiteral(".xpm"));
+    if (image.isNull())
+        return;  // no icon of its own; the desktop's default stays
     QIcon icon;
-    if (!image.isNull()) {
-        icon.addPixmap(image.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-        icon.addPixmap(image.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    }
+    icon.addPixmap(image.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    icon.addPixmap(image.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     if (setAsAppIcon) {
         QWidget* owner = window;
         while (owner->parentWidget())
