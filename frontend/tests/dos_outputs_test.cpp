@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -182,7 +183,10 @@ void DOSOutputsTest::pipeFailure()
     low.rlim_cur = 256;
     QVERIFY(setrlimit(RLIMIT_NOFILE, &low) == 0);
     std::vector<int> fillers;
-    for (int fd; (fd = ::dup(0)) >= 0;)
+    const int base = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    QVERIFY(base >= 0);
+    fillers.push_back(base);
+    for (int fd; (fd = ::fcntl(base, F_DUPFD_CLOEXEC, 0)) >= 0;)
         fillers.push_back(fd);
     const int dupError = errno;
 

@@ -451,7 +451,7 @@ void WindowTest::runKeepsTheWindowAlive()
     QTemporaryDir dir;
     QFile script(dir.filePath("slow-encoder"));
     QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\necho start; sleep 1; echo end\n");
+    script.write("#!/bin/sh\necho start; sleep 2; echo end\n");
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
@@ -462,7 +462,7 @@ void WindowTest::runKeepsTheWindowAlive()
     auto* pane = control<QPlainTextEdit>(w, "txtOutputs");
     QString paneAtTimer;
     bool closedDuringRun = true;
-    QTimer::singleShot(400, &w, [&] {
+    QTimer::singleShot(700, &w, [&] {
         paneAtTimer = pane->toPlainText();
         w.close();
         closedDuringRun = !w.isVisible();
