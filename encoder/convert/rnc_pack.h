@@ -22,10 +22,12 @@
 // The parse is a shortest path over the exact bit costs of every token.
 // Chunk ends are chosen against a lower bound of the rest; when that misses
 // the bound, every placement with the fewest chunks that could do better is
-// searched exactly and the cheaper of the two plans is kept.
+// searched exactly and the cheaper of the two plans is kept. Inputs that
+// need more than 255 chunks (over 3 MB) throw std::length_error.
 std::vector<std::uint8_t> rnc_pack(std::span<const std::uint8_t> input);
 
-// The pieces below are the packer's stages, open to the tests.
+// The pieces below are the packer's stages, open to the tests and the
+// benchmark.
 
 // CRC-16 of both header checksums: reflected polynomial 0xA001, initial
 // value 0, no final XOR.
