@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
