@@ -19,9 +19,8 @@ constexpr double msx_clock = 3579545.0;
 
 void print_row(const char* name, std::size_t unpacked, std::size_t packed, std::uint64_t cycles)
 {
-    std::printf("%-26s %8zu %8zu %12llu %8.1f %9.1f\n", name, unpacked, packed,
-                static_cast<unsigned long long>(cycles), unpacked ? double(cycles) / double(unpacked) : 0.0,
-                double(cycles) / msx_clock * 1000.0);
+    std::printf("%-26s %8zu %8zu %12llu %8.1f %9.1f\n", name, unpacked, packed, static_cast<unsigned long long>(cycles),
+                unpacked ? double(cycles) / double(unpacked) : 0.0, double(cycles) / msx_clock * 1000.0);
 }
 
 }  // namespace

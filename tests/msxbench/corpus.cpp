@@ -11,12 +11,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> read_all(const fs::path& path) {
+std::vector<std::uint8_t> read_all(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::vector<CorpusFile> files_in(const fs::path& dir, const std::vector<std::string>& extensions) {
+std::vector<CorpusFile> files_in(const fs::path& dir, const std::vector<std::string>& extensions)
+{
     std::vector<CorpusFile> files;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(dir, error)) {
@@ -31,9 +33,11 @@ std::vector<CorpusFile> files_in(const fs::path& dir, const std::vector<std::str
 
 }  // namespace
 
-std::vector<CorpusFile> load_corpus(const std::string& examples_dir) {
+std::vector<CorpusFile> load_corpus(const std::string& examples_dir)
+{
     std::vector<CorpusFile> corpus = files_in("/usr/share/cbios", {".rom"});
-    for (auto& file : files_in(examples_dir, {".bin", ".bas"})) corpus.push_back(std::move(file));
+    for (auto& file : files_in(examples_dir, {".bin", ".bas"}))
+        corpus.push_back(std::move(file));
     return corpus;
 }
 

@@ -20,7 +20,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes hex(const std::string& text) {
+Bytes hex(const std::string& text)
+{
     Bytes bytes;
     for (std::size_t i = 0; i + 1 < text.size();) {
         if (text[i] == ' ' || text[i] == '\n') {
@@ -33,30 +34,36 @@ Bytes hex(const std::string& text) {
     return bytes;
 }
 
-Bytes random_bytes(std::size_t size, unsigned seed, int alphabet = 256) {
+Bytes random_bytes(std::size_t size, unsigned seed, int alphabet = 256)
+{
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> pick(0, alphabet - 1);
     Bytes bytes(size);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(pick(random));
+    for (auto& b : bytes)
+        b = static_cast<std::uint8_t>(pick(random));
     return bytes;
 }
 
-Bytes text_bytes(std::size_t size) {
+Bytes text_bytes(std::size_t size)
+{
     const std::string words = "10 PRINT \"HELLO\": FOR I=1 TO 100: POKE &HC000+I,I: NEXT I: GOTO 10 ";
     Bytes bytes;
-    for (std::size_t i = 0; bytes.size() < size; ++i) bytes.push_back(static_cast<std::uint8_t>(words[(i * 7) % words.size()]));
+    for (std::size_t i = 0; bytes.size() < size; ++i)
+        bytes.push_back(static_cast<std::uint8_t>(words[(i * 7) % words.size()]));
     return bytes;
 }
 
 // A header the decoder skips, in front of a hand-made stream.
-Bytes with_header(const Bytes& stream) {
+Bytes with_header(const Bytes& stream)
+{
     Bytes packed = {'R', 'N', 'C', 2};
     packed.resize(18, 0);
     packed.insert(packed.end(), stream.begin(), stream.end());
     return packed;
 }
 
-void expect_restores(const Bytes& input, const std::string& what) {
+void expect_restores(const Bytes& input, const std::string& what)
+{
     const Bytes packed = rnc_pack(input);
     const Z80Restore z80 = restore_on_z80(packed);
     ASSERT_TRUE(z80.returned) << what;
@@ -65,27 +72,28 @@ void expect_restores(const Bytes& input, const std::string& what) {
     EXPECT_TRUE(z80.data == input) << what << ": restored data differs";
 }
 
-TEST(Z80Decoder, DecodesTheFormatsWorkedExamples) {
+TEST(Z80Decoder, DecodesTheFormatsWorkedExamples)
+{
     const Bytes forty_a = hex("52 4E 43 02 00 00 00 28 00 00 00 06 EC 80 A5 63 02 01 9E 41 1F 00 F0 00");
     EXPECT_EQ(restore_on_z80(forty_a).data, Bytes(40, 'A'));
 
-    const Bytes sentence = hex(
-        "52 4E 43 02 00 00 00 48 00 00 00 25 75 CD A3 27 02 01 80 74 68 65 20 63 61 1C 74 20 73 03 10 6F"
-        "6E 20 0E 63 6D 0A 3B 20 C9 0B 17 68 39 17 10 67 18 26 02 30 78 2E 00");
+    const Bytes sentence =
+        hex("52 4E 43 02 00 00 00 48 00 00 00 25 75 CD A3 27 02 01 80 74 68 65 20 63 61 1C 74 20 73 03 10 6F"
+            "6E 20 0E 63 6D 0A 3B 20 C9 0B 17 68 39 17 10 67 18 26 02 30 78 2E 00");
     const std::string text = "the cat sat on the mat; the cat sat on the hat; that cat sat at the mat.";
     EXPECT_EQ(restore_on_z80(sentence).data, Bytes(text.begin(), text.end()));
 
     // Every token code, every offset class, runs of 12 to 72 bytes, two chunks.
-    const Bytes every_code = hex(
-        "52 4e 43 02 00 00 14 0c 00 00 00 f7 84 1a 27 8f 03 02 ae 2f 10 11 12 13 14 15 16 17 18 19 1a 1b"
-        "1c 1d 1e 1f 20 f7 7b 10 f7 10 de f7 10 f7 10 f7 f7 10 bd f7 10 f7 10 ef f7 10 f7 7b 10 f7 10 de"
-        "f7 10 f7 10 f7 f7 10 bd f7 10 f7 10 ee f7 10 46 00 11 a8 22 94 ce 33 ab 44 44 5f 55 fb 01 66 ff"
-        "02 77 fa 03 3e 88 5c 97 99 49 d9 c0 aa f6 f7 f7 bb 11 cc cd dd 78 ee 4e 97 bb ff ff 5c 00 3b 80"
-        "81 82 83 84 85 86 87 88 89 8a 8b df ff 00 df ee a0 a1 a2 a3 a4 a5 a6 a7 a8 a9 aa ab ac ad ae af"
-        "b0 b1 b2 b3 b4 b5 b6 b7 b8 b9 ba bb bc bd be bf c0 c1 c2 c3 c4 c5 c6 c7 c8 c9 ca cb cc cd ce cf"
-        "d0 d1 d2 d3 d4 d5 d6 d7 d8 d9 da db dc dd de df e0 e1 e2 e3 e4 e5 e6 e7 fe 30 31 32 33 34 35 36"
-        "37 38 39 3a 3b 3c 3d 3e 3f 40 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 51 52 53 54 55 56"
-        "57 f7 00 ff 01 5e 9f ff 00");
+    const Bytes every_code =
+        hex("52 4e 43 02 00 00 14 0c 00 00 00 f7 84 1a 27 8f 03 02 ae 2f 10 11 12 13 14 15 16 17 18 19 1a 1b"
+            "1c 1d 1e 1f 20 f7 7b 10 f7 10 de f7 10 f7 10 f7 f7 10 bd f7 10 f7 10 ef f7 10 f7 7b 10 f7 10 de"
+            "f7 10 f7 10 f7 f7 10 bd f7 10 f7 10 ee f7 10 46 00 11 a8 22 94 ce 33 ab 44 44 5f 55 fb 01 66 ff"
+            "02 77 fa 03 3e 88 5c 97 99 49 d9 c0 aa f6 f7 f7 bb 11 cc cd dd 78 ee 4e 97 bb ff ff 5c 00 3b 80"
+            "81 82 83 84 85 86 87 88 89 8a 8b df ff 00 df ee a0 a1 a2 a3 a4 a5 a6 a7 a8 a9 aa ab ac ad ae af"
+            "b0 b1 b2 b3 b4 b5 b6 b7 b8 b9 ba bb bc bd be bf c0 c1 c2 c3 c4 c5 c6 c7 c8 c9 ca cb cc cd ce cf"
+            "d0 d1 d2 d3 d4 d5 d6 d7 d8 d9 da db dc dd de df e0 e1 e2 e3 e4 e5 e6 e7 fe 30 31 32 33 34 35 36"
+            "37 38 39 3a 3b 3c 3d 3e 3f 40 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 51 52 53 54 55 56"
+            "57 f7 00 ff 01 5e 9f ff 00");
     const Z80Restore z80 = restore_on_z80(every_code);
     ASSERT_EQ(z80.data.size(), 5132u);
     EXPECT_EQ(z80.hl, 5132);
@@ -95,17 +103,21 @@ TEST(Z80Decoder, DecodesTheFormatsWorkedExamples) {
     EXPECT_EQ(Bytes(z80.data.end() - 10, z80.data.end()), hex("10 11 12 13 14 15 16 17 18 FF"));
 }
 
-TEST(Z80Decoder, TakesMatchesLongerThan255) {
+TEST(Z80Decoder, TakesMatchesLongerThan255)
+{
     // Literal 'x', then 1111 with count 0xFF: length 263 at offset 1.
     const Z80Restore z80 = restore_on_z80(with_header(hex("9E 78 FF 00 F0 00")));
     EXPECT_EQ(z80.data, Bytes(264, 'x'));
 }
 
-TEST(Z80Decoder, RestoresWhatThePackerPacks) {
+TEST(Z80Decoder, RestoresWhatThePackerPacks)
+{
     Bytes all_values(256);
-    for (int i = 0; i < 256; ++i) all_values[i] = static_cast<std::uint8_t>(i);
+    for (int i = 0; i < 256; ++i)
+        all_values[i] = static_cast<std::uint8_t>(i);
     Bytes runs;
-    for (int i = 0; i < 40; ++i) runs.insert(runs.end(), 3 + i * 7, static_cast<std::uint8_t>(i * 37));
+    for (int i = 0; i < 40; ++i)
+        runs.insert(runs.end(), 3 + i * 7, static_cast<std::uint8_t>(i * 37));
     Bytes mixed = random_bytes(3000, 3, 4);
     const Bytes noise = random_bytes(3000, 4);
     mixed.insert(mixed.end(), noise.begin(), noise.end());
@@ -123,13 +135,16 @@ TEST(Z80Decoder, RestoresWhatThePackerPacks) {
         expect_restores(text_bytes(size), "text of " + std::to_string(size) + " bytes");
 }
 
-TEST(Z80Decoder, RestoresTheCorpusByteForByte) {
+TEST(Z80Decoder, RestoresTheCorpusByteForByte)
+{
     const auto corpus = load_corpus(EXAMPLES_DIR);
     ASSERT_GE(corpus.size(), 8u);
-    for (const CorpusFile& file : corpus) expect_restores(file.bytes, file.name);
+    for (const CorpusFile& file : corpus)
+        expect_restores(file.bytes, file.name);
 }
 
-TEST(SfxDepacker, CopiesStoredDataAndReturnsItsLength) {
+TEST(SfxDepacker, CopiesStoredDataAndReturnsItsLength)
+{
     const Bytes data = random_bytes(1000, 7);
     const Z80Restore z80 = restore_on_z80(data, static_cast<std::uint16_t>(data.size()), 0x0300);
     ASSERT_TRUE(z80.returned);
@@ -139,7 +154,8 @@ TEST(SfxDepacker, CopiesStoredDataAndReturnsItsLength) {
 
 // ------------------------------------------------------------ images
 
-Bytes image_of(const Bytes& input, PackMode mode) {
+Bytes image_of(const Bytes& input, PackMode mode)
+{
     Bytes buffer = input;
     buffer.resize(buffer.size() + 1024);
     buffer.resize(pack_image(buffer, static_cast<std::uint32_t>(input.size()), mode));
@@ -147,12 +163,14 @@ Bytes image_of(const Bytes& input, PackMode mode) {
 }
 
 // R, the stored length in the BIN depacker's parameter block.
-std::uint16_t stored_length(const Bytes& bin_image) {
+std::uint16_t stored_length(const Bytes& bin_image)
+{
     const std::size_t at = bin_image.size() - bin_depacker_image().size();
     return static_cast<std::uint16_t>(bin_image[at + 7] | bin_image[at + 8] << 8);
 }
 
-Bytes rom_with_init(Bytes rom, std::uint16_t init) {
+Bytes rom_with_init(Bytes rom, std::uint16_t init)
+{
     rom[0] = 'A';
     rom[1] = 'B';
     rom[2] = static_cast<std::uint8_t>(init);
@@ -165,10 +183,11 @@ struct MachineSetup {
     std::string name;
     MsxLayout layout;
     std::function<void(Msx&)> extra;  // more slots
-    Slot page1_ram;                    // where the RAM search should end
+    Slot page1_ram;                   // where the RAM search should end
 };
 
-std::vector<MachineSetup> setups() {
+std::vector<MachineSetup> setups()
+{
     MsxLayout msx2;
     msx2.expand_rom_slot = true;
     msx2.expand_ram_slot = true;
@@ -202,10 +221,13 @@ struct Started {
 };
 
 Started start(const MachineSetup& setup, const Bytes& image, std::uint16_t stop,
-              const std::function<void(Msx&)>& before = nullptr) {
+              const std::function<void(Msx&)>& before = nullptr)
+{
     Started s{std::make_unique<Msx>(setup.layout), {}, 0};
-    if (setup.extra) setup.extra(*s.msx);
-    if (before) before(*s.msx);
+    if (setup.extra)
+        setup.extra(*s.msx);
+    if (before)
+        before(*s.msx);
     Machine& m = s.machine();
     const std::uint16_t exec = bload(m, image);
     m.add_breakpoint(stop);
@@ -215,11 +237,15 @@ Started start(const MachineSetup& setup, const Bytes& image, std::uint16_t stop,
     return s;
 }
 
-void PrintTo(const MachineSetup& setup, std::ostream* out) { *out << setup.name; }
+void PrintTo(const MachineSetup& setup, std::ostream* out)
+{
+    *out << setup.name;
+}
 
 class BinDepacker : public ::testing::TestWithParam<MachineSetup> {};
 
-TEST_P(BinDepacker, ComRunsAt0100WithRamInPages0And1AndRetAt0005) {
+TEST_P(BinDepacker, ComRunsAt0100WithRamInPages0And1AndRetAt0005)
+{
     const Bytes main_rom = load_corpus(EXAMPLES_DIR)[5].bytes;  // cbios_main_msx1.rom
     const Bytes program(main_rom.begin(), main_rom.begin() + 0x5000);
     for (const Bytes& input : {program, random_bytes(3000, 9)}) {
@@ -243,7 +269,8 @@ TEST_P(BinDepacker, ComRunsAt0100WithRamInPages0And1AndRetAt0005) {
     }
 }
 
-TEST_P(BinDepacker, RomStartsAtItsInitAddressWithRamInItsPage) {
+TEST_P(BinDepacker, RomStartsAtItsInitAddressWithRamInItsPage)
+{
     const auto corpus = load_corpus(EXAMPLES_DIR);
     const Bytes basic_rom = corpus[0].bytes;  // cbios_basic.rom: INIT 0x4010
     ASSERT_EQ(basic_rom[3], 0x40);
@@ -268,7 +295,8 @@ TEST_P(BinDepacker, RomStartsAtItsInitAddressWithRamInItsPage) {
     }
 }
 
-TEST_P(BinDepacker, BasicRunsUnderTheInterpreterWithVartabSet) {
+TEST_P(BinDepacker, BasicRunsUnderTheInterpreterWithVartabSet)
+{
     Bytes program = text_bytes(3000);
     program[0] = 0x00;
     Bytes stored = random_bytes(2500, 12);
@@ -280,7 +308,8 @@ TEST_P(BinDepacker, BasicRunsUnderTheInterpreterWithVartabSet) {
         Machine& m = msx.machine();
         m.set_primary_register(static_cast<std::uint8_t>((m.primary_register() & 0xF3) | ram.primary << 2));
         if (m.expanded(ram.primary)) {
-            const auto value = static_cast<std::uint8_t>((m.secondary_register(ram.primary) & 0xF3) | ram.secondary << 2);
+            const auto value =
+                static_cast<std::uint8_t>((m.secondary_register(ram.primary) & 0xF3) | ram.secondary << 2);
             m.set_secondary_register(ram.primary, value);
             m.write(static_cast<std::uint16_t>(slttbl + ram.primary), value);
         }
@@ -302,10 +331,15 @@ TEST_P(BinDepacker, BasicRunsUnderTheInterpreterWithVartabSet) {
 INSTANTIATE_TEST_SUITE_P(Machines, BinDepacker, ::testing::ValuesIn(setups()),
                          [](const auto& info) { return info.param.name; });
 
-TEST(BinDepackerWithoutRam, ReturnsToBasicWhenPage1HasNoRam) {
+TEST(BinDepackerWithoutRam, ReturnsToBasicWhenPage1HasNoRam)
+{
     // Slot 3 has RAM in pages 2 and 3 only.
-    const MachineSetup setup{
-        "NoRam", {}, [](Msx& msx) { msx.machine().install_rom({3, 0}, 0x0000, Bytes(0x8000, 0xFF)); }, {}};
+    const MachineSetup setup{"NoRam",
+                             {},
+                             [](Msx& msx) {
+                                 msx.machine().install_rom({3, 0}, 0x0000, Bytes(0x8000, 0xFF));
+                             },
+                             {}};
     Started s = start(setup, image_of(text_bytes(2000), PackMode::com), 0x0100);
     EXPECT_TRUE(s.msx->faults().empty());
     EXPECT_EQ(s.run.reason, Stop::breakpoint);
@@ -318,7 +352,8 @@ TEST(BinDepackerWithoutRam, ReturnsToBasicWhenPage1HasNoRam) {
 // The self-extracting COM program on an all-RAM machine as MSX-DOS runs it:
 // it comes back to 0x0100 with the program restored and the DOS's return
 // address on the stack, stored or packed.
-TEST(SfxImage, RestoresAndRunsAt0100WithTheDosReturnOnTheStack) {
+TEST(SfxImage, RestoresAndRunsAt0100WithTheDosReturnOnTheStack)
+{
     const auto corpus = load_corpus(EXAMPLES_DIR);
     Bytes ret_program = text_bytes(3000);
     ret_program[0] = 0xC9;  // RET

@@ -16,12 +16,14 @@ constexpr std::uint16_t code = 0xC000;
 constexpr std::uint16_t done = 0xC800;  // return address of calls, a breakpoint
 
 // Runs `program` at 0xC000 on `msx` until it returns.
-RunResult run_program(Msx& msx, const Bytes& program) {
+RunResult run_program(Msx& msx, const Bytes& program)
+{
     msx.machine().load(code, program);
     return msx.machine().call(code, done, 100000);
 }
 
-TEST(MachineSlots, PortA8SelectsThePrimarySlotOfEachPage) {
+TEST(MachineSlots, PortA8SelectsThePrimarySlotOfEachPage)
+{
     Machine m;
     m.install_ram({1, 0}, 0, 4);
     m.install_ram({2, 0}, 0, 4);
@@ -37,15 +39,16 @@ TEST(MachineSlots, PortA8SelectsThePrimarySlotOfEachPage) {
     EXPECT_EQ(m.slot_read({1, 0}, 0x4001), 0x00);
 }
 
-TEST(MachineSlots, RomIgnoresWritesAndZ80SeesPortA8) {
+TEST(MachineSlots, RomIgnoresWritesAndZ80SeesPortA8)
+{
     Msx msx;
     Machine& m = msx.machine();
     const Bytes rom = {0xAB};
     m.install_rom({1, 0}, 0x4000, rom);
     // IN A,(0A8h) / LD B,A / AND 0F3h / OR 04h / OUT (0A8h),A / LD A,(4000h) / LD (C900h),A /
     // LD A,B / OUT (0A8h),A / RET
-    const Bytes program = {0xDB, 0xA8, 0x47, 0xE6, 0xF3, 0xF6, 0x04, 0xD3, 0xA8, 0x3A, 0x00, 0x40,
-                           0x32, 0x00, 0xC9, 0x78, 0xD3, 0xA8, 0xC9};
+    const Bytes program = {0xDB, 0xA8, 0x47, 0xE6, 0xF3, 0xF6, 0x04, 0xD3, 0xA8, 0x3A,
+                           0x00, 0x40, 0x32, 0x00, 0xC9, 0x78, 0xD3, 0xA8, 0xC9};
     EXPECT_EQ(run_program(msx, program).reason, Stop::breakpoint);
     EXPECT_EQ(m.read(0xC900), 0xAB);
     EXPECT_EQ(m.slot_of_page(1), (Slot{0, 0}));
@@ -53,7 +56,8 @@ TEST(MachineSlots, RomIgnoresWritesAndZ80SeesPortA8) {
     EXPECT_EQ(m.read(0x0010), 0x76);
 }
 
-TEST(MachineSlots, SecondaryRegisterReadsBackInvertedOnlyInExpandedSlots) {
+TEST(MachineSlots, SecondaryRegisterReadsBackInvertedOnlyInExpandedSlots)
+{
     Machine m;
     m.set_expanded(3, true);
     m.install_ram({3, 1}, 0, 4);
@@ -72,7 +76,8 @@ TEST(MachineSlots, SecondaryRegisterReadsBackInvertedOnlyInExpandedSlots) {
     EXPECT_EQ(m.secondary_register(3), 0x55);
 }
 
-TEST(MachineTiming, EveryM1CycleCostsOneWaitState) {
+TEST(MachineTiming, EveryM1CycleCostsOneWaitState)
+{
     Msx msx;
     Machine& m = msx.machine();
     struct Case {
@@ -80,13 +85,13 @@ TEST(MachineTiming, EveryM1CycleCostsOneWaitState) {
         std::uint64_t cycles;
     };
     const Case cases[] = {
-        {{0x00}, 5},                    // NOP
-        {{0x3E, 0x01}, 8},              // LD A,n
-        {{0xDD, 0x7E, 0x00}, 21},       // LD A,(IX+0)
-        {{0xDD, 0xCB, 0x00, 0x46}, 22}, // BIT 0,(IX+0): two M1 cycles
-        {{0xED, 0xA0}, 18},             // LDI
-        {{0x18, 0x00}, 13},             // JR
-        {{0xE3}, 20},                   // EX (SP),HL
+        {{0x00}, 5},                     // NOP
+        {{0x3E, 0x01}, 8},               // LD A,n
+        {{0xDD, 0x7E, 0x00}, 21},        // LD A,(IX+0)
+        {{0xDD, 0xCB, 0x00, 0x46}, 22},  // BIT 0,(IX+0): two M1 cycles
+        {{0xED, 0xA0}, 18},              // LDI
+        {{0x18, 0x00}, 13},              // JR
+        {{0xE3}, 20},                    // EX (SP),HL
     };
     for (const Case& c : cases) {
         m.load(code, c.code);
@@ -110,7 +115,8 @@ TEST(MachineTiming, EveryM1CycleCostsOneWaitState) {
     EXPECT_EQ(m.run(1000).cycles, 9 * 23 + 18u);
 }
 
-TEST(MachineTraps, FireOnlyWhenThePageIsOnTheirSlot) {
+TEST(MachineTraps, FireOnlyWhenThePageIsOnTheirSlot)
+{
     Msx msx;
     Machine& m = msx.machine();
     int hits = 0;
@@ -131,7 +137,8 @@ TEST(MachineTraps, FireOnlyWhenThePageIsOnTheirSlot) {
 // with RAM in 0-2.
 class EnasltTest : public ::testing::TestWithParam<bool> {
 protected:
-    static MsxLayout layout(bool expanded) {
+    static MsxLayout layout(bool expanded)
+    {
         MsxLayout l;
         if (expanded) {
             l.expand_rom_slot = true;
@@ -143,7 +150,8 @@ protected:
     Msx msx{layout(GetParam())};
 };
 
-TEST_P(EnasltTest, SwitchesPage1AndKeepsHl) {
+TEST_P(EnasltTest, SwitchesPage1AndKeepsHl)
+{
     Machine& m = msx.machine();
     // LD HL,4000h / LD A,id / CALL 0024h / LD (C900h),HL / RET
     const Bytes program = {0x21, 0x00, 0x40, 0x3E, msx.ram_id(), 0xCD, 0x24, 0x00, 0x22, 0x00, 0xC9, 0xC9};
@@ -165,7 +173,8 @@ TEST_P(EnasltTest, SwitchesPage1AndKeepsHl) {
     EXPECT_EQ(msx.enaslt_calls(), 2);
 }
 
-TEST_P(EnasltTest, SwitchingPage0CrashesTheMachine) {
+TEST_P(EnasltTest, SwitchingPage0CrashesTheMachine)
+{
     // LD HL,0000h / LD A,id / CALL 0024h / RET
     const Bytes program = {0x21, 0x00, 0x00, 0x3E, msx.ram_id(), 0xCD, 0x24, 0x00, 0xC9};
     EXPECT_EQ(run_program(msx, program).reason, Stop::requested);
@@ -173,13 +182,14 @@ TEST_P(EnasltTest, SwitchingPage0CrashesTheMachine) {
     EXPECT_NE(msx.faults()[0].find("page 0"), std::string::npos);
 }
 
-TEST_P(EnasltTest, CallingItToSwitchTheCallersOwnPageCrashes) {
+TEST_P(EnasltTest, CallingItToSwitchTheCallersOwnPageCrashes)
+{
     Machine& m = msx.machine();
     const Slot ram = msx.layout().ram;
     m.set_primary_register(static_cast<std::uint8_t>((m.primary_register() & 0xF3) | ram.primary << 2));
     if (m.expanded(ram.primary))
-        m.set_secondary_register(ram.primary,
-                                 static_cast<std::uint8_t>((m.secondary_register(ram.primary) & 0xF3) | ram.secondary << 2));
+        m.set_secondary_register(
+            ram.primary, static_cast<std::uint8_t>((m.secondary_register(ram.primary) & 0xF3) | ram.secondary << 2));
     // At 4000h in RAM: LD HL,4000h / LD A,(EXPTBL) / CALL 0024h / RET
     m.load(0x4000, Bytes{0x21, 0x00, 0x40, 0x3A, 0xC1, 0xFC, 0xCD, 0x24, 0x00, 0xC9});
     EXPECT_EQ(m.call(0x4000, done, 10000).reason, Stop::requested);

@@ -11,7 +11,8 @@ constexpr std::uint8_t halt = 0x76;
 
 // A main ROM whose code is all HALT, so a jump into it where no trap sits
 // stops the run; the few data bytes programs read are filled in.
-std::vector<std::uint8_t> main_rom_image(bool msx2) {
+std::vector<std::uint8_t> main_rom_image(bool msx2)
+{
     std::vector<std::uint8_t> rom(0x8000, halt);
     rom[0x0006] = 0x98;  // VDP ports
     rom[0x0007] = 0x98;
@@ -21,14 +22,21 @@ std::vector<std::uint8_t> main_rom_image(bool msx2) {
     return rom;
 }
 
-int page_shift(int page) { return 2 * page; }
+int page_shift(int page)
+{
+    return 2 * page;
+}
 
 // CALL nn and CALL cc,nn.
-bool is_call(std::uint8_t opcode) { return opcode == 0xCD || (opcode & 0xC7) == 0xC4; }
+bool is_call(std::uint8_t opcode)
+{
+    return opcode == 0xCD || (opcode & 0xC7) == 0xC4;
+}
 
 }  // namespace
 
-Msx::Msx(const MsxLayout& layout) : layout_(layout) {
+Msx::Msx(const MsxLayout& layout) : layout_(layout)
+{
     const Slot rom = layout.main_rom;
     const Slot ram = layout.ram;
     const bool shared = rom.primary == ram.primary;
@@ -40,11 +48,13 @@ Msx::Msx(const MsxLayout& layout) : layout_(layout) {
     machine_.install_ram(ram, 0, 4);
 
     // Pages 0 and 1 on the main ROM, 2 and 3 on RAM, as the boot leaves them.
-    machine_.set_primary_register(static_cast<std::uint8_t>(rom.primary | rom.primary << 2 | ram.primary << 4 |
-                                                            ram.primary << 6));
+    machine_.set_primary_register(
+        static_cast<std::uint8_t>(rom.primary | rom.primary << 2 | ram.primary << 4 | ram.primary << 6));
     std::uint8_t rom_secondary = 0, ram_secondary = 0;
-    if (layout.expand_rom_slot) rom_secondary = static_cast<std::uint8_t>(rom.secondary | rom.secondary << 2);
-    if (layout.expand_ram_slot) ram_secondary = static_cast<std::uint8_t>(ram.secondary << 4 | ram.secondary << 6);
+    if (layout.expand_rom_slot)
+        rom_secondary = static_cast<std::uint8_t>(rom.secondary | rom.secondary << 2);
+    if (layout.expand_ram_slot)
+        ram_secondary = static_cast<std::uint8_t>(ram.secondary << 4 | ram.secondary << 6);
     if (shared) {
         machine_.set_secondary_register(rom.primary, rom_secondary | ram_secondary);
     } else {
@@ -57,7 +67,8 @@ Msx::Msx(const MsxLayout& layout) : layout_(layout) {
         machine_.write(static_cast<std::uint16_t>(exptbl + p), machine_.expanded(p) ? 0x80 : 0x00);
         machine_.write(static_cast<std::uint16_t>(slttbl + p), machine_.secondary_register(p));
     }
-    for (std::uint16_t hook = 0xFD9A; hook < 0xFFCA; ++hook) machine_.write(hook, 0xC9);
+    for (std::uint16_t hook = 0xFD9A; hook < 0xFFCA; ++hook)
+        machine_.write(hook, 0xC9);
     machine_.write(0x8000, 0x00);
     machine_.write_word(0x8001, 0x0000);
     machine_.write_word(txttab, 0x8001);
@@ -69,11 +80,18 @@ Msx::Msx(const MsxLayout& layout) : layout_(layout) {
     machine_.add_trap(basic_run, std::nullopt, [this](Machine&) { trap_basic_run(); });
 }
 
-std::uint8_t Msx::main_rom_id() const { return slot_id(layout_.main_rom, layout_.expand_rom_slot); }
+std::uint8_t Msx::main_rom_id() const
+{
+    return slot_id(layout_.main_rom, layout_.expand_rom_slot);
+}
 
-std::uint8_t Msx::ram_id() const { return slot_id(layout_.ram, layout_.expand_ram_slot); }
+std::uint8_t Msx::ram_id() const
+{
+    return slot_id(layout_.ram, layout_.expand_ram_slot);
+}
 
-void Msx::fault(const std::string& what) {
+void Msx::fault(const std::string& what)
+{
     faults_.push_back(what);
     machine_.request_stop();
 }
@@ -84,7 +102,8 @@ void Msx::fault(const std::string& what) {
 // interrupts disabled.  The routine runs in page 0, so switching page 0 away
 // from the BIOS crashes the machine, as does switching the page of the CALL
 // or of the stack.
-void Msx::trap_enaslt() {
+void Msx::trap_enaslt()
+{
     Machine& m = machine_;
     ++enaslt_calls_;
     const auto id = static_cast<std::uint8_t>(m.reg(Reg::af) >> 8);
@@ -113,9 +132,12 @@ void Msx::trap_enaslt() {
     const auto a8 = static_cast<std::uint8_t>((saved & ~mask) | (d & mask));
     m.set_primary_register(a8);
 
-    if (!(m.slot_of_page(0) == layout_.main_rom)) fault("ENASLT switched page 0 away from the BIOS");
-    if (called && !(m.slot_of_page(from >> 14) == caller_slot)) fault("ENASLT switched the page of its caller");
-    if (!(m.slot_of_page(sp >> 14) == stack_slot)) fault("ENASLT switched the page of the stack");
+    if (!(m.slot_of_page(0) == layout_.main_rom))
+        fault("ENASLT switched page 0 away from the BIOS");
+    if (called && !(m.slot_of_page(from >> 14) == caller_slot))
+        fault("ENASLT switched the page of its caller");
+    if (!(m.slot_of_page(sp >> 14) == stack_slot))
+        fault("ENASLT switched the page of the stack");
 
     m.set_reg(Reg::af, static_cast<std::uint16_t>(a8 << 8 | 0x44));
     m.set_reg(Reg::bc, static_cast<std::uint16_t>((d & mask) << 8 | static_cast<std::uint8_t>(~mask)));
@@ -126,7 +148,8 @@ void Msx::trap_enaslt() {
 }
 
 // The run entry of BASIC: records what the program left and stops the run.
-void Msx::trap_basic_run() {
+void Msx::trap_basic_run()
+{
     Machine& m = machine_;
     basic_run_ = BasicRun{m.slot_of_page(0), m.slot_of_page(1), m.read_word(vartab)};
     m.request_stop();

@@ -20,8 +20,8 @@ inline constexpr std::uint16_t slttbl = 0xFCC5;
 inline constexpr std::uint16_t basic_run = 0x73AC;
 
 struct MsxLayout {
-    Slot main_rom{0, 0};       // BIOS in page 0, BASIC in page 1
-    Slot ram{3, 0};            // 64 KB of RAM, pages 0 to 3
+    Slot main_rom{0, 0};           // BIOS in page 0, BASIC in page 1
+    Slot ram{3, 0};                // 64 KB of RAM, pages 0 to 3
     bool expand_rom_slot = false;  // main ROM's primary slot expanded (MSX2 style 0-0)
     bool expand_ram_slot = false;
     std::uint16_t stack = 0xF0A0;
