@@ -282,6 +282,11 @@ bool Machine::run_trap(std::uint16_t pc)
     return false;
 }
 
+std::uint64_t Machine::bus_time() const
+{
+    return cycles_ + static_cast<std::uint64_t>(z80ex_op_tstate(cpu_->context)) + m1_cycles_;
+}
+
 RunResult Machine::run(std::uint64_t cycle_limit)
 {
     const std::uint64_t start = cycles_;

@@ -105,6 +105,9 @@ public:
     std::uint16_t last_instruction() const { return last_instruction_; }
     // T-states since creation, with one wait state per M1 cycle.
     std::uint64_t cycles() const { return cycles_; }
+    // The same count during an instruction, up to the bus cycle in progress:
+    // the time an I/O handler or a trap sees.
+    std::uint64_t bus_time() const;
     // Runs until a trap stops it, a breakpoint, a HALT with interrupts off or
     // the cycle limit.  A breakpoint at the starting PC does not stop it.
     RunResult run(std::uint64_t cycle_limit);

@@ -115,6 +115,21 @@ TEST(MachineTiming, EveryM1CycleCostsOneWaitState)
     EXPECT_EQ(m.run(1000).cycles, 9 * 23 + 18u);
 }
 
+TEST(MachineTiming, PortHandlersSeeTheTimeOfTheirBusCycle)
+{
+    Msx msx;
+    Machine& m = msx.machine();
+    std::vector<std::uint64_t> reads;
+    m.on_input(0xA2, [&](std::uint8_t) {
+        reads.push_back(m.bus_time());
+        return std::uint8_t{0};
+    });
+    // IN A,(0A2h) / NOP / IN A,(0A2h) / RET
+    EXPECT_EQ(run_program(msx, {0xDB, 0xA2, 0x00, 0xDB, 0xA2, 0xC9}).reason, Stop::breakpoint);
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_EQ(reads[1] - reads[0], 12u + 5u);
+}
+
 TEST(MachineTraps, FireOnlyWhenThePageIsOnTheirSlot)
 {
     Msx msx;
