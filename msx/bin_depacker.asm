@@ -63,7 +63,7 @@ start_basic:
         ld      (VARTAB),de
         ld      hl,RUNBAS
         push    hl                      ; ENASLT returns into the interpreter
-main_rom_back:
+main_rom_back:                          ; page 1 to the main ROM, then return
         ld      a,(EXPTBL)
         ld      h,0x40
         jp      ENASLT
@@ -83,7 +83,7 @@ restore:
 
 ; find_ram: selects the first slot whose page 1 holds RAM, trying every
 ; primary slot and every secondary slot of the expanded ones.
-;   Out: Z and page 1 on that slot with its ID in ram_slot, or NZ when none.
+;   Out: Z, page 1 on that slot and A = its ID, or NZ when none.
 ;   Changed: AF, BC, DE, HL; interrupts disabled.
 find_ram:
         ld      hl,EXPTBL

@@ -169,6 +169,8 @@ rnc2_far_copy:
         pop     hl
         jp      rnc2_token
 
+; rnc2_reload: the next stream byte becomes the flag byte, its first bit in carry.
+;   In: HL = stream, carry = 1 (the marker that just left).  Changed: AF, HL.
 rnc2_reload:
         ld      a,(hl)
         inc     hl
