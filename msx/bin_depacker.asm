@@ -29,7 +29,7 @@ bin_start:
         ld      a,(mode)
         inc     a
         jr      z,start_basic
-        call    find_ram
+        call    find_ram                ; A = its slot ID
         jr      nz,main_rom_back        ; no RAM: back to BASIC
         ld      hl,mode
         bit     6,(hl)
@@ -82,51 +82,57 @@ restore:
         ret
 
 ; find_ram: selects the first slot whose page 1 holds RAM, trying every
-; primary slot and every secondary slot of the expanded ones.
+; primary slot and every secondary slot of the expanded ones.  The byte
+; tested is 0x4000 + the slot ID, put back afterwards.
 ;   Out: Z, page 1 on that slot and A = its ID, or NZ when none.
 ;   Changed: AF, BC, DE, HL; interrupts disabled.
 find_ram:
-        ld      hl,EXPTBL
+        ld      hl,0x4000               ; H = page 1, L = primary slot
 find_primary:
         ld      a,l
-        sub     low EXPTBL
-        ld      c,a
-        ld      a,(hl)
+        add     a,low EXPTBL
+        ld      e,a
+        ld      d,high EXPTBL
+        ld      a,(de)
         and     0x80
-        or      c               ; first slot ID of this primary slot
+        or      l
+        ld      l,a                     ; L = first slot ID of this primary slot
 find_try:
-        ld      (ram_slot),a
-        push    hl
-        ld      h,0x40
-        call    ENASLT
-        ld      hl,0x4000
+        ld      a,l
+        call    ENASLT                  ; keeps HL
         ld      a,(hl)
         cpl
         ld      (hl),a
-        cp      (hl)            ; Z when the complement stuck: RAM
+        cp      (hl)                    ; Z when the complement stuck: RAM
         cpl
         ld      (hl),a
-        pop     hl
-        ld      a,(ram_slot)
+        ld      a,l
         ret     z
         or      a
-        jp      p,find_next     ; not expanded: next primary slot
-        add     a,4             ; next secondary slot
+        jp      p,find_next             ; not expanded: next primary slot
+        add     a,4                     ; next secondary slot
+        ld      l,a
         bit     4,a
         jr      z,find_try
 find_next:
-        inc     l
         ld      a,l
-        cp      low EXPTBL + 4
+        inc     a
+        and     3
+        ld      l,a
         jr      nz,find_primary
-        or      a               ; NZ: none found
+        inc     a                       ; NZ: none found
         ret
 
 ; page0_to_ram: puts page 0 on a slot by writing the slot registers, as the
 ; BIOS slot selection cannot switch the page it runs in.
-;   In: A = slot ID (the RAM found for page 1).  Out: interrupts disabled.
-;   Changed: AF, BC, DE, HL.
+;   In: A = slot ID of the RAM found for page 1 (which is selected there).
+;   Out: interrupts disabled.  Changed: AF, BC, DE, HL, the helper's bytes
+;   at PAGE0_HELPER.
 page0_to_ram:
+        ld      hl,page0_helper
+        ld      de,PAGE0_HELPER
+        ld      bc,page0_helper_end - page0_helper
+        ldir                            ; keeps A
         di
         ld      c,a
         and     3
@@ -138,7 +144,7 @@ page0_to_ram:
         bit     7,c
         jr      z,page0_primary
         ; Expanded: its secondary register answers only in page 3, where this
-        ; code runs, so a copy of the helper in page 1 RAM does the write.
+        ; code runs, so the copy of the helper in page 1 RAM does the write.
         and     0x3F
         ld      d,a
         ld      a,b
@@ -155,16 +161,6 @@ page0_to_ram:
         rrca
         and     3
         ld      c,a                     ; C = secondary slot
-        push    bc
-        push    de
-        push    hl
-        ld      hl,page0_helper
-        ld      de,PAGE0_HELPER
-        ld      bc,page0_helper_end - page0_helper
-        ldir
-        pop     hl
-        pop     de
-        pop     bc
         jp      PAGE0_HELPER
 page0_primary:
         out     (0xA8),a
@@ -187,8 +183,5 @@ page0_helper:
         ld      (hl),b                  ; the BIOS's copy of the register
         ret
 page0_helper_end:
-
-ram_slot:
-        db      0
 
         include "rnc2_decode.asm"
