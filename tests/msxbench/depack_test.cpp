@@ -154,6 +154,16 @@ TEST(SfxDepacker, CopiesStoredDataAndReturnsItsLength)
 
 // ------------------------------------------------------------ images
 
+Bytes corpus_file(const std::string& name)
+{
+    for (CorpusFile& file : load_corpus(EXAMPLES_DIR)) {
+        if (file.name == name)
+            return std::move(file.bytes);
+    }
+    ADD_FAILURE() << name << " is missing";
+    return Bytes(0x8000, 0);
+}
+
 Bytes image_of(const Bytes& input, PackMode mode)
 {
     Bytes buffer = input;
@@ -246,7 +256,7 @@ class BinDepacker : public ::testing::TestWithParam<MachineSetup> {};
 
 TEST_P(BinDepacker, ComRunsAt0100WithRamInPages0And1AndRetAt0005)
 {
-    const Bytes main_rom = load_corpus(EXAMPLES_DIR)[5].bytes;  // cbios_main_msx1.rom
+    const Bytes main_rom = corpus_file("cbios_main_msx1.rom");
     const Bytes program(main_rom.begin(), main_rom.begin() + 0x5000);
     for (const Bytes& input : {program, random_bytes(3000, 9)}) {
         const Bytes image = image_of(input, PackMode::com);
@@ -271,15 +281,14 @@ TEST_P(BinDepacker, ComRunsAt0100WithRamInPages0And1AndRetAt0005)
 
 TEST_P(BinDepacker, RomStartsAtItsInitAddressWithRamInItsPage)
 {
-    const auto corpus = load_corpus(EXAMPLES_DIR);
-    const Bytes basic_rom = corpus[0].bytes;  // cbios_basic.rom: INIT 0x4010
+    const Bytes basic_rom = corpus_file("cbios_basic.rom");  // INIT 0x4010
     ASSERT_EQ(basic_rom[3], 0x40);
     const struct {
         Bytes rom;
         std::uint16_t base;
     } cases[] = {
         {basic_rom, 0x4000},
-        {rom_with_init(corpus[1].bytes, 0x8030), 0x8000},
+        {rom_with_init(corpus_file("cbios_disk.rom"), 0x8030), 0x8000},
         {rom_with_init(random_bytes(0x4000, 11), 0x4123), 0x4000},  // stored
     };
     for (const auto& c : cases) {
@@ -354,7 +363,6 @@ TEST(BinDepackerWithoutRam, ReturnsToBasicWhenPage1HasNoRam)
 // address on the stack, stored or packed.
 TEST(SfxImage, RestoresAndRunsAt0100WithTheDosReturnOnTheStack)
 {
-    const auto corpus = load_corpus(EXAMPLES_DIR);
     Bytes ret_program = text_bytes(3000);
     ret_program[0] = 0xC9;  // RET
     for (const Bytes& input : {ret_program, random_bytes(2000, 13), Bytes{0xC9}}) {
