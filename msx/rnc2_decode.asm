@@ -99,24 +99,27 @@ rnc2_chunk_end:
 
 ; 10: lengths 4 to 8 in two or three more bits, or a literal run.
 rnc2_code10:
-        ld      bc,4
-        RNC2_BIT
-        jr      c,rnc2_p1
-        RNC2_BIT
-        jr      nc,rnc2_offset          ; 1000: 4
-        RNC2_BIT
-        ld      c,6
-        jr      nc,rnc2_offset          ; 10010: 6
+        ld      bc,1
+        RNC2_BIT                        ; p
+        rl      c
+        RNC2_BIT                        ; q
+        jr      c,rnc2_q1
         inc     c
-        jr      rnc2_offset             ; 10011: 7
-rnc2_p1:
-        RNC2_BIT
-        ld      c,5
-        jr      nc,rnc2_offset          ; 1010: 5
-        RNC2_BIT
-        ld      c,8
-        jr      nc,rnc2_offset          ; 10110: 8
-        ld      bc,0x0400               ; 10111: run of 12 + 4k bytes, k in 4 bits
+        inc     c                       ; 10p0: 4 + p
+        jr      rnc2_offset
+rnc2_q1:
+        RNC2_BIT                        ; r
+        rl      c                       ; 4 + 2p + r
+        inc     c
+        bit     3,c
+        jr      nz,rnc2_run             ; 10111
+        inc     c                       ; 10p1r: 6 + 2p + r
+        jr      rnc2_offset
+; A run of 12 + 4k bytes, k in 4 bits.  The bit of C = 8 moves up to bit 7
+; as they come in, leaving C = 128 + k, and 4 * (128 + k + 3) = 12 + 4k
+; modulo 256.
+rnc2_run:
+        ld      b,4
 rnc2_run_bits:
         RNC2_BIT
         rl      c
