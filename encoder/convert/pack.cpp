@@ -55,17 +55,19 @@ std::uint32_t build_bin(std::vector<std::uint8_t>& buffer, std::span<const std::
 }
 
 // COM prologue, packed data and SFX depacker.  The prologue runs at 0x0100:
-//   LD HL,0x0100 / PUSH HL / LD DE,depacker end / LD BC,N-1 / ADD HL,BC /
+//   LD HL,0x0100 / PUSH HL / LD DE,0xBC00+size / LD BC,N / ADD HL,BC /
 //   LDDR / POP DE / LD HL,0xBC00-P / LD BC,R / JP 0xBC00
-// LDDR starts at the image's last byte (0x0100 + N - 1) and moves all but
-// the first, already executed, byte, so the depacker lands exactly at 0xBC00.
+// LDDR starts one past the image (0x0100 + N) and one past the depacker's
+// place, so the byte after the image goes one past the depacker, every byte
+// of the image but the first (already executed) lands where it belongs, and
+// the depacker starts exactly at 0xBC00.
 std::uint32_t build_sfx(std::vector<std::uint8_t>& buffer, std::span<const std::uint8_t> packed,
                         std::uint16_t stored)
 {
     const std::span<const std::uint8_t> depacker = sfx_depacker_image();
     const auto p = static_cast<std::uint32_t>(packed.size());
     const auto image_length = static_cast<std::uint32_t>(sfx_header_length + p + depacker.size());
-    const std::uint32_t depacker_end = sfx_depacker_address + depacker.size() - 1;
+    const std::uint32_t past_depacker = sfx_depacker_address + depacker.size();
     if (buffer.size() < image_length)
         buffer.resize(image_length);
 
@@ -75,8 +77,8 @@ std::uint32_t build_sfx(std::vector<std::uint8_t>& buffer, std::span<const std::
     const std::uint8_t prologue[] = {
         0x21, 0x00, 0x01,                                  // LD HL,0x0100
         0xE5,                                              // PUSH HL
-        0x11, 0, 0,                                        // LD DE,depacker end
-        0x01, 0, 0,                                        // LD BC,N-1
+        0x11, 0, 0,                                        // LD DE,one past the depacker
+        0x01, 0, 0,                                        // LD BC,N
         0x09,                                              // ADD HL,BC
         0xED, 0xB8,                                        // LDDR
         0xD1,                                              // POP DE
@@ -86,8 +88,8 @@ std::uint32_t build_sfx(std::vector<std::uint8_t>& buffer, std::span<const std::
     };
     static_assert(sizeof prologue == sfx_header_length);
     std::copy(std::begin(prologue), std::end(prologue), buffer.begin());
-    put_word(buffer, 5, depacker_end & 0xFFFF);
-    put_word(buffer, 8, (image_length - 1) & 0xFFFF);
+    put_word(buffer, 5, past_depacker & 0xFFFF);
+    put_word(buffer, 8, image_length & 0xFFFF);
     put_word(buffer, 15, (sfx_depacker_address - p) & 0xFFFF);
     put_word(buffer, 18, stored);
     return image_length;

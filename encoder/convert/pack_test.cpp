@@ -164,8 +164,8 @@ TEST(PackImageSfx, PrologueMovesTheDepackerTo0xBC00)
         const Bytes expected = {
             0x21, 0x00, 0x01,                                                  // LD HL,0x0100
             0xE5,                                                              // PUSH HL
-            0x11, static_cast<std::uint8_t>(0xBC00 + size - 1), static_cast<std::uint8_t>((0xBC00 + size - 1) >> 8),
-            0x01, static_cast<std::uint8_t>(n - 1), static_cast<std::uint8_t>((n - 1) >> 8),  // LD BC,N-1
+            0x11, static_cast<std::uint8_t>(0xBC00 + size), static_cast<std::uint8_t>((0xBC00 + size) >> 8),
+            0x01, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),  // LD BC,N
             0x09, 0xED, 0xB8,                                                  // ADD HL,BC / LDDR
             0xD1,                                                              // POP DE
             0x21, static_cast<std::uint8_t>(0xBC00 - p), static_cast<std::uint8_t>((0xBC00 - p) >> 8),
