@@ -1,9 +1,777 @@
-; Interim fast-loader image: a stand-in of the right form (BIN at 0xE400) until the real loader lands.
-; BLOAD header: type, start, end (address of the last byte), exec.
+; Fast loader.  BLOAD"CAS:",R loads it at 0xE400 and starts it; it then reads
+; the fast-format blocks that follow on the tape, stores each file and starts
+; it, and stays behind as a BLOAD statement hook for BASIC programs it loaded.
+;
+; Tape reading: every unit (a value or a rank code) is a start mark, one to
+; eight bit cells and an end mark.  Bit cells are told apart by counting the
+; level changes of the tape input during a window of WINWID sampling periods
+; that opens at the cell's first level change: 0-1 changes a 0 cell, 2-3 a 1
+; cell, 4 ends the unit.  The window is calibrated on the lead-in tone of each
+; file so that it lasts three of its half-cycles, three quarters of a cell.
+;
+; The sampling period is 65 T-states (MSX timing, one wait state per M1
+; cycle) on both paths through the loop, 18.2 microseconds.
+
+; ---------------------------------------------------------------------------
+; MSX entries, variables and ports.
+
+ENASLT  equ     0x0024          ; BIOS: select slot A for the page of H
+MSXVER  equ     0x002D          ; MSX version: 0 = MSX1
+CHPUT   equ     0x00A2          ; BIOS: print A
+TAPIOF  equ     0x00E7          ; BIOS: motor off, interrupts on
+SKIPST  equ     0x485B          ; BASIC: HL -> the ":" or 0 ending the statement
+RUNBAS  equ     0x73AC          ; BASIC: run the program in memory
+CSRY    equ     0xF3DC          ; cursor row, 1-based
+CSRX    equ     0xF3DD          ; cursor column, 1-based
+LINLEN  equ     0xF3B0          ; width of the current text screen
+TXTTAB  equ     0xF676          ; start of BASIC program text
+VARTAB  equ     0xF6C2          ; start of BASIC variables
+NAMBAS  equ     0xF922          ; name table of the current text screen
+WINWID  equ     0xFCA5          ; reading window in sampling periods
+SCRMOD  equ     0xFCAF          ; screen mode
+HGONE   equ     0xFF43          ; statement hook: called with the token in A
+RG9SAV  equ     0xFFE8          ; copy of video register 9 (MSX2)
+SUBSLT  equ     0xFFFF          ; secondary slot register, read inverted
+
+PSGSEL  equ     0xA0            ; sound chip register select
+PSGRD   equ     0xA2            ; sound chip register read; R14 bit 7 = tape
+SLOTS   equ     0xA8            ; primary slot register
+KEYCOL  equ     0xA9            ; keyboard columns of the selected row
+KEYROW  equ     0xAA            ; keyboard row (bits 0-3), motor (bit 4, 0 = on)
+PPICTL  equ     0xAB            ; PPI bit set/reset
+VDPDAT  equ     0x98
+VDPCTL  equ     0x99
+
+MOTORON equ     0x08            ; PPI: port C bit 4 reset
+BLOAD   equ     0xCF            ; token of BLOAD
+LINECH  equ     0x17            ; the horizontal line glyph
+
+RANKS   equ     0xE300          ; rank table of the current file (256 bytes)
+
         org     0xE400 - 7
         db      0xFE
         dw      start, last, start
 
-; start: returns to BASIC at once.  In: nothing.  Out: nothing.  Changed: nothing.
-start:  ret
+; ---------------------------------------------------------------------------
+; start: installs the BLOAD hook, shows the banner and loads files until a
+; BASIC program is started or an error ends the run.
+;   In: nothing.  Out: nothing.  Changed: everything.
+start:
+        ld      a,0xC3
+        ld      hl,hook
+        ld      (HGONE),a
+        ld      (HGONE + 1),hl
+        ld      hl,banner
+        call    print
+        ld      hl,rule
+        ld      b,28
+        call    vram_text
+        jr      load_loop
+
+; ---------------------------------------------------------------------------
+; hook: the interpreter calls it before each statement with the statement's
+; first token in A and HL on it.  A BLOAD statement is served by one file
+; from the tape and then skipped; anything else goes on as usual.
+;   In: A = token, HL = text pointer.  Out: BLOAD: HL on the ":" or 0 that
+;   ends the statement, back into the interpreter's next-statement loop.
+;   Changed: BLOAD: AF, BC, D, HL.
+hook:
+        cp      BLOAD
+        ret     nz
+        call    SKIPST
+        push    af
+        push    bc
+        push    de
+        push    hl
+        push    ix
+        push    iy
+        exx
+        push    bc
+        push    de
+        push    hl
+        xor     a
+        ld      (continue),a
+        call    load_loop
+        pop     hl
+        pop     de
+        pop     bc
+        exx
+        pop     iy
+        pop     ix
+        pop     hl
+        pop     de
+        pop     bc
+        pop     af
+        inc     sp                      ; drop the return into the statement
+        inc     sp                      ; dispatcher: the statement is done
+        ret
+
+; ---------------------------------------------------------------------------
+; load_loop: finds RAM for page 1, waits for the tape (or a key), then loads
+; files while the continue flag is set.
+;   In: continue flag.  Out: returns after one file when the flag is 0, or
+;   after an error; never when a BASIC program is started.
+;   Changed: everything.
+load_loop:
+        ld      (stack),sp
+        call    save_slots
+        call    find_ram
+        call    wait_tape
+next_file:
+        ld      hl,loading
+        call    print
+        call    save_slots
+        call    select_ram
+        call    calibrate
+        call    read_header
+        call    read_payload
+        ld      hl,ok_text
+        ld      b,5
+        call    vram_out
+        call    TAPIOF
+        call    translate
+        ld      a,(type)
+        cp      0x41
+        call    nz,restore_slots
+        ld      a,(type)
+        inc     a
+        jr      z,run_basic
+        ld      hl,(exec)
+        ld      a,h
+        or      a
+        call    nz,call_hl              ; below 0x0100: load only
+        ld      a,(type)
+        cp      0x41
+        call    z,restore_slots
+        ld      a,(continue)
+        or      a
+        jr      nz,next_file
+        ret
+
+run_basic:
+        ld      hl,(end_ptr)
+        inc     hl
+        ld      (VARTAB),hl
+        jp      RUNBAS
+
+call_hl:
+        jp      (hl)
+
+; fail: the error path.  Shows " <Err>", stops the tape, puts the slots back,
+; removes the BLOAD hook and returns from load_loop.
+fail:
+        ld      sp,(stack)
+        call    vram_at_cursor
+        ld      hl,err_text
+        ld      b,6
+        call    vram_out
+        call    TAPIOF
+        call    restore_slots
+        ld      a,0xC9
+        ld      (HGONE),a
+        ret
+
+; ---------------------------------------------------------------------------
+; Slots.  The saved state is the primary slot register and the secondary
+; slot register of page 3's slot as found; the RAM state is the same pair
+; with RAM in page 1.
+
+; save_slots: In: nothing.  Out: saved state.  Changed: AF.
+save_slots:
+        in      a,(SLOTS)
+        ld      (saved_a8),a
+        ld      a,(SUBSLT)
+        cpl
+        ld      (saved_ffff),a
+        ret
+
+; restore_slots: In: saved state.  Out: slots as saved.  Changed: AF.
+restore_slots:
+        ld      a,(saved_ffff)
+        ld      (SUBSLT),a
+        ld      a,(saved_a8)
+        out     (SLOTS),a
+        ret
+
+; select_ram: In: RAM state.  Out: RAM in page 1.  Changed: AF.
+select_ram:
+        ld      a,(ram_ffff)
+        ld      (SUBSLT),a
+        ld      a,(ram_a8)
+        out     (SLOTS),a
+        ret
+
+; find_ram: selects each slot in turn for page 1 (secondary slots of an
+; expanded slot one by one) until a byte written there reads back, keeps that
+; selection as the RAM state and puts the saved state back.
+;   In: saved state.  Out: RAM state (page 1 on the main ROM's slot when there
+;   is no RAM).  Changed: AF, BC, DE, HL; interrupts off.
+find_ram:
+        ld      c,0                     ; primary slot
+next_primary:
+        ld      hl,0xFCC1               ; EXPTBL
+        ld      b,0
+        add     hl,bc
+        ld      a,(hl)
+        and     0x80
+        or      c                       ; slot ID, secondary 0
+next_slot:
+        ld      (probe),a
+        ld      h,0x40
+        call    ENASLT
+        ld      hl,0x4000
+        ld      a,(hl)
+        cpl
+        ld      (hl),a
+        cp      (hl)
+        cpl
+        ld      (hl),a                  ; put the byte back
+        jr      z,ram_found
+        ld      a,(probe)
+        bit     7,a
+        jr      z,primary_done
+        add     a,4                     ; next secondary slot
+        bit     4,a
+        jr      z,next_slot
+primary_done:
+        inc     c
+        bit     2,c
+        jr      z,next_primary
+        ld      a,(0xFCC1)              ; no RAM: keep the main ROM there
+        ld      h,0x40
+        call    ENASLT
+ram_found:
+        in      a,(SLOTS)
+        ld      (ram_a8),a
+        ld      a,(SUBSLT)
+        cpl
+        ld      (ram_ffff),a
+        jp      restore_slots
+
+; ---------------------------------------------------------------------------
+; wait_tape: polls the keyboard and the tape until 32 level changes arrive or
+; a key picks the window: F1 calibrated, F2 8, F3 6, CTRL 12 sampling
+; periods; SHIFT switches between 50 and 60 Hz on an MSX2; STOP gives up.
+;   In: nothing.  Out: window override.  Changed: AF, BC, DE.
+wait_tape:
+        di
+        xor     a
+        ld      (override),a
+        ld      a,MOTORON
+        out     (PPICTL),a
+        ld      a,14
+        out     (PSGSEL),a
+        in      a,(PSGRD)
+        ld      e,a
+        ld      c,32                    ; level changes still to come
+        ld      d,0xFF                  ; row 6 as seen last
+wait_poll:
+        ld      a,6
+        call    key_row
+        cp      d
+        ld      d,a
+        jr      z,wait_stop             ; no change on row 6
+        cp      0xFE
+        call    z,toggle_hz
+        ld      b,8
+        cp      0xBF                    ; F2
+        jr      z,wait_key
+        ld      b,6
+        cp      0x7F                    ; F3
+        jr      z,wait_key
+        ld      b,12
+        cp      0xFD                    ; CTRL
+        jr      z,wait_key
+        ld      b,0
+        cp      0xDF                    ; F1
+        jr      z,wait_key
+wait_stop:
+        ld      a,7
+        call    key_row
+        cp      0xEF                    ; STOP
+        jp      z,fail
+        ld      a,14                    ; the keyboard scan may have moved it
+        out     (PSGSEL),a
+        in      a,(PSGRD)
+        xor     e
+        jp      p,wait_poll
+        xor     e
+        ld      e,a
+        dec     c
+        jr      nz,wait_poll
+        ret
+wait_key:
+        ld      a,b
+        ld      (override),a
+        ret
+
+; key_row: In: A = keyboard row.  Out: A = its columns (0 = held).
+; Changed: AF.  Keeps the motor and other bits of port 0xAA.
+key_row:
+        push    bc
+        ld      b,a
+        in      a,(KEYROW)
+        and     0xF0
+        or      b
+        out     (KEYROW),a
+        in      a,(KEYCOL)
+        pop     bc
+        ret
+
+; toggle_hz: flips the 50/60 Hz bit of video register 9 once per press of
+; SHIFT; an MSX1 has no such register (its chip would take it as register 1).
+;   In: nothing.  Out: nothing.  Changed: nothing.
+toggle_hz:
+        push    af
+        ld      a,(MSXVER)
+        or      a
+        jr      z,toggle_done
+        ld      a,(RG9SAV)
+        xor     0x02
+        ld      (RG9SAV),a
+        out     (VDPCTL),a
+        ld      a,0x80 + 9
+        out     (VDPCTL),a
+toggle_done:
+        pop     af
+        ret
+
+; ---------------------------------------------------------------------------
+; calibrate: lets 240 level changes of the lead-in pass, counts the changes c
+; during 80 sampling periods and sets the window to floor(240 / c) periods,
+; unless a key chose it.  A STOP while waiting for the lead-in gives up.
+;   In: override.  Out: WINWID, D = window, E = tape level, threshold.
+;   Changed: AF, BC, DE, HL; interrupts off, motor on.
+calibrate:
+        ld      a,MOTORON
+        out     (PPICTL),a
+        di
+        ld      a,14
+        out     (PSGSEL),a
+        in      a,(PSGRD)
+        ld      e,a
+        ld      hl,240
+pass_changes:
+        in      a,(PSGRD)
+        xor     e
+        jp      p,pass_idle
+        xor     e
+        ld      e,a
+        dec     hl
+        ld      a,h
+        or      l
+        jr      nz,pass_changes
+        jr      count_changes
+pass_idle:
+        ld      a,7                     ; STOP while the tape is silent
+        call    key_row
+        cp      0xEF
+        jp      z,fail
+        ld      a,14
+        out     (PSGSEL),a
+        jr      pass_changes
+
+count_changes:
+        ld      bc,80 * 256             ; B = periods, C = changes
+calib_loop:                             ; 65 T on both paths, as the window
+        in      a,(PSGRD)               ; 12
+        xor     e                       ; 5
+        jp      p,calib_same            ; 11
+        xor     e                       ; 5
+        ld      e,a                     ; 5
+        inc     c                       ; 5
+        cp      0                       ; 8
+        djnz    calib_loop              ; 14
+        jr      calib_done
+calib_same:
+        jr      $ + 2                   ; 13
+        nop                             ; 5
+        nop                             ; 5
+        djnz    calib_loop              ; 14
+calib_done:
+        ld      a,c
+        or      a
+        jp      z,fail
+        ld      b,0
+        ld      hl,240
+        ld      d,0xFF
+window_div:                             ; D = largest w with w * c <= 240
+        inc     d
+        sbc     hl,bc
+        jr      nc,window_div
+        ld      a,(override)
+        or      a
+        jr      z,window_set
+        ld      d,a
+window_set:
+        ld      a,d
+        ld      (WINWID),a
+        ; The sync threshold: the half-cycles of the lead-in as the sync loop
+        ; counts them, averaged over 16 of them (every other one, so that the
+        ; summing between two measurements costs nothing).
+        ld      hl,0
+        ld      c,16
+measure_next:
+        in      a,(PSGRD)
+        xor     e
+        jp      p,measure_next
+        xor     e
+        ld      e,a
+        jr      measure_start           ; 13, as in the sync loop
+measure_start:
+        ld      b,0                     ; 8
+measure_count:                          ; 42 T per count, as sync_count
+        in      a,(PSGRD)               ; 12
+        xor     e                       ; 5
+        jp      m,measure_end           ; 11
+        djnz    measure_count           ; 14
+measure_end:
+        xor     e
+        ld      e,a
+        ld      a,b
+        neg                             ; counts completed before the change
+        add     a,l
+        ld      l,a
+        jr      nc,measure_summed
+        inc     h
+measure_summed:
+        dec     c
+        jr      nz,measure_next
+        add     hl,hl
+        add     hl,hl
+        add     hl,hl
+        add     hl,hl                   ; H = sum / 16
+        ld      a,h
+        or      a
+        jr      nz,threshold_set
+        inc     a
+threshold_set:
+        ld      (threshold),a
+        ret
+
+; ---------------------------------------------------------------------------
+; read_header: reads the values in front of the data: the lead-in (255) and
+; the sync values (208), the name (shown on screen), the rank table, the type
+; and the three addresses.
+;   In: D = window, E = level.  Out: rank table, type, start, end, exec.
+;   Changed: AF, BC, HL, E, BC', HL'.
+read_header:
+        call    read_value
+        inc     a
+        jr      z,read_header           ; the lead-in
+skip_sync:                              ; the first value after it is dropped
+        call    read_value
+        cp      208
+        jr      z,skip_sync
+        push    af
+        call    vram_at_cursor
+        pop     af
+        ld      b,12
+name_char:
+        out     (VDPDAT),a
+        dec     b
+        jr      z,name_done
+        push    bc
+        call    read_value
+        pop     bc
+        jr      name_char
+name_done:
+        ld      a,(CSRX)
+        add     a,12
+        ld      (CSRX),a
+        exx
+        ld      hl,RANKS
+        exx
+rank_values:
+        call    read_value
+        exx
+        ld      (hl),a
+        inc     l
+        exx
+        jr      nz,rank_values          ; Z once L' wrapped after 256 values
+        call    read_value
+        ld      (type),a
+        inc     a
+        ld      hl,(TXTTAB)
+        jr      z,header_done           ; BASIC: no addresses
+        ld      hl,start_addr
+        ld      b,6
+address_bytes:
+        push    bc
+        push    hl
+        call    read_value
+        pop     hl
+        pop     bc
+        ld      (hl),a
+        inc     hl
+        djnz    address_bytes
+        ld      hl,(start_addr)
+header_done:
+        ld      (start_addr),hl
+        ret
+
+; read_payload: stores the rank of every payload unit from the start address
+; on, until a unit of 9 or 10 cells; 11 cells or more is a loading error.
+;   In: D = window, E = level, start address.  Out: end pointer.
+;   Changed: AF, BC, HL, E, HL'.
+read_payload:
+        ld      hl,(start_addr)
+        exx
+payload_unit:
+        call    read_rank
+        ld      a,h
+        cp      9
+        jr      nc,payload_end
+        ld      a,l
+        exx
+        ld      (hl),a
+        inc     hl
+        exx
+        jr      payload_unit
+payload_end:
+        cp      11
+        jp      nc,fail
+        exx
+        ld      (end_ptr),hl
+        exx
+        ret
+
+; translate: replaces every stored rank by the byte value that holds it.
+;   In: start address, end pointer, rank table.  Out: the file in memory.
+;   Changed: AF, BC, DE, HL.
+translate:
+        ld      hl,(end_ptr)
+        ld      de,(start_addr)
+        or      a
+        sbc     hl,de
+        ld      b,h
+        ld      c,l
+        ex      de,hl
+        ld      d,RANKS >> 8
+translate_byte:
+        ld      a,b
+        or      c
+        ret     z
+        ld      e,(hl)
+        ld      a,(de)
+        ld      (hl),a
+        inc     hl
+        dec     bc
+        jr      translate_byte
+
+; ---------------------------------------------------------------------------
+; Units.  read_value returns the cells as a binary number; read_rank returns
+; rank = (2^L - 2) + code for L cells, made by starting the code at 1 and
+; taking 2 off (for 8 cells the leading 1 falls out and the sum wraps to
+; 254 + code).
+;
+; read_value: In: D = window, E = level, threshold.  Out: A = L = value
+;   (low 8 bits of the cells), H = cells (at most 255).  Changed: AF, BC, HL, E.
+; read_rank: as read_value; out: L = rank, H = cells.
+read_value:
+        ld      hl,0
+        call    read_unit
+        ld      a,l
+        ret
+read_rank:
+        ld      hl,1
+        call    read_unit
+        dec     l
+        dec     l
+        ret
+
+; read_unit: synchronises on the start mark, then reads cells until the end
+; mark.  After an end mark the first interval between level changes that
+; lasts the threshold (calibrated on the lead-in's half-cycles) or longer is
+; the start mark's long half; the level change after it opens the first cell.
+; The trailer of a file has no start mark: its half-cycles are long enough
+; themselves, and it reads as a unit of 9 or 10 cells.
+;   In: D = window, E = level, H = 0, L = initial code.  Out: H = cells, L =
+;   code with the cells shifted in.  Changed: AF, BC, HL, E.
+read_unit:
+        ld      a,(threshold)
+        ld      c,a
+sync_any:
+        in      a,(PSGRD)
+        xor     e
+        jp      p,sync_any
+sync_edge:
+        xor     e
+        ld      e,a
+        jr      sync_measure            ; 13: as measure_half's start
+sync_measure:
+        ld      b,c                     ; 5
+sync_count:                             ; 42 T per count
+        in      a,(PSGRD)               ; 12
+        xor     e                       ; 5
+        jp      m,sync_edge             ; 11
+        djnz    sync_count              ; 14
+long_half:                              ; wait for its end ...
+        in      a,(PSGRD)
+        xor     e
+        jp      p,long_half
+        xor     e
+        ld      e,a
+first_change:                           ; ... and for the first cell's first change
+        in      a,(PSGRD)
+        xor     e
+        jp      p,first_change
+        xor     e
+        ld      e,a
+open_window:
+        ld      b,d
+        ld      c,0xFC                  ; counts up to 0 at the fourth change
+window:                                 ; 65 T on both paths
+        in      a,(PSGRD)               ; 12
+        xor     e                       ; 5
+        jp      p,window_same           ; 11
+        xor     e                       ; 5
+        ld      e,a                     ; 5
+        inc     c                       ; 5
+        jr      z,unit_end              ; 8: the end mark
+        djnz    window                  ; 14
+        jr      window_closed
+window_same:
+        jr      $ + 2                   ; 13
+        nop                             ; 5
+        nop                             ; 5
+        djnz    window                  ; 14
+window_closed:
+        inc     h                       ; one more cell, saturating at 255
+        jr      nz,cell_counted
+        dec     h
+cell_counted:
+        ld      a,c
+        sub     0xFE                    ; carry: 0 or 1 change, a 0 cell
+        ccf
+        rl      l
+        ; the window closed before the cell ended: wait for its last change,
+        ; or its last two after an even count, and open at the next cell
+        bit     0,c
+        jr      nz,resync_last
+resync_one:
+        in      a,(PSGRD)
+        xor     e
+        jp      p,resync_one
+        xor     e
+        ld      e,a
+resync_last:
+        in      a,(PSGRD)
+        xor     e
+        jp      p,resync_last
+        xor     e
+        ld      e,a
+        jr      open_window
+unit_end:
+        ret
+
+; ---------------------------------------------------------------------------
+; Screen.
+
+; print: In: HL = text ending in '$'.  Out: nothing.  Changed: AF, HL; EI.
+print:
+        ld      a,(hl)
+        cp      '$'
+        ret     z
+        call    CHPUT
+        inc     hl
+        jr      print
+
+; vram_text: writes B characters from HL at the cursor and moves the
+; cursor past them.  In: HL, B.  Out: nothing.  Changed: AF, BC, DE, HL.
+vram_text:
+        push    bc
+        push    hl
+        call    vram_at_cursor
+        pop     hl
+        pop     bc
+        ld      a,(CSRX)
+        add     a,b
+        ld      (CSRX),a
+        ; fall through
+; vram_out: writes B characters from HL at the video address set last,
+; 29 T or more apart.  In: HL, B.  Out: nothing.  Changed: AF, B, HL.
+vram_out:
+        ld      a,(hl)
+        out     (VDPDAT),a
+        inc     hl
+        djnz    vram_out
+        ret
+
+; vram_at_cursor: sets the video write address to the cursor's character, as
+; the BIOS computes it: NAMBAS + (CSRY-1) * W + (CSRX-1) + (W + 1 - LINLEN) / 2
+; with W = 80, 40 or 32 by screen mode and width.
+;   In: nothing.  Out: nothing.  Changed: AF, BC, DE, HL; interrupts off.
+vram_at_cursor:
+        ld      a,(LINLEN)
+        ld      e,32
+        ld      b,a
+        ld      a,(SCRMOD)
+        or      a
+        jr      nz,width_known
+        ld      e,40
+        ld      a,b
+        cp      41
+        jr      c,width_known
+        ld      e,80
+width_known:                            ; E = W, B = LINLEN
+        ld      a,e
+        inc     a
+        sub     b
+        srl     a                       ; (W + 1 - LINLEN) / 2
+        ld      c,a
+        ld      a,(CSRX)
+        dec     a
+        add     a,c
+        ld      l,a
+        ld      h,0
+        ld      bc,(NAMBAS)
+        add     hl,bc
+        ld      a,(CSRY)
+        ld      d,0
+row_add:
+        dec     a
+        jr      z,rows_added
+        add     hl,de
+        jr      row_add
+rows_added:
+        di
+        ld      a,(MSXVER)
+        or      a
+        jr      z,set_address           ; an MSX1 has no register 14
+        xor     a
+        out     (VDPCTL),a
+        ld      a,0x80 + 14
+        out     (VDPCTL),a
+set_address:
+        ld      a,l
+        out     (VDPCTL),a
+        ld      a,h
+        and     0x3F
+        or      0x40
+        out     (VDPCTL),a
+        ret
+
+; ---------------------------------------------------------------------------
+; Texts and variables.
+
+banner:         db      13, 10, "Cassonic fast loader 0.91", 13, 10, 1, LINECH + 0x40, "$"
+loading:        db      13, 10, "Loading:$"
+ok_text:        db      " <OK>"
+err_text:       db      " <Err>"
+rule:           ds      28, LINECH
+
+saved_a8:       db      0               ; slots as found
+saved_ffff:     db      0
+ram_a8:         db      0               ; slots with RAM in page 1
+ram_ffff:       db      0
+probe:          db      0               ; slot under test
+start_addr:     dw      0
+end_ptr:        dw      0
+exec:           dw      0
+type:           db      0
+continue:       db      1               ; 0: return after one file
+override:       db      0               ; window chosen by key, 0 = calibrate
+threshold:      db      0               ; sync: counts of the long half
+stack:          dw      0               ; stack pointer at load_loop's entry
 last    equ     $ - 1
