@@ -7,6 +7,8 @@
 #include "signal/wav.h"
 #include "capture.h"
 
+#include <filesystem>
+
 namespace {
 
 std::vector<std::uint8_t> cells8(const std::string& bits)
@@ -87,4 +89,22 @@ TEST(Pause, SilenceLevelFollowsTheOutputWidth)
     EXPECT_EQ(narrow, std::vector<std::uint8_t>(120, 127));
     auto wide = capture(true, 2205, [] { emit_pause(short_gap); });
     EXPECT_EQ(wide, std::vector<std::uint8_t>(882, 0));
+}
+
+TEST(WavOutput, AFileBeyondWhatTheHeaderCanSayIsAWriteError)
+{
+    test_support::ScratchDir dir;
+    settings = EncoderSettings{};
+    settings.cd_mode = true;
+    settings.output_path = dir.file("huge.wav");
+    EXPECT_EXIT(
+        {
+            wav_create(settings.output_path);
+            wav_seek(0xFFFFFFF0u);  // sparse: nothing is stored before it
+            emit_silence(16);
+            wav_close();
+            std::exit(0);
+        },
+        testing::ExitedWithCode(12), "");  // the message goes to standard output
+    EXPECT_FALSE(std::filesystem::exists(settings.output_path));
 }

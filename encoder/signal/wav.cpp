@@ -53,7 +53,8 @@ void wav_flush()
         return;
     bool ok = write_all(wav_out.fd, wav_out.buffer, wav_out.used);
     wav_out.used = 0;
-    if (!ok)
+    // The header's sizes are 32-bit: a longer file could only be a broken WAV.
+    if (!ok || ::lseek(wav_out.fd, 0, SEEK_CUR) > off_t(0xFFFFFFFFu))
         fatal_error(err_write_output, settings.output_path);
 }
 
