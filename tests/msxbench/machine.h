@@ -116,6 +116,8 @@ public:
     RunResult call(std::uint16_t address, std::uint16_t return_address, std::uint64_t cycle_limit);
     // Raises a maskable interrupt; true when the CPU accepted it.
     bool interrupt();
+    // Lets `t_states` pass, for traps that stand in for routines taking time.
+    void spend(std::uint64_t t_states) { cycles_ += t_states; }
 
 private:
     enum class PageKind : std::uint8_t { empty, ram, rom };

@@ -1,13 +1,22 @@
 #include "msx.h"
 
+#include <algorithm>
 #include <stdexcept>
+
+extern const std::uint8_t msxbench_tape_bios[];
+extern const std::size_t msxbench_tape_bios_size;
 
 namespace msxbench {
 
 namespace {
 
 constexpr std::uint16_t himem = 0xFC4A;
+constexpr std::uint16_t rg1sav = 0xF3E0;
 constexpr std::uint8_t halt = 0x76;
+// The cassette routines' image starts at BREAKX; of the BIOS jump table it
+// fills only these entries, and its code lies from bload_run on.
+constexpr std::uint16_t tape_bios_origin = 0x00B7;
+constexpr std::uint16_t tape_bios_entries[] = {0x00B7, 0x00E1, 0x00E4, 0x00E7};
 
 // A main ROM whose code is all HALT, so a jump into it where no trap sits
 // stops the run; the few data bytes programs read are filled in.
@@ -18,7 +27,12 @@ std::vector<std::uint8_t> main_rom_image(bool msx2)
     rom[0x0007] = 0x98;
     rom[0x002B] = 0x00;
     rom[0x002C] = 0x00;
-    rom[0x002D] = msx2 ? 1 : 0;  // MSX version
+    rom[msx_version] = msx2 ? 1 : 0;
+    const auto at = [](std::uint16_t address) { return std::size_t(address - tape_bios_origin); };
+    for (std::uint16_t entry : tape_bios_entries)
+        std::copy_n(msxbench_tape_bios + at(entry), 3, rom.begin() + entry);
+    std::copy(msxbench_tape_bios + at(bload_run_entry), msxbench_tape_bios + msxbench_tape_bios_size,
+              rom.begin() + bload_run_entry);
     return rom;
 }
 
@@ -35,7 +49,7 @@ bool is_call(std::uint8_t opcode)
 
 }  // namespace
 
-Msx::Msx(const MsxLayout& layout) : layout_(layout)
+Msx::Msx(const MsxLayout& layout) : layout_(layout), ppi_(keyboard_), vdp_(layout.msx2)
 {
     const Slot rom = layout.main_rom;
     const Slot ram = layout.ram;
@@ -44,7 +58,7 @@ Msx::Msx(const MsxLayout& layout) : layout_(layout)
         throw std::invalid_argument("ROM and RAM share a primary slot that is not expanded");
     machine_.set_expanded(rom.primary, layout.expand_rom_slot);
     machine_.set_expanded(ram.primary, layout.expand_ram_slot);
-    machine_.install_rom(rom, 0x0000, main_rom_image(layout.expand_rom_slot));
+    machine_.install_rom(rom, 0x0000, main_rom_image(layout.msx2));
     machine_.install_ram(ram, 0, 4);
 
     // Pages 0 and 1 on the main ROM, 2 and 3 on RAM, as the boot leaves them.
@@ -76,7 +90,59 @@ Msx::Msx(const MsxLayout& layout) : layout_(layout)
     machine_.write_word(himem, 0xF380);
     machine_.set_reg(Reg::sp, layout.stack);
 
+    // The screen BASIC starts in (SCREEN 0 or 1 with the given WIDTH), the
+    // cursor at the top left, no function key line.
+    const bool text1 = layout.screen == 0;
+    const int columns = text1 ? (layout.width > 40 ? 80 : 40) : 32;
+    machine_.write(scrmod, static_cast<std::uint8_t>(layout.screen));
+    machine_.write(linlen, static_cast<std::uint8_t>(layout.width));
+    machine_.write(crtcnt, 24);
+    machine_.write(cnsdfg, 0);
+    machine_.write_word(nambas, text1 ? 0x0000 : 0x1800);
+    machine_.write(csrx, 1);
+    machine_.write(csry, 1);
+    const std::uint8_t r0 = columns == 80 ? 0x04 : 0x00;
+    const std::uint8_t r1 = text1 ? 0xF0 : 0xE0;
+    const std::uint8_t r2 = columns == 80 ? 0x03 : text1 ? 0x00 : 0x06;
+    for (auto [reg, value] : {std::pair<int, std::uint8_t>{0, r0}, {1, r1}, {2, r2}}) {
+        vdp_.write(0x99, value, 0);
+        vdp_.write(0x99, static_cast<std::uint8_t>(0x80 | reg), 0);
+        machine_.write(static_cast<std::uint16_t>(rg1sav - 1 + reg), value);
+    }
+    for (int i = 0; i < columns * 24; ++i)
+        vdp_.poke_vram(std::uint32_t(text1 ? 0 : 0x1800) + std::uint32_t(i), ' ');
+    if (layout.msx2) {
+        machine_.write(rg9sav, 0x02);  // 50 Hz
+        machine_.write(rg10sa, 0x00);
+        vdp_.write(0x99, 0x02, 0);
+        vdp_.write(0x99, 0x89, 0);
+    }
+
+    // The devices.
+    ppi_.read_slots = [this] { return machine_.primary_register(); };
+    ppi_.write_slots = [this](std::uint8_t value) { machine_.set_primary_register(value); };
+    ppi_.motor_changed = [this](bool on) {
+        if (tape_)
+            tape_->set_motor(on, machine_.bus_time());
+    };
+    ppi_.mode_set = [this] { fault("PPI reprogrammed: every page went to slot 0"); };
+    psg_.tape_level = [this] { return tape_ && tape_->level(machine_.bus_time()); };
+    for (std::uint8_t port = 0xA8; port <= 0xAB; ++port) {
+        machine_.on_input(port, [this](std::uint8_t p) { return ppi_.read(p, machine_.bus_time()); });
+        machine_.on_output(port, [this](std::uint8_t p, std::uint8_t v) { ppi_.write(p, v); });
+    }
+    for (std::uint8_t port = 0xA0; port <= 0xA2; ++port) {
+        machine_.on_input(port, [this](std::uint8_t p) { return psg_.read(p); });
+        machine_.on_output(port, [this](std::uint8_t p, std::uint8_t v) { psg_.write(p, v); });
+    }
+    for (std::uint8_t port = 0x98; port <= 0x99; ++port) {
+        machine_.on_input(port, [this](std::uint8_t p) { return vdp_.read(p, machine_.bus_time()); });
+        machine_.on_output(port, [this](std::uint8_t p, std::uint8_t v) { vdp_.write(p, v, machine_.bus_time()); });
+    }
+
     machine_.add_trap(enaslt, rom, [this](Machine&) { trap_enaslt(); });
+    machine_.add_trap(chput, rom, [this](Machine&) { trap_chput(); });
+    machine_.add_trap(skip_statement, rom, [this](Machine&) { trap_skip_statement(); });
     machine_.add_trap(basic_run, std::nullopt, [this](Machine&) { trap_basic_run(); });
 }
 
@@ -145,6 +211,241 @@ void Msx::trap_enaslt()
     m.set_reg(Reg::iff1, 0);
     m.set_reg(Reg::iff2, 0);
     m.ret();
+}
+
+void Msx::insert_tape(const std::vector<WavSignal>& recordings, const TapeOptions& options)
+{
+    tape_ = std::make_unique<Tape>(recordings, options);
+    tape_->set_motor(ppi_.motor_on(), machine_.cycles());
+}
+
+std::uint64_t Msx::tape_position()
+{
+    return tape_ ? tape_->position(machine_.cycles()) : 0;
+}
+
+bool Msx::tape_at_end()
+{
+    return !tape_ || tape_->at_end(machine_.cycles());
+}
+
+int Msx::text_columns() const
+{
+    const int width = machine_.read(linlen);
+    if (machine_.read(scrmod) == 1)
+        return 32;
+    return width > 40 ? 80 : 40;
+}
+
+int Msx::text_rows() const
+{
+    return machine_.read(crtcnt) - (machine_.read(cnsdfg) ? 1 : 0);
+}
+
+// The name table address of the cursor, as the BIOS computes it.
+std::uint32_t Msx::cursor_address() const
+{
+    const int columns = text_columns();
+    const int offset = (columns + 1 - machine_.read(linlen)) / 2;
+    return machine_.read_word(nambas) + std::uint32_t((machine_.read(csry) - 1) * columns +
+                                                      (machine_.read(csrx) - 1) + offset);
+}
+
+std::string Msx::screen_row(int row) const
+{
+    const int columns = text_columns();
+    const std::uint32_t base = machine_.read_word(nambas) + std::uint32_t(row * columns);
+    std::string text;
+    for (int i = 0; i < columns; ++i)
+        text += static_cast<char>(vdp_.vram(base + std::uint32_t(i)));
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
+
+std::string Msx::screen_text() const
+{
+    std::string text;
+    for (int row = 0; row < 24; ++row)
+        text += screen_row(row) + (row < 23 ? "\n" : "");
+    return text;
+}
+
+void Msx::line_feed()
+{
+    const int rows = text_rows();
+    int y = machine_.read(csry) + 1;
+    if (y > rows) {
+        const int columns = text_columns();
+        const std::uint32_t base = machine_.read_word(nambas);
+        for (int i = 0; i < columns * (rows - 1); ++i)
+            vdp_.poke_vram(base + std::uint32_t(i), vdp_.vram(base + std::uint32_t(i + columns)));
+        for (int i = 0; i < columns; ++i)
+            vdp_.poke_vram(base + std::uint32_t(columns * (rows - 1) + i), ' ');
+        y = rows;
+    }
+    machine_.write(csry, static_cast<std::uint8_t>(y));
+}
+
+void Msx::put_glyph(std::uint8_t glyph)
+{
+    const std::uint32_t address = cursor_address();
+    vdp_.poke_vram(address, glyph);
+    vdp_.set_write_address(address + 1);
+    const int x = machine_.read(csrx) + 1;
+    if (x > machine_.read(linlen)) {
+        machine_.write(csrx, 1);
+        line_feed();
+    } else {
+        machine_.write(csrx, static_cast<std::uint8_t>(x));
+    }
+}
+
+// CHPUT: A = character.  Printable characters go to the cursor, which moves
+// on (to the next line after the last column); CR, LF, BS, the cursor moves,
+// home and clear screen act; 01h prints the next code less 40h as a glyph.
+// Keeps every register; enables interrupts; does nothing in graphic modes.
+void Msx::trap_chput()
+{
+    Machine& m = machine_;
+    const auto c = static_cast<std::uint8_t>(m.reg(Reg::af) >> 8);
+    if (m.read(scrmod) < 2) {
+        const int x = m.read(csrx), y = m.read(csry);
+        if (graphic_prefix_) {
+            graphic_prefix_ = false;
+            put_glyph(static_cast<std::uint8_t>(c - 0x40));
+        } else if (c >= 0x20) {
+            put_glyph(c);
+        } else {
+            switch (c) {
+            case 0x01:
+                graphic_prefix_ = true;
+                break;
+            case 0x08:
+            case 0x1D:
+                if (x > 1)
+                    m.write(csrx, static_cast<std::uint8_t>(x - 1));
+                break;
+            case 0x0A:
+            case 0x1F:
+                line_feed();
+                break;
+            case 0x0B:
+                m.write(csrx, 1);
+                m.write(csry, 1);
+                break;
+            case 0x0C:
+                for (int row = 0; row < 24; ++row)
+                    for (int i = 0; i < text_columns(); ++i)
+                        vdp_.poke_vram(m.read_word(nambas) + std::uint32_t(row * text_columns() + i), ' ');
+                m.write(csrx, 1);
+                m.write(csry, 1);
+                break;
+            case 0x0D:
+                m.write(csrx, 1);
+                break;
+            case 0x1C:
+                if (x < m.read(linlen))
+                    m.write(csrx, static_cast<std::uint8_t>(x + 1));
+                break;
+            case 0x1E:
+                if (y > 1)
+                    m.write(csry, static_cast<std::uint8_t>(y - 1));
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    m.spend(layout_.chput_cost);
+    m.set_reg(Reg::iff1, 1);
+    m.set_reg(Reg::iff2, 1);
+    m.ret();
+}
+
+// BASIC's end-of-statement scan: HL from the text pointer to the ":" or 00h
+// that ends the statement, passing over quoted strings and the byte after an
+// FFh function prefix.  Out: HL on it, A = that byte, Z.  Changes AF, BC, D,
+// HL (BC and D are left scrambled).
+void Msx::trap_skip_statement()
+{
+    Machine& m = machine_;
+    std::uint16_t hl = m.reg(Reg::hl);
+    bool quoted = false;
+    for (;;) {
+        const std::uint8_t c = m.read(hl);
+        if (c == 0 || (c == ':' && !quoted))
+            break;
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == 0xFF && !quoted)
+            ++hl;
+        ++hl;
+    }
+    m.set_reg(Reg::hl, hl);
+    m.set_reg(Reg::af, static_cast<std::uint16_t>(m.read(hl) << 8 | 0x40));
+    m.set_reg(Reg::bc, 0x3A22);
+    m.set_reg(Reg::de, static_cast<std::uint16_t>(0x2200 | (m.reg(Reg::de) & 0xFF)));
+    m.ret();
+}
+
+void Msx::bload_run()
+{
+    machine_.set_reg(Reg::sp, layout_.stack);
+    machine_.set_reg(Reg::pc, bload_run_entry);
+    machine_.set_reg(Reg::iff1, 1);
+    machine_.set_reg(Reg::iff2, 1);
+}
+
+RunResult Msx::run_statements(std::uint64_t cycle_limit, std::vector<Statement>& statements)
+{
+    Machine& m = machine_;
+    const std::uint64_t start = m.cycles();
+    std::uint16_t at = static_cast<std::uint16_t>(m.read_word(txttab) - 1);  // the 00h before the program
+    for (;;) {
+        // At a ":" go on with the next statement, at a 00h with the next line.
+        if (m.read(at) == 0) {
+            if (m.read_word(static_cast<std::uint16_t>(at + 1)) == 0)
+                return {Stop::requested, at, m.cycles() - start};
+            at = static_cast<std::uint16_t>(at + 5);  // past the link and the line number
+        } else {
+            ++at;
+        }
+        while (m.read(at) == ' ')
+            ++at;
+        const std::uint8_t token = m.read(at);
+        if (token == ':' || token == 0)
+            continue;  // an empty statement: the hook is not called
+
+        m.set_reg(Reg::sp, layout_.stack);
+        m.push(newstt);
+        m.set_reg(Reg::hl, at);
+        m.set_reg(Reg::af, static_cast<std::uint16_t>(token << 8));
+        m.set_reg(Reg::iff1, 1);
+        m.set_reg(Reg::iff2, 1);
+        m.add_breakpoint(newstt);
+        const std::uint64_t spent = m.cycles() - start;
+        const RunResult run = m.call(h_gone, gone_return, spent < cycle_limit ? cycle_limit - spent : 0);
+        m.remove_breakpoint(newstt);
+        if (run.reason != Stop::breakpoint)
+            return {run.reason, run.pc, m.cycles() - start};
+        Statement statement{at, token, run.pc == newstt};
+        statements.push_back(statement);
+        if (statement.taken_by_hook) {
+            at = m.reg(Reg::hl);
+            if (m.read(at) != ':' && m.read(at) != 0) {
+                fault("the statement hook returned without HL on the end of the statement");
+                return {Stop::requested, at, m.cycles() - start};
+            }
+        } else {
+            // The interpreter's own handling; here only passed over.
+            bool quoted = false;
+            while (m.read(at) != 0 && (quoted || m.read(at) != ':')) {
+                if (m.read(at) == '"')
+                    quoted = !quoted;
+                ++at;
+            }
+        }
+    }
 }
 
 // The run entry of BASIC: records what the program left and stops the run.

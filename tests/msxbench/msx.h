@@ -1,11 +1,22 @@
 #pragma once
 // An MSX-like machine on the emulated Z80: main ROM (BIOS and BASIC) in pages
 // 0 and 1, RAM in pages 2 and 3, the system variables BASIC leaves after
-// boot, and traps for the BIOS and BASIC entries the project's programs call.
+// boot, the PPI, PSG and VDP, a cassette player, and traps for the BIOS and
+// BASIC entries the project's programs call.
+//
+// The main ROM is HALT wherever no trap or code sits, so a jump where
+// nothing is emulated stops the run.  The cassette routines (BREAKX, TAPION,
+// TAPIN, TAPIOF) are real Z80 code, and so is what BLOAD"CAS:",R does with
+// them (started by bload_run()).  CHPUT and BASIC's end-of-statement scan
+// are traps.
 
+#include "devices.h"
 #include "machine.h"
+#include "tape.h"
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,18 +24,42 @@ namespace msxbench {
 
 // System variables and entries.
 inline constexpr std::uint16_t enaslt = 0x0024;
+inline constexpr std::uint16_t msx_version = 0x002D;
+inline constexpr std::uint16_t chput = 0x00A2;
+inline constexpr std::uint16_t tapiof = 0x00E7;
+inline constexpr std::uint16_t bload_run_entry = 0x3000;  // emulated BLOAD"CAS:",R
+inline constexpr std::uint16_t basic_return = 0x6CF3;     // where BLOAD ",R" programs return
+inline constexpr std::uint16_t newstt = 0x4601;
+inline constexpr std::uint16_t gone_return = 0x4649;  // the dispatch after H.GONE
+inline constexpr std::uint16_t skip_statement = 0x485B;
+inline constexpr std::uint16_t basic_run = 0x73AC;
+inline constexpr std::uint16_t linlen = 0xF3B0;
+inline constexpr std::uint16_t crtcnt = 0xF3B1;
+inline constexpr std::uint16_t csry = 0xF3DC;
+inline constexpr std::uint16_t csrx = 0xF3DD;
+inline constexpr std::uint16_t cnsdfg = 0xF3DE;
 inline constexpr std::uint16_t txttab = 0xF676;
 inline constexpr std::uint16_t vartab = 0xF6C2;
+inline constexpr std::uint16_t nambas = 0xF922;
+inline constexpr std::uint16_t lowlim = 0xFCA4;
+inline constexpr std::uint16_t winwid = 0xFCA5;
+inline constexpr std::uint16_t scrmod = 0xFCAF;
 inline constexpr std::uint16_t exptbl = 0xFCC1;
 inline constexpr std::uint16_t slttbl = 0xFCC5;
-inline constexpr std::uint16_t basic_run = 0x73AC;
+inline constexpr std::uint16_t h_gone = 0xFF43;
+inline constexpr std::uint16_t rg9sav = 0xFFE8;
+inline constexpr std::uint16_t rg10sa = 0xFFE9;
 
 struct MsxLayout {
     Slot main_rom{0, 0};           // BIOS in page 0, BASIC in page 1
     Slot ram{3, 0};                // 64 KB of RAM, pages 0 to 3
     bool expand_rom_slot = false;  // main ROM's primary slot expanded (MSX2 style 0-0)
     bool expand_ram_slot = false;
+    bool msx2 = false;             // MSX version byte 1 and a V9938; else MSX1 and a TMS9918A
+    int screen = 0;                // SCREEN 0 (text 40 or 80 columns) or 1 (32 columns)
+    int width = 37;                // WIDTH of that screen
     std::uint16_t stack = 0xF0A0;
+    std::uint64_t chput_cost = 1000;  // T-states one CHPUT takes
 };
 
 // What the run entry of BASIC found when it was reached.
@@ -34,15 +69,52 @@ struct BasicRun {
     std::uint16_t vartab = 0;
 };
 
+// One statement of a BASIC program run through the statement hook.
+struct Statement {
+    std::uint16_t at = 0;       // address of its first token
+    std::uint8_t token = 0;
+    bool taken_by_hook = false; // the hook consumed it and returned to NEWSTT
+};
+
 // A machine set up as BASIC leaves it after boot, with the traps in place.
 class Msx {
 public:
     explicit Msx(const MsxLayout& layout = {});
 
     Machine& machine() { return machine_; }
+    const Machine& machine() const { return machine_; }
     const MsxLayout& layout() const { return layout_; }
     std::uint8_t main_rom_id() const;
     std::uint8_t ram_id() const;
+
+    Keyboard& keyboard() { return keyboard_; }
+    Ppi& ppi() { return ppi_; }
+    Psg& psg() { return psg_; }
+    Vdp& vdp() { return vdp_; }
+
+    // Puts recordings in the player, to be played one after the other; with
+    // motor control the tape stands while the motor is off, otherwise it
+    // plays from the present moment on.
+    void insert_tape(const std::vector<WavSignal>& recordings, const TapeOptions& options = {});
+    Tape* tape() { return tape_.get(); }
+    // T-states of tape played so far.
+    std::uint64_t tape_position();
+    bool tape_at_end();
+
+    // The text screen: row `row` (0-based) of the name table as characters,
+    // trailing blanks removed; screen_text() joins all rows with '\n'.
+    std::string screen_row(int row) const;
+    std::string screen_text() const;
+
+    // Starts BLOAD"CAS:",R: the next run() reads the tape.  A load error
+    // halts the CPU at the emulated BASIC's error stop.
+    void bload_run();
+    // Runs the BASIC program at TXTTAB statement by statement as the run
+    // loop does: H.GONE is called before each statement with its token in A
+    // and HL on it; a statement the hook leaves to the interpreter is passed
+    // over.  Stops at the end of the program, when a run stops for another
+    // reason (the result says which), or after `cycle_limit` T-states.
+    RunResult run_statements(std::uint64_t cycle_limit, std::vector<Statement>& statements);
 
     // Faults the real machine would crash on (e.g. ENASLT switching page 0
     // away from the BIOS); a fault also stops the run.
@@ -55,9 +127,22 @@ private:
     void fault(const std::string& what);
     void trap_enaslt();
     void trap_basic_run();
+    void trap_chput();
+    void trap_skip_statement();
+    std::uint32_t cursor_address() const;
+    int text_columns() const;
+    int text_rows() const;
+    void put_glyph(std::uint8_t glyph);
+    void line_feed();
 
     MsxLayout layout_;
     Machine machine_;
+    Keyboard keyboard_;
+    Ppi ppi_;
+    Psg psg_;
+    Vdp vdp_;
+    std::unique_ptr<Tape> tape_;
+    bool graphic_prefix_ = false;
     std::vector<std::string> faults_;
     int enaslt_calls_ = 0;
     std::optional<BasicRun> basic_run_;

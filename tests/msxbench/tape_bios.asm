@@ -12,6 +12,7 @@ PSGRD   equ     0xA2
 KEYCOL  equ     0xA9
 KEYROW  equ     0xAA
 PPICTL  equ     0xAB
+SAVENT  equ     0xFCBF          ; BLOAD's exec address
 BASIC_RETURN equ 0x6CF3         ; where a program started by BLOAD ",R" returns
 
         org     0x00B7
@@ -28,7 +29,8 @@ BASIC_RETURN equ 0x6CF3         ; where a program started by BLOAD ",R" returns
 ; bload_run: BLOAD"CAS:",R.  Finds the first binary file on the tape, loads
 ; it from its start address to its end address inclusive and jumps to its
 ; exec address with a return into BASIC on the stack.
-;   In: nothing.  Out: does not return (errors halt at load_error).
+;   In: nothing.  Out: does not return (errors halt at load_error, with
+;   interrupts off so that the emulation stops there).
 bload_run:
         call    tapion
         jr      c,load_error
@@ -55,7 +57,7 @@ bload_name:
         call    read_word
         push    hl                      ; end
         call    read_word
-        ld      (exec_addr),hl
+        ld      (SAVENT),hl
         pop     de                      ; end
         pop     hl                      ; start
 bload_byte:
@@ -74,14 +76,12 @@ bload_byte:
         call    tapiof
         ld      hl,BASIC_RETURN
         push    hl
-        ld      hl,(exec_addr)
+        ld      hl,(SAVENT)
         jp      (hl)
 load_error:
         call    tapiof
+        di
         halt
-
-exec_addr:
-        dw      0
 
 ; read_word: In: nothing.  Out: HL = two bytes from the tape, low first.
 ; Changed: AF, BC, DE, HL.  Errors jump to load_error.
@@ -195,14 +195,19 @@ tapion_div3:
         ret
 
 ; cycle_length: times one full cycle, from a high-to-low change to the next,
-; in counts of the 41 T loop, saturating at 255.
+; in counts of the 41 T loop, saturating at 255.  It waits for a high level
+; first, so that the count starts at the change itself.
 ;   Out: C = counts, carry on CTRL+STOP.  Changed: AF, C, E.
 cycle_length:
         call    breakx
         ret     c
         in      a,(PSGRD)
         rlca
-        jr      c,cycle_length          ; wait while high
+        jr      nc,cycle_length         ; wait for high ...
+cycle_wait:
+        in      a,(PSGRD)
+        rlca
+        jr      c,cycle_wait            ; ... and for its end
         ld      c,0
         ld      e,0x00
 cycle_low:                              ; 41 T per count
@@ -227,7 +232,8 @@ cycle_full:
 
 ; tapin: reads one byte: finds the start bit (two half-cycles adding up to
 ; LOWLIM or more), then counts the level changes in a window of WINWID
-; samples for each of the eight data bits.
+; samples for each of the eight data bits.  CTRL+STOP is looked at while
+; waiting for the signal and after the byte.
 ;   Out: A = byte, carry on an error or CTRL+STOP.  Changed: AF, BC, DE, L.
 tapin:
         ld      a,(LOWLIM)
@@ -247,8 +253,6 @@ tapin_low:
         ld      e,0x00
         ld      l,0                     ; previous half-cycle
 start_bit:
-        call    breakx
-        ret     c
         ld      c,0
 half_count:                             ; 41 T per count
         inc     c
@@ -275,11 +279,12 @@ half_long:
         ld      l,c
         jr      start_bit
 data_bits:
+        ld      a,(WINWID)
+        ld      d,a                     ; D = window from here on
         ld      h,8
         ld      l,0
 data_bit:
-        ld      a,(WINWID)
-        ld      b,a
+        ld      b,d
         ld      c,0
 window:                                 ; 62 T on both paths
         in      a,(PSGRD)               ; 12
