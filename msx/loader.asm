@@ -31,7 +31,8 @@ WINWID  equ     0xFCA5          ; reading window in sampling periods
 SCRMOD  equ     0xFCAF          ; screen mode
 HGONE   equ     0xFF43          ; statement hook: called with the token in A
 RG9SAV  equ     0xFFE8          ; copy of video register 9 (MSX2)
-SUBSLT  equ     0xFFFF          ; secondary slot register, read inverted
+EXPTBL  equ     0xFCC1          ; per primary slot: bit 7 = expanded
+SLTTBL  equ     0xFCC5          ; copies of the secondary slot registers
 
 PSGSEL  equ     0xA0            ; sound chip register select
 PSGRD   equ     0xA2            ; sound chip register read; R14 bit 7 = tape
@@ -172,53 +173,77 @@ fail:
         ret
 
 ; ---------------------------------------------------------------------------
-; Slots.  The saved state is the primary slot register and the secondary
-; slot register of page 3's slot as found; the RAM state is the same pair
-; with RAM in page 1.
+; Slots.  The saved state is the primary slot register as found and the slot
+; ID of page 1 (the BIOS's copy of the secondary slot register tells the
+; secondary slot of an expanded one); the RAM state is the slot ID of the
+; RAM found for page 1.  Page 1 is switched with the BIOS, which keeps the
+; secondary slot registers and their copies right whatever the primary slot
+; of page 3 is.
 
-; save_slots: In: nothing.  Out: saved state.  Changed: AF.
+; save_slots: In: nothing.  Out: saved state.  Changed: AF, BC, HL.
 save_slots:
         in      a,(SLOTS)
         ld      (saved_a8),a
-        ld      a,(SUBSLT)
-        cpl
-        ld      (saved_ffff),a
+        rrca
+        rrca
+        and     3
+        ld      c,a                     ; primary slot of page 1
+        ld      b,0
+        ld      hl,EXPTBL
+        add     hl,bc
+        bit     7,(hl)
+        jr      z,page1_id
+        ld      hl,SLTTBL
+        add     hl,bc
+        ld      a,(hl)
+        and     0x0C                    ; its secondary slot, in place
+        or      0x80
+        or      c
+        ld      c,a
+page1_id:
+        ld      a,c
+        ld      (saved_id),a
         ret
 
-; restore_slots: In: saved state.  Out: slots as saved.  Changed: AF.
+; restore_slots: In: saved state.  Out: slots as saved.
+; Changed: AF, BC, DE; interrupts off.
 restore_slots:
-        ld      a,(saved_ffff)
-        ld      (SUBSLT),a
         ld      a,(saved_a8)
         out     (SLOTS),a
-        ret
+        ld      a,(saved_id)
+        jr      select_page1
 
-; select_ram: In: RAM state.  Out: RAM in page 1.  Changed: AF.
+; select_ram: In: RAM state.  Out: RAM in page 1.  Changed: AF, BC, DE;
+; interrupts off.
 select_ram:
-        ld      a,(ram_ffff)
-        ld      (SUBSLT),a
-        ld      a,(ram_a8)
-        out     (SLOTS),a
+        ld      a,(ram_id)
+select_page1:
+        push    hl
+        ld      h,0x40
+        call    ENASLT
+        pop     hl
         ret
 
 ; find_ram: selects each slot in turn for page 1 (secondary slots of an
 ; expanded slot one by one) until a byte written there reads back, keeps that
-; selection as the RAM state and puts the saved state back.
-;   In: saved state.  Out: RAM state (page 1 on the main ROM's slot when there
-;   is no RAM).  Changed: AF, BC, DE, HL; interrupts off.
+; slot as the RAM state and puts the saved state back.
+;   In: saved state.  Out: RAM state (the main ROM's slot when there is no
+;   RAM).  Changed: AF, BC, DE, HL; interrupts off.
 find_ram:
         ld      c,0                     ; primary slot
 next_primary:
-        ld      hl,0xFCC1               ; EXPTBL
+        ld      hl,EXPTBL
         ld      b,0
         add     hl,bc
         ld      a,(hl)
         and     0x80
         or      c                       ; slot ID, secondary 0
 next_slot:
-        ld      (probe),a
+        ld      (ram_id),a
+        push    bc
         ld      h,0x40
         call    ENASLT
+        pop     bc
         ld      hl,0x4000
         ld      a,(hl)
         cpl
@@ -226,8 +251,8 @@ next_slot:
         cp      (hl)
         cpl
         ld      (hl),a                  ; put the byte back
-        jr      z,ram_found
-        ld      a,(probe)
+        jp      z,restore_slots
+        ld      a,(ram_id)
         bit     7,a
         jr      z,primary_done
         add     a,4                     ; next secondary slot
@@ -237,15 +262,8 @@ primary_done:
         inc     c
         bit     2,c
         jr      z,next_primary
-        ld      a,(0xFCC1)              ; no RAM: keep the main ROM there
-        ld      h,0x40
-        call    ENASLT
-ram_found:
-        in      a,(SLOTS)
-        ld      (ram_a8),a
-        ld      a,(SUBSLT)
-        cpl
-        ld      (ram_ffff),a
+        ld      a,(EXPTBL)              ; no RAM: keep the main ROM there
+        ld      (ram_id),a
         jp      restore_slots
 
 ; ---------------------------------------------------------------------------
@@ -408,7 +426,9 @@ window_set:
         ld      (WINWID),a
         ; The sync threshold: the half-cycles of the lead-in as the sync loop
         ; counts them, averaged over 16 of them (every other one, so that the
-        ; summing between two measurements costs nothing).
+        ; summing between two measurements costs nothing).  The halves of an
+        ; end mark are a half or two thirds of it, the start mark's long half
+        ; is twice or 4/3 of it.
         ld      hl,0
         ld      c,16
 measure_next:
@@ -437,10 +457,23 @@ measure_end:
 measure_summed:
         dec     c
         jr      nz,measure_next
+        push    hl
+        ld      b,h
+        ld      c,l
+        add     hl,hl
+        add     hl,bc
+        add     hl,hl
+        add     hl,hl                   ; H = 3 sum / 64: 3/4 of a half-cycle
+        ld      a,h
+        inc     a
+        ld      (short_limit),a
+        pop     hl
+        ld      bc,12                   ; rounded up from a quarter: the halves
+        add     hl,bc                   ; of an end mark stay clearly short
         add     hl,hl
         add     hl,hl
         add     hl,hl
-        add     hl,hl                   ; H = sum / 16
+        add     hl,hl                   ; H = (sum + 12) / 16
         ld      a,h
         or      a
         jr      nz,threshold_set
@@ -456,16 +489,16 @@ threshold_set:
 ;   In: D = window, E = level.  Out: rank table, type, start, end, exec.
 ;   Changed: AF, BC, HL, E, BC', HL'.
 read_header:
-        call    read_value
-        inc     a
-        jr      z,read_header           ; the lead-in
-skip_sync:                              ; the first value after it is dropped
+        push    de                      ; the name goes to the cursor: set the
+        call    vram_at_cursor          ; address now, there is no time for it
+        pop     de                      ; between two units
+        call    skip_lead_in
+        call    sync_now                ; the first sync value's start mark
+        call    measure_value           ; the first sync value, dropped
+skip_sync:
         call    read_value
         cp      208
         jr      z,skip_sync
-        push    af
-        call    vram_at_cursor
-        pop     af
         ld      b,12
 name_char:
         out     (VDPDAT),a
@@ -511,11 +544,16 @@ header_done:
         ret
 
 ; read_payload: stores the rank of every payload unit from the start address
-; on, until a unit of 9 or 10 cells; 11 cells or more is a loading error.
+; on, until the trailer, a unit of 9 or 10 cells (or eight 1 cells, which
+; read_unit reports as 10).  A unit of 11 cells or more, or of eight cells
+; that are neither a rank code nor the trailer, is a loading error.
 ;   In: D = window, E = level, start address.  Out: end pointer.
 ;   Changed: AF, BC, HL, E, HL'.
 read_payload:
         ld      hl,(start_addr)
+        push    hl
+        exx
+        pop     hl                      ; HL' = where the data goes
         exx
 payload_unit:
         call    read_rank
@@ -531,6 +569,7 @@ payload_unit:
 payload_end:
         cp      11
         jp      nc,fail
+payload_done:
         exx
         ld      (end_ptr),hl
         exx
@@ -565,8 +604,41 @@ translate_byte:
 ; taking 2 off (for 8 cells the leading 1 falls out and the sum wraps to
 ; 254 + code).
 ;
-; read_value: In: D = window, E = level, threshold.  Out: A = L = value
-;   (low 8 bits of the cells), H = cells (at most 255).  Changed: AF, BC, HL, E.
+; skip_lead_in: passes over the lead-in, which reads as values 255, up to
+; the first half-cycle shorter than 3/4 of the lead-in's: the end mark after
+; it.  Its 1 cells alike, a window could open at any of their changes, and at
+; some the last window would run over the end mark into the next unit.
+;   In: short_limit.  Out: E = level, a change of the end mark just seen.
+;   Changed: AF, BC, E.
+skip_lead_in:
+        ld      a,(short_limit)
+        ld      c,a
+        in      a,(PSGRD)               ; the level now: the next change is
+        ld      e,a                     ; a real one
+skip_any:
+        in      a,(PSGRD)
+        xor     e
+        jp      p,skip_any
+skip_edge:
+        xor     e
+        ld      e,a
+        jr      skip_measure            ; 13: as measure_half's start
+skip_measure:
+        ld      b,c                     ; 5
+skip_count:                             ; 42 T per count
+        in      a,(PSGRD)               ; 12
+        xor     e                       ; 5
+        jp      m,skip_short            ; 11
+        djnz    skip_count              ; 14
+        jr      skip_any                ; a half of the lead-in
+skip_short:
+        xor     e
+        ld      e,a
+        ret
+
+; read_value: In: D = window, E = level, threshold, synchronised on the
+;   unit's start mark.  Out: A = L = value (low 8 bits of the cells), H =
+;   cells (at most 255), synchronised on the next unit.  Changed: AF, BC, HL, E.
 ; read_rank: as read_value; out: L = rank, H = cells.
 read_value:
         ld      hl,0
@@ -580,15 +652,78 @@ read_rank:
         dec     l
         ret
 
-; read_unit: synchronises on the start mark, then reads cells until the end
-; mark.  After an end mark the first interval between level changes that
-; lasts the threshold (calibrated on the lead-in's half-cycles) or longer is
-; the start mark's long half; the level change after it opens the first cell.
-; The trailer of a file has no start mark: its half-cycles are long enough
+; measure_value: reads a value whose first two cells are 1 cells (the
+; lead-in and the sync values) as read_value does, and times a cell and a
+; half on the way: six level changes after the first cell's first one,
+; counted in periods of a 66 T loop.  Half that count is a window of three
+; quarters of a cell, unless a key chose it; the two changes left of the
+; second cell give the time to set it.  Measured on the cells that carry the
+; data, this fits every mode, also the one whose lead-in is made of longer
+; cells.
+;   In: E = level, threshold, override, synchronised on the unit.  Out: D =
+;   window (also in WINWID), A = L = value, H = cells, synchronised on the
+;   next unit.  Changed: AF, BC, DE, HL.
+measure_value:
+        in      a,(PSGRD)               ; the end of the long half ...
+        xor     e
+        jp      p,measure_value
+        xor     e
+        ld      e,a
+measure_first:                          ; ... and the first cell's first change
+        in      a,(PSGRD)
+        xor     e
+        jp      p,measure_first
+        xor     e
+        ld      e,a
+        ld      bc,6 * 256              ; B = changes to come, C = periods
+measure_loop:                           ; 66 T on both paths
+        in      a,(PSGRD)               ; 12
+        xor     e                       ; 5
+        jp      p,measure_same          ; 11
+        xor     e                       ; 5
+        ld      e,a                     ; 5
+        inc     c                       ; 5
+        dec     b                       ; 5
+        jr      nz,measure_loop         ; 13
+        jr      measured
+measure_same:
+        inc     c                       ; 5
+        nop                             ; 5
+        nop                             ; 5
+        nop                             ; 5
+        nop                             ; 5
+        jr      measure_loop            ; 13
+measured:                               ; in the middle of the second cell
+        ld      a,(override)
+        or      a
+        jr      nz,window_chosen
+        ld      a,c
+        rra                             ; carry is clear: C / 2
+window_chosen:
+        ld      d,a
+        ld      (WINWID),a
+        ld      hl,0x0203               ; two 1 cells so far
+        ld      b,d
+        ld      c,0xFC
+        call    resync_one              ; the rest of the unit
+        ld      a,l
+        ret
+
+; sync: waits for the first half of a start mark, the first interval between
+; level changes that lasts the threshold (calibrated on the lead-in's
+; half-cycles) or longer: the halves of an end mark are shorter, the start
+; mark's low half is longer.  It returns inside that half, so that the caller
+; has the rest of it and the short half after it for its own work.  The
+; trailer of a file has no start mark: its half-cycles are long enough
 ; themselves, and it reads as a unit of 9 or 10 cells.
-;   In: D = window, E = level, H = 0, L = initial code.  Out: H = cells, L =
-;   code with the cells shifted in.  Changed: AF, BC, HL, E.
-read_unit:
+;   In: E = level, threshold.  Out: E = level.  Changed: AF, BC, E.
+; sync_now: as sync, measuring from the level change just seen: the one
+; that ended a unit may already be the start mark's first.
+sync_now:
+        ld      a,(threshold)
+        ld      c,a
+        jr      sync_measure
+sync:
         ld      a,(threshold)
         ld      c,a
 sync_any:
@@ -606,7 +741,16 @@ sync_count:                             ; 42 T per count
         xor     e                       ; 5
         jp      m,sync_edge             ; 11
         djnz    sync_count              ; 14
-long_half:                              ; wait for its end ...
+        ret
+
+; read_unit: reads the cells of a unit whose start mark sync has found, up
+; to its end mark, and then synchronises on the next start mark.  Every
+; path from the end mark to the next unit's first cell must be short: the
+; caller's work between two units has the start mark's two halves.
+;   In: D = window, E = level, H = 0, L = initial code.  Out: H = cells
+;   (modulo 256), L = code with the cells shifted in.  Changed: AF, BC, HL, E.
+read_unit:
+long_half:                              ; wait for the end of the long half ...
         in      a,(PSGRD)
         xor     e
         jp      p,long_half
@@ -628,7 +772,7 @@ window:                                 ; 65 T on both paths
         xor     e                       ; 5
         ld      e,a                     ; 5
         inc     c                       ; 5
-        jr      z,unit_end              ; 8: the end mark
+        jr      z,sync_now              ; 8: the end mark; on to the next unit
         djnz    window                  ; 14
         jr      window_closed
 window_same:
@@ -636,19 +780,34 @@ window_same:
         nop                             ; 5
         nop                             ; 5
         djnz    window                  ; 14
+        ; The window closed before the cell ended: count the cell, get the
+        ; next window ready and wait for the cell's last change, or its last
+        ; two after an even count; the next window opens at the next cell's
+        ; first change.  From the change that opened a window to the wait
+        ; for the next cell, the window and this work take 51 T more than
+        ; the window (56 after an even count, which has a change more to
+        ; wait for): the shortest cells leave no more.
 window_closed:
-        inc     h                       ; one more cell, saturating at 255
-        jr      nz,cell_counted
-        dec     h
-cell_counted:
+        inc     h                       ; one more cell
         ld      a,c
-        sub     0xFE                    ; carry: 0 or 1 change, a 0 cell
-        ccf
+        ld      b,d
+        ld      c,0xFC
+        rra                             ; carry: an odd count
+        jr      nc,even_count
+        rra                             ; carry: 2 or 3 changes, a 1 cell
         rl      l
-        ; the window closed before the cell ended: wait for its last change,
-        ; or its last two after an even count, and open at the next cell
-        bit     0,c
-        jr      nz,resync_last
+        jr      c,eighth_odd            ; a rank code's eighth cell
+odd_wait:
+        in      a,(PSGRD)
+        xor     e
+        jp      p,odd_wait
+        xor     e
+        ld      e,a
+        jp      window
+even_count:
+        rra
+        rl      l
+        jr      c,eighth_even
 resync_one:
         in      a,(PSGRD)
         xor     e
@@ -661,8 +820,32 @@ resync_last:
         jp      p,resync_last
         xor     e
         ld      e,a
-        jr      open_window
-unit_end:
+        jp      window
+
+; A rank code's marker bit left L with its eighth cell (a value's leading
+; 1 with its ninth).  The only rank codes of eight cells are 0000000x; their
+; end mark follows.  Eight cells of anything else end the unit at once: all
+; 1 cells are the trailer (ten 1 cells, of which the synchronisation after
+; the last byte may take two), as if it were read to its end mark (H = 10);
+; any other mix is a damaged unit (H = 11).
+eighth_odd:
+        call    eighth_cell
+        jr      odd_wait
+eighth_even:
+        call    eighth_cell
+        jr      resync_one
+eighth_cell:
+        ld      a,h
+        cp      8
+        ret     nz                      ; a value's ninth cell: read on
+        ld      a,l
+        cp      2
+        ret     c                       ; 0000000x
+        pop     bc                      ; leave the unit, back to its reader
+        inc     a
+        ld      h,10
+        ret     z
+        inc     h
         ret
 
 ; ---------------------------------------------------------------------------
@@ -761,11 +944,9 @@ ok_text:        db      " <OK>"
 err_text:       db      " <Err>"
 rule:           ds      28, LINECH
 
-saved_a8:       db      0               ; slots as found
-saved_ffff:     db      0
-ram_a8:         db      0               ; slots with RAM in page 1
-ram_ffff:       db      0
-probe:          db      0               ; slot under test
+saved_a8:       db      0               ; primary slot register as found
+saved_id:       db      0               ; slot of page 1 as found
+ram_id:         db      0               ; slot of the RAM for page 1
 start_addr:     dw      0
 end_ptr:        dw      0
 exec:           dw      0
@@ -773,5 +954,6 @@ type:           db      0
 continue:       db      1               ; 0: return after one file
 override:       db      0               ; window chosen by key, 0 = calibrate
 threshold:      db      0               ; sync: counts of the long half
+short_limit:    db      0               ; counts of a half-cycle of an end mark
 stack:          dw      0               ; stack pointer at load_loop's entry
 last    equ     $ - 1

@@ -28,9 +28,14 @@ TEST(StandardBload, TheBiosLoadsTheLoaderFromTheSignalAndStartsIt)
     EXPECT_EQ(msx.machine().read_word(msx.machine().reg(Reg::sp)), basic_return);
     EXPECT_EQ(msx.machine().reg(Reg::iff1), 1);  // TAPIOF enabled interrupts
     EXPECT_FALSE(msx.ppi().motor_on());
-    // Calibrated on the 2205 baud header: about 1.5 short cycles.
-    EXPECT_NEAR(msx.machine().read(winwid), 24, 2);
-    EXPECT_NEAR(msx.machine().read(lowlim), 34, 2);
+    // Calibrated on the 2205 baud header (cells of 1623 T): a window of 62 T
+    // samples that ends well inside a cell, a start-bit threshold between
+    // the two half-cycles of a 1 cell and those of a 0 cell (41 T counts).
+    const int window = msx.machine().read(winwid) * 62;
+    EXPECT_GT(window, 1623 * 6 / 10);
+    EXPECT_LT(window, 1623 * 85 / 100);
+    EXPECT_GT(msx.machine().read(lowlim) * 41, 1623 / 2);
+    EXPECT_LT(msx.machine().read(lowlim) * 41, 1623);
 }
 
 }  // namespace

@@ -194,20 +194,18 @@ tapion_div3:
         or      a
         ret
 
-; cycle_length: times one full cycle, from a high-to-low change to the next,
-; in counts of the 41 T loop, saturating at 255.  It waits for a high level
-; first, so that the count starts at the change itself.
+; cycle_length: times one cycle in counts of the 41 T loop, saturating at
+; 255: it waits while the level is high, then counts the low half and the
+; high half.  Called right after the last cycle ended, it finds the level low
+; already and starts counting late, after BREAKX, as the BIOS does; the
+; windows it yields are in proportion.
 ;   Out: C = counts, carry on CTRL+STOP.  Changed: AF, C, E.
 cycle_length:
         call    breakx
         ret     c
         in      a,(PSGRD)
         rlca
-        jr      nc,cycle_length         ; wait for high ...
-cycle_wait:
-        in      a,(PSGRD)
-        rlca
-        jr      c,cycle_wait            ; ... and for its end
+        jr      c,cycle_length          ; wait while high
         ld      c,0
         ld      e,0x00
 cycle_low:                              ; 41 T per count
@@ -232,8 +230,7 @@ cycle_full:
 
 ; tapin: reads one byte: finds the start bit (two half-cycles adding up to
 ; LOWLIM or more), then counts the level changes in a window of WINWID
-; samples for each of the eight data bits.  CTRL+STOP is looked at while
-; waiting for the signal and after the byte.
+; samples for each of the eight data bits.
 ;   Out: A = byte, carry on an error or CTRL+STOP.  Changed: AF, BC, DE, L.
 tapin:
         ld      a,(LOWLIM)
@@ -253,6 +250,8 @@ tapin_low:
         ld      e,0x00
         ld      l,0                     ; previous half-cycle
 start_bit:
+        call    breakx
+        ret     c
         ld      c,0
 half_count:                             ; 41 T per count
         inc     c
@@ -279,12 +278,11 @@ half_long:
         ld      l,c
         jr      start_bit
 data_bits:
-        ld      a,(WINWID)
-        ld      d,a                     ; D = window from here on
         ld      h,8
         ld      l,0
 data_bit:
-        ld      b,d
+        ld      a,(WINWID)
+        ld      b,a
         ld      c,0
 window:                                 ; 62 T on both paths
         in      a,(PSGRD)               ; 12
