@@ -124,8 +124,7 @@ next_file:
         call    save_slots
         call    select_ram
         call    calibrate
-        call    read_header
-        call    read_payload
+        call    read_file
         ld      hl,ok_text
         ld      b,5
         call    vram_out
@@ -457,17 +456,6 @@ measure_end:
 measure_summed:
         dec     c
         jr      nz,measure_next
-        push    hl
-        ld      b,h
-        ld      c,l
-        add     hl,hl
-        add     hl,bc
-        add     hl,hl
-        add     hl,hl                   ; H = 3 sum / 64: 3/4 of a half-cycle
-        ld      a,h
-        inc     a
-        ld      (short_limit),a
-        pop     hl
         ld      bc,12                   ; rounded up from a quarter: the halves
         add     hl,bc                   ; of an end mark stay clearly short
         add     hl,hl
@@ -483,12 +471,12 @@ threshold_set:
         ret
 
 ; ---------------------------------------------------------------------------
-; read_header: reads the values in front of the data: the lead-in (255) and
-; the sync values (208), the name (shown on screen), the rank table, the type
-; and the three addresses.
-;   In: D = window, E = level.  Out: rank table, type, start, end, exec.
-;   Changed: AF, BC, HL, E, BC', HL'.
-read_header:
+; read_file: reads a file's block: the values in front of the data (the
+; lead-in, the sync values 208, the name, shown on screen, the rank table, the
+; type and the three addresses), then the data (read_payload).
+;   In: D = window, E = level.  Out: rank table, type, start, end, exec, end
+;   pointer, WINWID.  Changed: AF, BC, D, HL, E, HL'.
+read_file:
         push    de                      ; the name goes to the cursor: set the
         call    vram_at_cursor          ; address now, there is no time for it
         pop     de                      ; between two units
@@ -541,20 +529,16 @@ address_bytes:
         ld      hl,(start_addr)
 header_done:
         ld      (start_addr),hl
-        ret
-
-; read_payload: stores the rank of every payload unit from the start address
-; on, until the trailer, a unit of 9 or 10 cells (or eight 1 cells, which
-; read_unit reports as 10).  A unit of 11 cells or more, or of eight cells
-; that are neither a rank code nor the trailer, is a loading error.
-;   In: D = window, E = level, start address.  Out: end pointer.
-;   Changed: AF, BC, HL, E, HL'.
-read_payload:
-        ld      hl,(start_addr)
-        push    hl
-        exx
+        push    hl                      ; on to the data at once: the first
+        exx                             ; unit's start mark has begun
         pop     hl                      ; HL' = where the data goes
         exx
+
+; The data, the rest of read_file: the rank of every payload unit is stored
+; from the start address (HL') on, until the trailer, a unit of 9 or 10
+; cells (or eight 1 cells, which read_unit reports as 10).  A unit of 11
+; cells or more, or of eight cells that are neither a rank code nor the
+; trailer, is a loading error.
 payload_unit:
         call    read_rank
         ld      a,h
@@ -605,13 +589,18 @@ translate_byte:
 ; 254 + code).
 ;
 ; skip_lead_in: passes over the lead-in, which reads as values 255, up to
-; the first half-cycle shorter than 3/4 of the lead-in's: the end mark after
-; it.  Its 1 cells alike, a window could open at any of their changes, and at
-; some the last window would run over the end mark into the next unit.
-;   In: short_limit.  Out: E = level, a change of the end mark just seen.
+; the first half-cycle that ends two counts short of the threshold: the end
+; mark after it, whose halves are a half or two thirds of the lead-in's.  Its
+; 1 cells alike, a window could open at any of their changes, and at some
+; the last window would run over the end mark into the next unit.
+;   In: threshold.  Out: E = level, a change of the end mark just seen.
 ;   Changed: AF, BC, E.
 skip_lead_in:
-        ld      a,(short_limit)
+        ld      a,(threshold)
+        dec     a
+        jr      nz,skip_limit
+        inc     a
+skip_limit:
         ld      c,a
         in      a,(PSGRD)               ; the level now: the next change is
         ld      e,a                     ; a real one
@@ -784,14 +773,13 @@ window_same:
         ; next window ready and wait for the cell's last change, or its last
         ; two after an even count; the next window opens at the next cell's
         ; first change.  From the change that opened a window to the wait
-        ; for the next cell, the window and this work take 51 T more than
-        ; the window (56 after an even count, which has a change more to
-        ; wait for): the shortest cells leave no more.
+        ; for the next cell it takes 80 T more than the window (85 after an
+        ; even count, which has a change more to wait for): the shortest
+        ; cells, 488 T at 5500 baud in the experimental mode, leave no more.
 window_closed:
         inc     h                       ; one more cell
         ld      a,c
         ld      b,d
-        ld      c,0xFC
         rra                             ; carry: an odd count
         jr      nc,even_count
         rra                             ; carry: 2 or 3 changes, a 1 cell
@@ -803,6 +791,7 @@ odd_wait:
         jp      p,odd_wait
         xor     e
         ld      e,a
+        ld      c,0xFC                  ; also puts the window 8 T after the change
         jp      window
 even_count:
         rra
@@ -820,6 +809,7 @@ resync_last:
         jp      p,resync_last
         xor     e
         ld      e,a
+        ld      c,0xFC
         jp      window
 
 ; A rank code's marker bit left L with its eighth cell (a value's leading
@@ -954,6 +944,5 @@ type:           db      0
 continue:       db      1               ; 0: return after one file
 override:       db      0               ; window chosen by key, 0 = calibrate
 threshold:      db      0               ; sync: counts of the long half
-short_limit:    db      0               ; counts of a half-cycle of an end mark
 stack:          dw      0               ; stack pointer at load_loop's entry
 last    equ     $ - 1

@@ -25,4 +25,43 @@ std::string Workshop::tapecast(std::vector<std::string> args, const std::string&
     return dir_.file(name);
 }
 
+std::unique_ptr<msxbench::Msx> play(const std::vector<std::string>& recordings, const msxbench::MsxLayout& layout,
+                                    const msxbench::TapeOptions& options)
+{
+    auto msx = std::make_unique<msxbench::Msx>(layout);
+    std::vector<msxbench::WavSignal> signals;
+    for (const std::string& path : recordings)
+        signals.push_back(path.empty() ? msxbench::silence(0.3) : msxbench::read_wav(path));
+    msx->insert_tape(signals, options);
+    msx->bload_run();
+    return msx;
+}
+
+bool reach(msxbench::Msx& msx, std::initializer_list<std::uint16_t> stops, double seconds_limit,
+           std::uint16_t expected)
+{
+    const msxbench::RunResult run = msxbench::run_to(msx.machine(), stops, msxbench::seconds(seconds_limit));
+    const bool ok = run.reason == msxbench::Stop::breakpoint && run.pc == expected;
+    EXPECT_TRUE(ok) << "stopped (" << int(run.reason) << ") at " << std::hex << run.pc << " instead of " << expected
+                    << "\n" << msx.screen_text();
+    return ok;
+}
+
+bool on_screen(const msxbench::Msx& msx, const std::string& text)
+{
+    for (int row = 0; row < 24; ++row)
+        if (msx.screen_row(row).find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
+std::vector<std::uint8_t> marker_bin(std::uint16_t start, std::uint8_t marker, std::uint16_t flag)
+{
+    // LD A,marker / LD (flag),A / RET, then some text to give the file a body.
+    std::vector<std::uint8_t> code = {0x3E, marker, 0x32, std::uint8_t(flag), std::uint8_t(flag >> 8), 0xC9};
+    for (char c : std::string("a marker program of the loader tests"))
+        code.push_back(std::uint8_t(c));
+    return test_support::make_bin(start, start, code);
+}
+
 }  // namespace loader_harness

@@ -6,6 +6,8 @@
 #include "tape_run.h"
 #include "test_support.h"
 
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,5 +27,22 @@ public:
 private:
     test_support::ScratchDir dir_;
 };
+
+// An emulated MSX that has had BLOAD"CAS:",R typed and plays `recordings`
+// (WAV paths; "" is 0.3 s of silence, as between two recordings played by
+// hand) from their first sample.
+std::unique_ptr<msxbench::Msx> play(const std::vector<std::string>& recordings,
+                                    const msxbench::MsxLayout& layout = {},
+                                    const msxbench::TapeOptions& options = {});
+
+// Runs until one of `stops`; fails the test when another stop comes first.
+bool reach(msxbench::Msx& msx, std::initializer_list<std::uint16_t> stops, double seconds_limit,
+           std::uint16_t expected);
+
+// Whether the screen shows `text` on one of its rows.
+bool on_screen(const msxbench::Msx& msx, const std::string& text);
+
+// A small BIN file whose code stores `marker` at `flag` and returns.
+std::vector<std::uint8_t> marker_bin(std::uint16_t start, std::uint8_t marker, std::uint16_t flag);
 
 }  // namespace loader_harness

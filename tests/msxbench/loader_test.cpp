@@ -1,6 +1,8 @@
 // The fast loader end to end: tapecast writes a WAV, the emulated MSX plays
 // it from its first sample, its BIOS loads the loader from the standard-format
-// block as BLOAD"CAS:",R does, and the loader reads the fast blocks.
+// block as BLOAD"CAS:",R does, and the loader reads the fast blocks.  Baud
+// rate modes carry no loader: their tests play the loader's own WAV (2400
+// baud) first.
 #include "loader_harness.h"
 
 #include "assets/images.h"
@@ -11,6 +13,15 @@ namespace msxbench {
 namespace {
 
 using namespace loader_harness;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint16_t hello_start = 0xC000;
+
+Bytes file_data(const std::string& path, std::size_t skip)
+{
+    const Bytes bytes = test_support::read_file(path);
+    return Bytes(bytes.begin() + std::ptrdiff_t(skip), bytes.end());
+}
 
 TEST(StandardBload, TheBiosLoadsTheLoaderFromTheSignalAndStartsIt)
 {
@@ -36,6 +47,263 @@ TEST(StandardBload, TheBiosLoadsTheLoaderFromTheSignalAndStartsIt)
     EXPECT_LT(window, 1623 * 85 / 100);
     EXPECT_GT(msx.machine().read(lowlim) * 41, 1623 / 2);
     EXPECT_LT(msx.machine().read(lowlim) * 41, 1623);
+}
+
+// One fast mode: tapecast's arguments, and whether the loader comes on a
+// WAV of its own.
+struct Mode {
+    const char* name;
+    std::vector<std::string> args;
+    bool separate_loader;
+};
+
+std::ostream& operator<<(std::ostream& out, const Mode& mode)
+{
+    return out << mode.name;
+}
+
+class EveryMode : public ::testing::TestWithParam<Mode> {
+protected:
+    Workshop shop;
+
+    // The recordings that load `files` (tapecast arguments) in this mode.
+    std::vector<std::string> tape(const std::vector<std::string>& files)
+    {
+        std::vector<std::string> args = GetParam().args;
+        args.insert(args.end(), files.begin(), files.end());
+        if (!GetParam().separate_loader)
+            return {shop.tapecast(args)};
+        return {shop.tapecast({"2400", "LOADER"}, "loader.wav"), "", shop.tapecast(args)};
+    }
+};
+
+// A BIN file is stored, shown by name, started with the BIOS and BASIC in
+// pages 0 and 1; when it returns the loader waits for the next file.
+TEST_P(EveryMode, LoadsABinFileAndStartsIt)
+{
+    auto msx = play(tape({"hello.bin"}));
+    Machine& m = msx->machine();
+    ASSERT_TRUE(reach(*msx, {hello_start}, 25, hello_start));
+    const Bytes data = file_data(shop.file("hello.bin"), 7);
+    EXPECT_EQ(m.dump(hello_start, data.size()), data);
+    EXPECT_TRUE(on_screen(*msx, "Loading:hello.bin    <OK>")) << msx->screen_text();
+    EXPECT_EQ(m.slot_of_page(0), msx->layout().main_rom);
+    EXPECT_EQ(m.slot_of_page(1), msx->layout().main_rom);
+    EXPECT_FALSE(msx->ppi().motor_on());
+    run_to(m, {}, seconds(0.5));  // its text goes on at the cursor, after the name
+    EXPECT_TRUE(on_screen(*msx, "Loading:hello.bin   Hello from Cas")) << msx->screen_text();
+    EXPECT_TRUE(on_screen(*msx, "Loading:")) << msx->screen_text();
+    EXPECT_TRUE(msx->faults().empty());
+    EXPECT_EQ(msx->vdp().close_accesses(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Loader, EveryMode,
+    ::testing::Values(Mode{"CdCompressed", {"-cd", "-c"}, false}, Mode{"CdCompressedSine", {"-cd", "-c", "-sine"}, false},
+                      Mode{"CdExperimental", {"-cd", "-xp"}, false},
+                      Mode{"CdExperimentalSine", {"-cd", "-xp", "-sine"}, false},
+                      Mode{"Compressed3500", {"3500", "-c"}, true}, Mode{"Compressed4500", {"4500", "-c"}, true},
+                      Mode{"Compressed5500", {"5500", "-c"}, true}, Mode{"Experimental4500", {"4500", "-xp"}, true},
+                      Mode{"Experimental5000", {"5000", "-xp"}, true},
+                      Mode{"Experimental5500", {"5500", "-xp"}, true}),
+    [](const ::testing::TestParamInfo<Mode>& info) { return std::string(info.param.name); });
+
+class LoaderRun : public ::testing::Test {
+protected:
+    Workshop shop;
+};
+
+// -n: the first file is stored but not started; the loader goes on to the
+// next block, here a BASIC program stored at TXTTAB and run by BASIC.
+TEST_F(LoaderRun, SeveralFilesInARowWithPauses)
+{
+    shop.put("data.bin", marker_bin(0xA000, 0x11, 0xD000));
+    shop.put("more.bin", marker_bin(0xB000, 0x22, 0xD001));
+    auto msx = play({shop.tapecast({"-cd", "-c", "-p", "300", "data.bin", "-n", "more.bin", "hello.bas"})});
+    Machine& m = msx->machine();
+    ASSERT_TRUE(reach(*msx, {0xA000, 0xB000}, 15, 0xB000));
+    const Bytes data = file_data(shop.file("data.bin"), 7);
+    EXPECT_EQ(m.dump(0xA000, data.size()), data);
+    const RunResult run = run_to(m, {0xA000}, seconds(5));
+    EXPECT_EQ(run.reason, Stop::requested);  // BASIC's run entry
+    EXPECT_EQ(m.read(0xD001), 0x22);
+    EXPECT_EQ(m.read(0xD000), 0x00);
+    ASSERT_TRUE(msx->basic_run_reached());
+    const Bytes program = file_data(shop.file("hello.bas"), 1);
+    EXPECT_EQ(m.dump(0x8001, program.size()), program);
+    EXPECT_EQ(msx->basic_run_reached()->vartab, 0x8001 + program.size() + 1);
+    EXPECT_EQ(msx->basic_run_reached()->page1, msx->layout().main_rom);
+    for (const char* name : {"data.bin", "more.bin", "hello.bas"})
+        EXPECT_TRUE(on_screen(*msx, std::string("Loading:") + name)) << msx->screen_text();
+}
+
+// A 16 KB ROM goes through the packer and the BIN depacker: restored into
+// RAM in page 1 (on an MSX2 whose main ROM and RAM sit in expanded slots)
+// and started at its INIT address.
+TEST_F(LoaderRun, RomRestoredIntoPage1RamAndItsInitCalled)
+{
+    Bytes rom(0x4000);
+    const std::string text = "MSX cartridge in RAM, loaded from tape by the fast loader. ";
+    for (std::size_t i = 0; i < rom.size(); ++i)
+        rom[i] = std::uint8_t(text[i % text.size()] + (i / 1024));
+    const Bytes header = {'A', 'B', 0x10, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    std::copy(header.begin(), header.end(), rom.begin());
+    shop.put("game.rom", rom);
+    MsxLayout layout;
+    layout.msx2 = true;
+    layout.expand_rom_slot = true;
+    layout.expand_ram_slot = true;
+    layout.ram = {3, 2};
+    auto msx = play({shop.tapecast({"-cd", "-c", "game.rom"})}, layout);
+    ASSERT_TRUE(reach(*msx, {0x4010}, 20, 0x4010));
+    EXPECT_EQ(msx->machine().slot_of_page(1), layout.ram);
+    EXPECT_EQ(msx->machine().dump(0x4000, rom.size()), rom);
+    EXPECT_TRUE(msx->faults().empty());
+}
+
+// A COM program is restored at 0x0100 with RAM in page 0 and started there.
+TEST_F(LoaderRun, ComRestoredAt0100AndStarted)
+{
+    Bytes com = {0x21, 0x00, 0x01, 0xC9};  // LD HL,0100h / RET
+    for (char c : std::string(" an MSX-DOS program restored by the BIN depacker"))
+        com.push_back(std::uint8_t(c));
+    shop.put("TOOL.COM", com);
+    auto msx = play({shop.tapecast({"-cd", "-xp", "TOOL.COM"})});
+    ASSERT_TRUE(reach(*msx, {0x0100}, 15, 0x0100));
+    EXPECT_EQ(msx->machine().slot_of_page(0), msx->layout().ram);
+    EXPECT_EQ(msx->machine().dump(0x0100, com.size()), com);
+}
+
+// A tokenized line of BASIC at `at`: link, number, then `text` and its 00h.
+Bytes basic_line(std::uint16_t at, std::uint16_t number, const Bytes& text)
+{
+    const auto next = std::uint16_t(at + 4 + text.size() + 1);
+    Bytes line = {std::uint8_t(next), std::uint8_t(next >> 8), std::uint8_t(number), std::uint8_t(number >> 8)};
+    line.insert(line.end(), text.begin(), text.end());
+    line.push_back(0);
+    return line;
+}
+
+// A BASIC program loaded by the loader loads the next blocks with its own
+// BLOAD statements: the interpreter calls the statement hook before each
+// statement, and each BLOAD is served by one block from the tape.
+TEST_F(LoaderRun, BloadStatementsOfALoadedProgramGoThroughTheHook)
+{
+    Bytes statement = {0xCF};  // BLOAD"CAS:",R
+    for (char c : std::string("\"CAS:\",R"))
+        statement.push_back(std::uint8_t(c));
+    Bytes text = statement;
+    text.push_back(':');
+    text.insert(text.end(), statement.begin(), statement.end());
+    Bytes program = {0xFF};
+    const Bytes line10 = basic_line(0x8001, 10, text);
+    program.insert(program.end(), line10.begin(), line10.end());
+    const Bytes line20 = basic_line(std::uint16_t(0x8001 + line10.size()), 20, {0x91, ' ', 0x12});  // PRINT 1
+    program.insert(program.end(), line20.begin(), line20.end());
+    program.push_back(0);
+    program.push_back(0);
+    shop.put("loads.bas", program);
+    shop.put("one.bin", marker_bin(0xC000, 0x11, 0xD000));
+    shop.put("two.bin", marker_bin(0xC100, 0x22, 0xD001));
+    auto msx = play({shop.tapecast({"-cd", "-c", "-p", "200", "loads.bas", "one.bin", "two.bin"})});
+    Machine& m = msx->machine();
+    ASSERT_EQ(run_to(m, {}, seconds(15)).reason, Stop::requested);
+    ASSERT_TRUE(msx->basic_run_reached());
+    EXPECT_EQ(m.read(h_gone), 0xC3);
+
+    std::vector<Statement> statements;
+    const RunResult run = msx->run_statements(seconds(10), statements);
+    EXPECT_EQ(run.reason, Stop::requested) << msx->screen_text();
+    ASSERT_EQ(statements.size(), 3u);
+    EXPECT_TRUE(statements[0].taken_by_hook);
+    EXPECT_TRUE(statements[1].taken_by_hook);
+    EXPECT_FALSE(statements[2].taken_by_hook);  // PRINT: the interpreter's
+    EXPECT_EQ(statements[1].at, 0x8001 + 4 + statement.size() + 1);
+    EXPECT_EQ(m.read(0xD000), 0x11);
+    EXPECT_EQ(m.read(0xD001), 0x22);
+    EXPECT_TRUE(on_screen(*msx, "Loading:one.bin      <OK>")) << msx->screen_text();
+    EXPECT_TRUE(on_screen(*msx, "Loading:two.bin      <OK>")) << msx->screen_text();
+    EXPECT_TRUE(msx->faults().empty());
+}
+
+// Keys held before the tape starts choose the window: CTRL 12 sampling
+// periods, F2 8; the file loads with it.
+TEST_F(LoaderRun, F2AndCtrlOverrideTheWindow)
+{
+    for (auto [args, key, window] : {std::tuple{std::vector<std::string>{"-cd", "-c", "hello.bin"}, key::ctrl, 12},
+                                     std::tuple{std::vector<std::string>{"-cd", "-xp", "hello.bin"}, key::f2, 8}}) {
+        auto msx = play({shop.tapecast(args)});
+        msx->keyboard().hold(key[0], key[1]);
+        ASSERT_TRUE(reach(*msx, {hello_start}, 15, hello_start));
+        EXPECT_EQ(msx->machine().read(winwid), window);
+        EXPECT_TRUE(on_screen(*msx, "Loading:hello.bin    <OK>")) << msx->screen_text();
+    }
+}
+
+// SHIFT flips the 50/60 Hz bit of an MSX2's video register 9 through its
+// copy at RG9SAV; an MSX1 gets no register write from the loader at all.
+TEST_F(LoaderRun, ShiftTogglesTheFrequencyOnlyOnAnMsx2)
+{
+    const std::string wav = shop.tapecast({"-cd", "-c", "hello.bin"});
+    for (bool msx2 : {false, true}) {
+        MsxLayout layout;
+        layout.msx2 = msx2;
+        layout.width = msx2 ? 80 : 37;
+        auto msx = play({wav}, layout);
+        msx->keyboard().hold(key::shift[0], key::shift[1]);  // from before the loader starts
+        const std::size_t writes_before = msx->vdp().register_writes().size();
+        ASSERT_TRUE(reach(*msx, {hello_start}, 15, hello_start));
+        EXPECT_TRUE(on_screen(*msx, "Loading:hello.bin    <OK>")) << msx->screen_text();
+        const auto& writes = msx->vdp().register_writes();
+        if (msx2) {
+            EXPECT_EQ(msx->machine().read(rg9sav), 0x00);
+            EXPECT_EQ(msx->vdp().reg(9), 0x00);
+            EXPECT_EQ(msx->machine().read(rg10sa), 0x00);
+            for (std::size_t i = writes_before; i < writes.size(); ++i)
+                EXPECT_TRUE(writes[i].reg == 9 || (writes[i].reg == 14 && writes[i].value == 0));
+        } else {
+            EXPECT_EQ(writes.size(), writes_before);
+        }
+    }
+}
+
+// STOP while the loader waits for the tape: " <Err>", the hook removed, and
+// back into BASIC.
+TEST_F(LoaderRun, StopGivesAnErrorAndRemovesTheHook)
+{
+    auto msx = play({shop.tapecast({"-cd", "-c", "hello.bin"})});
+    msx->keyboard().hold(key::stop[0], key::stop[1]);
+    ASSERT_TRUE(reach(*msx, {basic_return, hello_start}, 15, basic_return));
+    EXPECT_TRUE(on_screen(*msx, " <Err>")) << msx->screen_text();
+    EXPECT_EQ(msx->machine().read(h_gone), 0xC9);
+    EXPECT_FALSE(msx->ppi().motor_on());
+}
+
+// A payload unit that runs on into a stretch of alternating cells is no
+// rank code and not the trailer: " <Err>", the hook removed, the program
+// not started.
+TEST_F(LoaderRun, ADamagedPayloadUnitGivesAnError)
+{
+    Bytes data(1500);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = std::uint8_t((i * 7) ^ (i >> 3));
+    shop.put("big.bin", test_support::make_bin(0x9000, 0x9000, data));
+    Bytes wav = test_support::read_file(shop.tapecast({"-cd", "-c", "big.bin"}));
+    // 24 cells of code 112 (12 samples each, 1 0 1 0 ...) over the middle of
+    // the payload, well before the trailer and the closing tone.
+    const std::size_t cell = 12 * 2;
+    const std::size_t at = wav.size() - (501 + 11 + 20) * cell - 441 * 2 - 30000 * 2;
+    for (std::size_t c = 0; c < 24; ++c)
+        for (std::size_t s = 0; s < 12; ++s) {
+            const bool high = c % 2 ? (s / 3) % 2 == 1 : s >= 6;
+            wav[at + c * cell + 2 * s] = high ? 0xFF : 0x00;
+            wav[at + c * cell + 2 * s + 1] = high ? 0x7F : 0x00;
+        }
+    test_support::write_file(shop.file("damaged.wav"), wav);
+    auto msx = play({shop.file("damaged.wav")});
+    ASSERT_TRUE(reach(*msx, {basic_return, 0x9000}, 20, basic_return));
+    EXPECT_TRUE(on_screen(*msx, "Loading:big.bin      <Err>")) << msx->screen_text();
+    EXPECT_EQ(msx->machine().read(h_gone), 0xC9);
 }
 
 }  // namespace

@@ -136,9 +136,7 @@ tapion:
 header_restart:
         ld      hl,1111
 header_cycle:
-        push    hl
-        call    cycle_length
-        pop     hl
+        call    cycle_length            ; keeps HL
         ret     c
         ld      a,c
         cp      5
@@ -159,12 +157,10 @@ header_diff:
         ld      hl,0
         ld      b,0
 header_sum:
-        push    hl
         push    bc
         call    cycle_length
         ld      a,c
         pop     bc
-        pop     hl
         ret     c
         ld      e,a
         ld      d,0
