@@ -482,7 +482,7 @@ read_file:
         pop     de                      ; between two units
         call    skip_lead_in
         call    sync_now                ; the first sync value's start mark
-        call    measure_value           ; the first sync value, dropped
+        call    measure_sync            ; the first sync value, dropped
 skip_sync:
         call    read_value
         cp      208
@@ -526,25 +526,30 @@ address_bytes:
         ld      (hl),a
         inc     hl
         djnz    address_bytes
-        ld      hl,(start_addr)
-header_done:
+        exx                             ; on to the data at once: the first
+        ld      hl,(start_addr)         ; unit's start mark has begun
+        exx                             ; HL' = where the data goes
+        jr      payload_unit
+header_done:                            ; BASIC: HL = start of the program text
         ld      (start_addr),hl
-        push    hl                      ; on to the data at once: the first
-        exx                             ; unit's start mark has begun
-        pop     hl                      ; HL' = where the data goes
+        push    hl
         exx
-
+        pop     hl
+        exx
 ; The data, the rest of read_file: the rank of every payload unit is stored
 ; from the start address (HL') on, until the trailer, a unit of 9 or 10
 ; cells (or eight 1 cells, which read_unit reports as 10).  A unit of 11
 ; cells or more, or of eight cells that are neither a rank code nor the
-; trailer, is a loading error.
+; trailer, is a loading error.  The loop's work between two units has to fit
+; in the start mark's halves.
 payload_unit:
-        call    read_rank
+        ld      hl,1
+        call    read_unit
         ld      a,h
         cp      9
         jr      nc,payload_end
         ld      a,l
+        sub     2                       ; the rank
         exx
         ld      (hl),a
         inc     hl
@@ -583,11 +588,11 @@ translate_byte:
         jr      translate_byte
 
 ; ---------------------------------------------------------------------------
-; Units.  read_value returns the cells as a binary number; read_rank returns
-; rank = (2^L - 2) + code for L cells, made by starting the code at 1 and
+; Units.  read_value returns the cells as a binary number; the data loop
+; makes rank = (2^L - 2) + code for L cells by starting the code at 1 and
 ; taking 2 off (for 8 cells the leading 1 falls out and the sum wraps to
 ; 254 + code).
-;
+
 ; skip_lead_in: passes over the lead-in, which reads as values 255, up to
 ; the first half-cycle that ends two counts short of the threshold: the end
 ; mark after it, whose halves are a half or two thirds of the lead-in's.  Its
@@ -627,35 +632,29 @@ skip_short:
 
 ; read_value: In: D = window, E = level, threshold, synchronised on the
 ;   unit's start mark.  Out: A = L = value (low 8 bits of the cells), H =
-;   cells (at most 255), synchronised on the next unit.  Changed: AF, BC, HL, E.
-; read_rank: as read_value; out: L = rank, H = cells.
+;   cells (modulo 256), synchronised on the next unit.  Changed: AF, BC, HL, E.
 read_value:
         ld      hl,0
         call    read_unit
         ld      a,l
         ret
-read_rank:
-        ld      hl,1
-        call    read_unit
-        dec     l
-        dec     l
-        ret
 
-; measure_value: reads a value whose first two cells are 1 cells (the
-; lead-in and the sync values) as read_value does, and times a cell and a
-; half on the way: six level changes after the first cell's first one,
-; counted in periods of a 66 T loop.  Half that count is a window of three
-; quarters of a cell, unless a key chose it; the two changes left of the
-; second cell give the time to set it.  Measured on the cells that carry the
-; data, this fits every mode, also the one whose lead-in is made of longer
-; cells.
-;   In: E = level, threshold, override, synchronised on the unit.  Out: D =
-;   window (also in WINWID), A = L = value, H = cells, synchronised on the
-;   next unit.  Changed: AF, BC, DE, HL.
-measure_value:
+; measure_sync: times the first sync value, 208, whose eight cells 11010000
+; take 22 level changes after the first cell's first one, the last being the
+; end mark's first, counted in periods of a 66 T loop.  The window becomes
+; the time a unit's fourth level change may take, two thirds of a cell (it
+; is half a cell in some modes), with a margin of 30 T, rounded up to whole
+; sampling periods: 0.667 x 66/8 x C + 30 = 5.5 C + 30 T, divided by 65
+; (as x 63 / 4096).  Measured on the cells that carry the data, this fits
+; every mode, also the one whose lead-in is made of longer cells.  A window
+; chosen by key stands instead.  The value itself is dropped.
+;   In: E = level, override, synchronised on the unit.  Out: D = window
+;   (also in WINWID), E = level, synchronised on the next unit.
+;   Changed: AF, BC, D, HL, E.
+measure_sync:
         in      a,(PSGRD)               ; the end of the long half ...
         xor     e
-        jp      p,measure_value
+        jp      p,measure_sync
         xor     e
         ld      e,a
 measure_first:                          ; ... and the first cell's first change
@@ -664,7 +663,7 @@ measure_first:                          ; ... and the first cell's first change
         jp      p,measure_first
         xor     e
         ld      e,a
-        ld      bc,6 * 256              ; B = changes to come, C = periods
+        ld      bc,22 * 256             ; B = changes to come, C = periods
 measure_loop:                           ; 66 T on both paths
         in      a,(PSGRD)               ; 12
         xor     e                       ; 5
@@ -682,24 +681,42 @@ measure_same:
         nop                             ; 5
         nop                             ; 5
         jr      measure_loop            ; 13
-measured:                               ; in the middle of the second cell
+measured:                               ; the end mark has begun
         ld      a,(override)
         or      a
         jr      nz,window_chosen
-        ld      a,c
-        rra                             ; carry is clear: C / 2
+        ld      h,b                     ; B = 0
+        ld      l,c
+        add     hl,hl
+        add     hl,hl
+        add     hl,bc
+        add     hl,hl
+        add     hl,bc                   ; 11 C
+        srl     h
+        rr      l                       ; 5.5 C
+        ld      bc,22 + 64
+        add     hl,bc                   ; + 30, + 64 to round up
+        ld      b,h
+        ld      c,l
+        add     hl,hl
+        add     hl,hl
+        add     hl,hl
+        add     hl,hl
+        add     hl,hl
+        add     hl,hl
+        or      a
+        sbc     hl,bc                   ; x 63
+        ld      a,h
+        rrca
+        rrca
+        rrca
+        rrca
+        and     0x0F                    ; / 4096
 window_chosen:
         ld      d,a
         ld      (WINWID),a
-        ld      hl,0x0203               ; two 1 cells so far
-        ld      b,d
-        ld      c,0xFC
-        call    resync_one              ; the rest of the unit
-        ld      a,l
-        ret
+        jp      sync_now
 
-; sync: waits for the first half of a start mark, the first interval between
-; level changes that lasts the threshold (calibrated on the lead-in's
 ; half-cycles) or longer: the halves of an end mark are shorter, the start
 ; mark's low half is longer.  It returns inside that half, so that the caller
 ; has the rest of it and the short half after it for its own work.  The

@@ -194,7 +194,8 @@ TEST_F(LoaderRun, BloadStatementsOfALoadedProgramGoThroughTheHook)
         statement.push_back(std::uint8_t(c));
     Bytes text = statement;
     text.push_back(':');
-    text.insert(text.end(), statement.begin(), statement.end());
+    for (std::uint8_t b : statement)
+        text.push_back(b);
     Bytes program = {0xFF};
     const Bytes line10 = basic_line(0x8001, 10, text);
     program.insert(program.end(), line10.begin(), line10.end());
