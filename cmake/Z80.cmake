@@ -28,3 +28,15 @@ function(z80_embed out bin symbol)
     COMMENT "Embedding ${symbol}"
     VERBATIM)
 endfunction()
+
+# z80_pack(<output> <input>)
+# Packs a binary into method-2 data with the project's own packer, always
+# packed (never stored), for programs that decode what they carry.
+function(z80_pack out in)
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND pack_item ${in} ${out}
+    DEPENDS ${in} pack_item
+    COMMENT "Packing ${in}"
+    VERBATIM)
+endfunction()
