@@ -49,6 +49,23 @@ TEST(StandardBload, TheBiosLoadsTheLoaderFromTheSignalAndStartsIt)
     EXPECT_LT(msx.machine().read(lowlim) * 41, 1623);
 }
 
+// The emulated CLOAD and RUN (for the loading-time comparison): a BASIC
+// program in the standard format goes to TXTTAB, VARTAB three bytes past
+// its end link, as an MSX1 leaves it.
+TEST(StandardCload, TheBiosLoadsABasicProgramAndRunsIt)
+{
+    Workshop shop;
+    const std::string wav = shop.tapecast({"2400", "hello.bas"});
+    Msx msx;
+    msx.insert_tape({read_wav(wav)});
+    msx.cload_run();
+    EXPECT_EQ(run_to(msx.machine(), {}, seconds(12)).reason, Stop::requested);
+    ASSERT_TRUE(msx.basic_run_reached());
+    const Bytes program = file_data(shop.file("hello.bas"), 1);
+    EXPECT_EQ(msx.machine().dump(0x8001, program.size()), program);
+    EXPECT_EQ(msx.basic_run_reached()->vartab, 0x8001 + program.size() - 2 + 3);
+}
+
 // One fast mode: tapecast's arguments, and whether the loader comes on a
 // WAV of its own.
 struct Mode {

@@ -396,6 +396,12 @@ void Msx::bload_run()
     machine_.set_reg(Reg::iff2, 1);
 }
 
+void Msx::cload_run()
+{
+    bload_run();
+    machine_.set_reg(Reg::pc, cload_run_entry);
+}
+
 RunResult Msx::run_statements(std::uint64_t cycle_limit, std::vector<Statement>& statements)
 {
     Machine& m = machine_;

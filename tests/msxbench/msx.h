@@ -28,6 +28,7 @@ inline constexpr std::uint16_t msx_version = 0x002D;
 inline constexpr std::uint16_t chput = 0x00A2;
 inline constexpr std::uint16_t tapiof = 0x00E7;
 inline constexpr std::uint16_t bload_run_entry = 0x3000;  // emulated BLOAD"CAS:",R
+inline constexpr std::uint16_t cload_run_entry = 0x3100;  // emulated CLOAD and RUN
 inline constexpr std::uint16_t basic_return = 0x6CF3;     // where BLOAD ",R" programs return
 inline constexpr std::uint16_t newstt = 0x4601;
 inline constexpr std::uint16_t gone_return = 0x4649;  // the dispatch after H.GONE
@@ -109,6 +110,9 @@ public:
     // Starts BLOAD"CAS:",R: the next run() reads the tape.  A load error
     // halts the CPU at the emulated BASIC's error stop.
     void bload_run();
+    // Starts CLOAD and RUN: the program goes to TXTTAB and BASIC's run entry
+    // is reached.
+    void cload_run();
     // Runs the BASIC program at TXTTAB statement by statement as the run
     // loop does: H.GONE is called before each statement with its token in A
     // and HL on it; a statement the hook leaves to the interpreter is passed

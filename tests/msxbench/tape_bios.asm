@@ -13,6 +13,9 @@ KEYCOL  equ     0xA9
 KEYROW  equ     0xAA
 PPICTL  equ     0xAB
 SAVENT  equ     0xFCBF          ; BLOAD's exec address
+TXTTAB  equ     0xF676          ; start of BASIC program text
+VARTAB  equ     0xF6C2          ; start of BASIC variables
+RUNBAS  equ     0x73AC          ; BASIC: run the program in memory
 BASIC_RETURN equ 0x6CF3         ; where a program started by BLOAD ",R" returns
 
         org     0x00B7
@@ -83,14 +86,66 @@ load_error:
         di
         halt
 
+; cload_run: CLOAD followed by RUN.  Finds the first BASIC file on the
+; tape, stores its bytes from TXTTAB on until ten zeros in a row (the last
+; line's end, the end link and seven trailing zeros), sets VARTAB to the
+; address after the tenth zero less 6 and runs the program.
+;   In: nothing.  Out: does not return (errors halt at load_error).
+        org     0x3100
+cload_run:
+        call    tapion
+        jp      c,load_error
+        ld      b,10
+cload_type:
+        push    bc
+        call    tapin
+        pop     bc
+        jp      c,load_error
+        cp      0xD3
+        jr      nz,cload_run            ; not a BASIC file: the next header
+        djnz    cload_type
+        ld      b,6
+cload_name:
+        push    bc
+        call    tapin
+        pop     bc
+        jp      c,load_error
+        djnz    cload_name
+        call    tapion
+        jp      c,load_error
+        ld      hl,(TXTTAB)
+        ld      c,0                     ; zeros in a row
+cload_byte:
+        push    hl
+        push    bc
+        call    tapin
+        pop     bc
+        pop     hl
+        jp      c,load_error
+        ld      (hl),a
+        inc     hl
+        inc     c
+        or      a
+        jr      z,cload_zero
+        ld      c,0
+cload_zero:
+        ld      a,c
+        cp      10
+        jr      nz,cload_byte
+        ld      bc,-6
+        add     hl,bc
+        ld      (VARTAB),hl
+        call    tapiof
+        jp      RUNBAS
+
 ; read_word: In: nothing.  Out: HL = two bytes from the tape, low first.
 ; Changed: AF, BC, DE, HL.  Errors jump to load_error.
 read_word:
         call    tapin
-        jr      c,load_error
+        jp      c,load_error
         push    af
         call    tapin
-        jr      c,load_error
+        jp      c,load_error
         pop     bc
         ld      l,b
         ld      h,a

@@ -1,0 +1,213 @@
+// Loading times on the emulated MSX (3.579545 MHz, AC-coupled tape input):
+// for a 16K ROM, a 32K ROM, a BIN and a BASIC program, the emulated time
+// from the first sample of the tape until the program starts, in each fast
+// mode and in the standard format at 2400 baud, and how many times faster
+// each fast mode is.  The baud-rate fast modes carry no loader: their tape
+// is the loader at 2400 baud, 0.3 s of silence, then the file, as played by
+// hand.  The standard format takes a ROM as the BIN image tapecast saves
+// beside it (BLOAD"CAS:",R), a BASIC program with CLOAD and RUN.
+
+#include "msx.h"
+#include "tape_run.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+using namespace msxbench;
+
+enum class Kind { bin, rom, basic };
+
+struct Program {
+    std::string label;
+    std::string file;
+    Kind kind;
+    Bytes bytes;
+};
+
+struct Mode {
+    const char* label;
+    std::vector<std::string> args;  // empty: the standard format at 2400 baud
+    bool separate_loader;
+};
+
+Bytes read_all(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_all(const fs::path& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::string quote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Runs tapecast in `dir`; true when it wrote `wav`.
+bool tapecast(const fs::path& dir, std::vector<std::string> args, const std::string& wav)
+{
+    args.insert(args.begin() + 1, {"-o", wav});
+    std::string command = "cd " + quote(dir.string()) + " && " + quote(TAPECAST_PATH);
+    for (const std::string& arg : args)
+        command += " " + quote(arg);
+    command += " > /dev/null 2>&1";
+    return std::system(command.c_str()) == 0 && fs::exists(dir / wav);
+}
+
+// A BIN of 8 KB of code-like bytes at 0x9000.
+Bytes sample_bin()
+{
+    Bytes bin = {0xFE, 0x00, 0x90, 0xFF, 0xAF, 0x00, 0x90};
+    std::mt19937 random(7);
+    const Bytes common = {0x3E, 0x21, 0xCD, 0x00, 0xC9, 0x23, 0x7E, 0x18, 0xFE, 0x11, 0x32, 0x0A};
+    for (int i = 0; i < 0x2000; ++i)
+        bin.push_back(random() % 3 ? common[random() % common.size()] : std::uint8_t(random()));
+    bin[7] = 0xC9;
+    return bin;
+}
+
+// A tokenized BASIC program of some 2 KB (small enough to go on tape as it
+// is): lines of PRINT with text.
+Bytes sample_basic()
+{
+    Bytes program = {0xFF};
+    std::uint16_t at = 0x8001;
+    for (int number = 10; number <= 400; number += 10) {
+        Bytes text = {0x91, ' ', '"'};  // PRINT "
+        for (char c : std::string("Line of a BASIC program loaded from tape"))
+            text.push_back(std::uint8_t(c));
+        text.push_back('"');
+        const auto next = std::uint16_t(at + 4 + text.size() + 1);
+        program.insert(program.end(), {std::uint8_t(next), std::uint8_t(next >> 8), std::uint8_t(number),
+                                       std::uint8_t(number >> 8)});
+        program.insert(program.end(), text.begin(), text.end());
+        program.push_back(0);
+        at = next;
+    }
+    program.push_back(0);
+    program.push_back(0);
+    return program;
+}
+
+// Where the program starts: exec address or INIT; BASIC: the run entry.
+std::uint16_t start_of(const Program& program)
+{
+    if (program.kind == Kind::rom)
+        return std::uint16_t(program.bytes[2] | program.bytes[3] << 8);
+    if (program.kind == Kind::bin)
+        return std::uint16_t(program.bytes[5] | program.bytes[6] << 8);
+    return basic_run;
+}
+
+// Plays `recordings` from their first sample and returns the emulated
+// seconds until the program starts, or nothing when it does not.
+std::optional<double> time_to_start(const Program& program, const std::vector<fs::path>& recordings, bool cload)
+{
+    Msx msx;
+    std::vector<WavSignal> signals;
+    for (const fs::path& path : recordings)
+        signals.push_back(path.empty() ? silence(0.3) : read_wav(path.string()));
+    msx.insert_tape(signals);
+    if (cload)
+        msx.cload_run();
+    else
+        msx.bload_run();
+    const std::uint16_t start = start_of(program);
+    const RunResult run = run_to(msx.machine(), {start}, seconds(400));
+    const bool started = run.reason == Stop::breakpoint && run.pc == start;
+    if (!started)
+        return std::nullopt;
+    return double(msx.machine().cycles()) / msx_clock;
+}
+
+}  // namespace
+
+int main()
+{
+    const fs::path dir = fs::temp_directory_path() / ("cassonic-loader-bench-" + std::to_string(std::random_device()()));
+    fs::create_directories(dir);
+
+    std::vector<Program> programs;
+    // Cartridge images made of real Z80 code and data: C-BIOS main ROM
+    // contents (its cartridge ROMs are mostly empty space and pack to
+    // almost nothing) behind a cartridge header.
+    const Bytes msx2_rom = read_all("/usr/share/cbios/cbios_main_msx2.rom");
+    const Bytes msx1_rom = read_all("/usr/share/cbios/cbios_main_msx1.rom");
+    if (msx2_rom.size() == 0x8000 && msx1_rom.size() == 0x8000) {
+        const Bytes header = {'A', 'B', 0x10, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        Bytes rom32(msx2_rom.begin(), msx2_rom.begin() + 0x4000);  // two first halves: code
+        rom32.insert(rom32.end(), msx1_rom.begin(), msx1_rom.begin() + 0x4000);
+        std::copy(header.begin(), header.end(), rom32.begin());
+        programs.push_back({"16K ROM (C-BIOS code)", "rom16.rom", Kind::rom, Bytes(rom32.begin(), rom32.begin() + 0x4000)});
+        programs.push_back({"32K ROM (C-BIOS code)", "rom32.rom", Kind::rom, rom32});
+    }
+    programs.push_back({"8K BIN", "code.bin", Kind::bin, sample_bin()});
+    programs.push_back({"2K BASIC", "prog.bas", Kind::basic, sample_basic()});
+
+    const std::vector<Mode> modes = {
+        {"CD -c", {"-cd", "-c"}, false},     {"CD -xp", {"-cd", "-xp"}, false}, {"-c 3500", {"3500", "-c"}, true},
+        {"-c 5500", {"5500", "-c"}, true},   {"-xp 4500", {"4500", "-xp"}, true},
+        {"-xp 5500", {"5500", "-xp"}, true}, {"std 2400", {}, false},
+    };
+    const bool have_loader = tapecast(dir, {"2400", "LOADER"}, "loader.wav");
+
+    std::printf("Emulated seconds from the first sample until the program starts (3.579545 MHz, AC-coupled input)\n\n");
+    std::printf("%-28s %7s", "program", "bytes");
+    for (const Mode& mode : modes)
+        std::printf(" %9s", mode.label);
+    std::printf("\n");
+    for (const Program& program : programs) {
+        write_all(dir / program.file, program.bytes);
+        std::vector<std::optional<double>> times;
+        for (const Mode& mode : modes) {
+            const std::string wav = "t" + std::to_string(times.size()) + ".wav";
+            std::optional<double> time;
+            if (!mode.args.empty()) {
+                std::vector<std::string> args = mode.args;
+                args.push_back(program.file);
+                std::vector<fs::path> tape = {dir / wav};
+                if (mode.separate_loader)
+                    tape = {dir / "loader.wav", fs::path(), dir / wav};
+                if (tapecast(dir, args, wav) && (have_loader || !mode.separate_loader))
+                    time = time_to_start(program, tape, false);
+            } else {
+                // Standard format: BIN and BASIC as they are, a ROM as its saved BIN image.
+                std::string file = program.file;
+                if (program.kind == Kind::rom)
+                    file += ".bin";
+                if (fs::exists(dir / file) && tapecast(dir, {"2400", file}, wav))
+                    time = time_to_start(program, {dir / wav}, program.kind == Kind::basic);
+            }
+            times.push_back(time);
+        }
+        std::printf("%-28s %7zu", program.label.c_str(), program.bytes.size());
+        for (const auto& time : times)
+            time ? std::printf(" %9.2f", *time) : std::printf(" %9s", "-");
+        std::printf("\n%-28s %7s", "  standard / mode", "");
+        for (const auto& time : times)
+            (time && times.back()) ? std::printf(" %8.1fx", *times.back() / *time) : std::printf(" %9s", "-");
+        std::printf("\n");
+    }
+    std::printf("\n'-': does not start (or, standard format: no BIN image saved for it).\n");
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+    return 0;
+}
