@@ -355,8 +355,11 @@ toggle_done:
 
 ; ---------------------------------------------------------------------------
 ; calibrate: lets 240 level changes of the lead-in pass, counts the changes c
-; during 80 sampling periods and sets the window to floor(240 / c) periods,
-; unless a key chose it.  A STOP while waiting for the lead-in gives up.
+; during 80 sampling periods (until the counts are steady) and sets the
+; window to floor(240 / c) periods, unless a key chose it; the window is
+; timed again on the first sync value's cells.  It also sets the sync
+; threshold from the lead-in's half-cycles.  A STOP while waiting for the
+; lead-in gives up.
 ;   In: override.  Out: WINWID, D = window, E = tape level, threshold.
 ;   Changed: AF, BC, DE, HL; interrupts off, motor on.
 calibrate:
@@ -388,7 +391,13 @@ pass_idle:
         out     (PSGSEL),a
         jr      pass_changes
 
+        ; Count the changes in 80 periods until 16 counts in a row each
+        ; differ by two at most from the one before (a count of the lead-in
+        ; is off by one either way with the phase): a steady tone, and not
+        ; the noise that a silent tape may give.
 count_changes:
+        ld      hl,16 * 256 + 0xFF      ; H = counts to agree, L = last count
+count_again:
         ld      bc,80 * 256             ; B = periods, C = changes
 calib_loop:                             ; 65 T on both paths, as the window
         in      a,(PSGRD)               ; 12
@@ -409,6 +418,21 @@ calib_done:
         ld      a,c
         or      a
         jp      z,fail
+        sub     l
+        ld      l,c
+        add     a,2
+        cp      5                       ; carry: within two of the last
+        jr      c,calib_steady
+        ld      h,16 + 1
+calib_steady:
+        ld      a,7                     ; STOP while it is not the lead-in
+        call    key_row
+        cp      0xEF
+        jp      z,fail
+        ld      a,14
+        out     (PSGSEL),a
+        dec     h
+        jr      nz,count_again
         ld      b,0
         ld      hl,240
         ld      d,0xFF

@@ -125,6 +125,20 @@ TEST(Robustness, NoiseAt20dB)
     check_row("noise, 20 dB SNR", conditions, "ynynyyyy");
 }
 
+// In the pause between two files a noisy tape flickers: the loader must not
+// take that for the next lead-in.
+TEST(Robustness, NoiseInThePauseBeforeTheNextFile)
+{
+    Workshop shop;
+    shop.put("data.bin", marker_bin(0xA000, 0x11, 0xD000));
+    TapeOptions options;
+    options.conditions.noise_snr_db = 20;
+    auto msx = play({shop.tapecast({"-cd", "-c", "-p", "300", "data.bin", "-n", "hello.bin"})}, {}, options);
+    ASSERT_TRUE(reach(*msx, {0xC000, 0xA000}, 15, 0xC000));
+    EXPECT_EQ(msx->machine().dump(0xC000, 3), (std::vector<std::uint8_t>{0x21, 0x0C, 0xC0}));
+    EXPECT_EQ(msx->machine().read(0xA000), 0x3E);
+}
+
 TEST(Robustness, QuarterAmplitude)
 {
     TapeConditions conditions;
