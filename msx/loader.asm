@@ -6,11 +6,20 @@
 ; eight bit cells and an end mark.  Bit cells are told apart by counting the
 ; level changes of the tape input during a window of WINWID sampling periods
 ; that opens at the cell's first level change: 0-1 changes a 0 cell, 2-3 a 1
-; cell, 4 ends the unit.  The window is calibrated on the lead-in tone of each
-; file so that it lasts three of its half-cycles, three quarters of a cell.
+; cell, the fourth ends the unit at once (the end mark).  Each file's lead-in
+; first gives a steady count of level changes (the window by the count, kept
+; when a key chose it) and the length of its half-cycles, from which the
+; start marks' long halves are told from the end marks' short ones; the
+; window proper is then timed on the eight cells of the first sync value, in
+; the code the data comes in: two thirds of a cell, where an end mark's
+; fourth change may come, and a margin.  Only level changes count, never the
+; level: either polarity reads.
 ;
 ; The sampling period is 65 T-states (MSX timing, one wait state per M1
-; cycle) on both paths through the loop, 18.2 microseconds.
+; cycle) on both paths through the loop, 18.2 microseconds.  Between two
+; windows there are 80 T of work, between two units the halves of a start
+; mark: the shortest cells (the experimental mode at 5500 baud, 488 T) and
+; marks leave no more, so the code on those paths is counted.
 
 ; ---------------------------------------------------------------------------
 ; MSX entries, variables and ports.
@@ -745,7 +754,7 @@ window_chosen:
 ; mark's low half is longer.  It returns inside that half, so that the caller
 ; has the rest of it and the short half after it for its own work.  The
 ; trailer of a file has no start mark: its half-cycles are long enough
-; themselves, and it reads as a unit of 9 or 10 cells.
+; themselves, and it reads as a unit of 8 to 10 1 cells.
 ;   In: E = level, threshold.  Out: E = level.  Changed: AF, BC, E.
 ; sync_now: as sync, measuring from the level change just seen: the one
 ; that ended a unit may already be the start mark's first.
@@ -865,6 +874,9 @@ eighth_odd:
 eighth_even:
         call    eighth_cell
         jr      resync_one
+;   In: H = cells, L = code.  Out: back to the cell loop for a value's
+;   ninth cell or a rank 0000000x; else out of read_unit with H = 10
+;   (trailer) or 11 (damaged).  Changed: AF, BC (when leaving), H.
 eighth_cell:
         ld      a,h
         cp      8
