@@ -125,6 +125,16 @@ INSTANTIATE_TEST_SUITE_P(
                       Mode{"Experimental5500", {"5500", "-xp"}, true}),
     [](const ::testing::TestParamInfo<Mode>& info) { return std::string(info.param.name); });
 
+// A tokenized line of BASIC at `at`: link, number, then `text` and its 00h.
+Bytes basic_line(std::uint16_t at, std::uint16_t number, const Bytes& text)
+{
+    const auto next = std::uint16_t(at + 4 + text.size() + 1);
+    Bytes line = {std::uint8_t(next), std::uint8_t(next >> 8), std::uint8_t(number), std::uint8_t(number >> 8)};
+    line.insert(line.end(), text.begin(), text.end());
+    line.push_back(0);
+    return line;
+}
+
 class LoaderRun : public ::testing::Test {
 protected:
     Workshop shop;
@@ -152,6 +162,32 @@ TEST_F(LoaderRun, SeveralFilesInARowWithPauses)
     EXPECT_EQ(msx->basic_run_reached()->page1, msx->layout().main_rom);
     for (const char* name : {"data.bin", "more.bin", "hello.bas"})
         EXPECT_TRUE(on_screen(*msx, std::string("Loading:") + name)) << msx->screen_text();
+}
+
+// A BASIC program larger than 2 KB goes packed, with the BIN depacker in
+// BASIC mode: restored at TXTTAB and run with the main ROM in page 1.
+TEST_F(LoaderRun, LargeBasicProgramIsRestoredAndRun)
+{
+    Bytes program = {0xFF};
+    std::uint16_t at = 0x8001;
+    for (int number = 10; number <= 600; number += 10) {
+        Bytes text = {0x8F};  // REM
+        for (char c : " line " + std::to_string(number) + " of a BASIC program restored by the depacker")
+            text.push_back(std::uint8_t(c));
+        const Bytes line = basic_line(at, std::uint16_t(number), text);
+        program.insert(program.end(), line.begin(), line.end());
+        at = std::uint16_t(at + line.size());
+    }
+    program.push_back(0);
+    program.push_back(0);
+    ASSERT_GT(program.size(), 2049u);
+    shop.put("long.bas", program);
+    auto msx = play({shop.tapecast({"-cd", "-c", "long.bas"})});
+    EXPECT_EQ(run_to(msx->machine(), {}, seconds(25)).reason, Stop::requested);
+    ASSERT_TRUE(msx->basic_run_reached());
+    EXPECT_EQ(msx->machine().dump(0x8001, program.size() - 1), Bytes(program.begin() + 1, program.end()));
+    EXPECT_EQ(msx->basic_run_reached()->page1, msx->layout().main_rom);
+    EXPECT_TRUE(msx->faults().empty());
 }
 
 // A 16 KB ROM goes through the packer and the BIN depacker: restored into
@@ -191,15 +227,6 @@ TEST_F(LoaderRun, ComRestoredAt0100AndStarted)
     EXPECT_EQ(msx->machine().dump(0x0100, com.size()), com);
 }
 
-// A tokenized line of BASIC at `at`: link, number, then `text` and its 00h.
-Bytes basic_line(std::uint16_t at, std::uint16_t number, const Bytes& text)
-{
-    const auto next = std::uint16_t(at + 4 + text.size() + 1);
-    Bytes line = {std::uint8_t(next), std::uint8_t(next >> 8), std::uint8_t(number), std::uint8_t(number >> 8)};
-    line.insert(line.end(), text.begin(), text.end());
-    line.push_back(0);
-    return line;
-}
 
 // A BASIC program loaded by the loader loads the next blocks with its own
 // BLOAD statements: the interpreter calls the statement hook before each
@@ -245,11 +272,12 @@ TEST_F(LoaderRun, BloadStatementsOfALoadedProgramGoThroughTheHook)
 }
 
 // Keys held before the tape starts choose the window: CTRL 12 sampling
-// periods, F2 8; the file loads with it.
-TEST_F(LoaderRun, F2AndCtrlOverrideTheWindow)
+// periods, F2 8, F3 6; the file loads with it.
+TEST_F(LoaderRun, KeysOverrideTheWindow)
 {
     for (auto [args, key, window] : {std::tuple{std::vector<std::string>{"-cd", "-c", "hello.bin"}, key::ctrl, 12},
-                                     std::tuple{std::vector<std::string>{"-cd", "-xp", "hello.bin"}, key::f2, 8}}) {
+                                     std::tuple{std::vector<std::string>{"-cd", "-xp", "hello.bin"}, key::f2, 8},
+                                     std::tuple{std::vector<std::string>{"-cd", "-xp", "hello.bin"}, key::f3, 6}}) {
         auto msx = play({shop.tapecast(args)});
         msx->keyboard().hold(key[0], key[1]);
         ASSERT_TRUE(reach(*msx, {hello_start}, 15, hello_start));
