@@ -164,6 +164,23 @@ TEST_F(LoaderRun, SeveralFilesInARowWithPauses)
         EXPECT_TRUE(on_screen(*msx, std::string("Loading:") + name)) << msx->screen_text();
 }
 
+// Every byte value in a file: rank codes of all lengths, the eight-cell ones
+// (0000000x, ranks 254 and 255) too, come out as the bytes they stand for.
+TEST_F(LoaderRun, EveryRankCodeLengthReadsBack)
+{
+    Bytes data;
+    for (int value = 0; value < 256; ++value)
+        for (int n = 0; n < 1 + (value * 37 % 256) / 40; ++n)
+            data.push_back(std::uint8_t(value));
+    data.front() = 0xC9;  // RET
+    shop.put("all.bin", test_support::make_bin(0x9000, 0x9000, data));
+    for (const char* mode : {"-c", "-xp"}) {
+        auto msx = play({shop.tapecast({"-cd", mode, "all.bin"})});
+        ASSERT_TRUE(reach(*msx, {0x9000}, 20, 0x9000));
+        EXPECT_EQ(msx->machine().dump(0x9000, data.size()), data) << mode;
+    }
+}
+
 // A BASIC program larger than 2 KB goes packed, with the BIN depacker in
 // BASIC mode: restored at TXTTAB and run with the main ROM in page 1.
 TEST_F(LoaderRun, LargeBasicProgramIsRestoredAndRun)
