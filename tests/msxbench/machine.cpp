@@ -44,6 +44,8 @@ Z80_REG_T z80ex_reg(Reg which)
         return regIFF1;
     case Reg::iff2:
         return regIFF2;
+    case Reg::im:
+        return regIM;
     }
     return regPC;
 }
@@ -133,6 +135,44 @@ void Machine::install_rom(Slot slot, std::uint16_t address, std::span<const std:
     }
 }
 
+void Machine::install_mapper(Slot slot, int segments)
+{
+    check_slot(slot);
+    if (segments < 1 || (segments & (segments - 1)) != 0)
+        throw std::invalid_argument("a mapper has a power of two of segments");
+    mapper_.assign(std::size_t(segments) * page_size, 0);
+    for (int page = 0; page < 4; ++page) {
+        Page& p = page_at(slot, page);
+        p.kind = PageKind::mapper;
+        p.bytes.clear();
+    }
+}
+
+std::span<std::uint8_t> Machine::segment(int number)
+{
+    const std::size_t at = std::size_t(number % mapper_segments()) * page_size;
+    return std::span<std::uint8_t>(mapper_).subspan(at, page_size);
+}
+
+std::span<const std::uint8_t> Machine::segment(int number) const
+{
+    const std::size_t at = std::size_t(number % mapper_segments()) * page_size;
+    return std::span<const std::uint8_t>(mapper_).subspan(at, page_size);
+}
+
+// The byte of mapper RAM at `address` of `page` through the page's register.
+std::uint8_t* Machine::mapper_byte(int page, std::uint16_t address)
+{
+    const std::size_t segment = mapper_registers_[page] & (mapper_segments() - 1);
+    return &mapper_[segment * page_size + address % page_size];
+}
+
+const std::uint8_t* Machine::mapper_byte(int page, std::uint16_t address) const
+{
+    const std::size_t segment = mapper_registers_[page] & (mapper_segments() - 1);
+    return &mapper_[segment * page_size + address % page_size];
+}
+
 std::uint8_t Machine::secondary_register(int primary) const
 {
     return secondary_[primary & 3];
@@ -168,9 +208,12 @@ void Machine::write(std::uint16_t address, std::uint8_t value)
         secondary_[page3.primary] = value;
         return;
     }
-    Page& p = page_at(slot_of_page(address / page_size), address / page_size);
+    const int page = address / page_size;
+    Page& p = page_at(slot_of_page(page), page);
     if (p.kind == PageKind::ram)
         p.bytes[address % page_size] = value;
+    else if (p.kind == PageKind::mapper)
+        *mapper_byte(page, address) = value;
 }
 
 std::uint16_t Machine::read_word(std::uint16_t address) const
@@ -200,14 +243,20 @@ std::vector<std::uint8_t> Machine::dump(std::uint16_t address, std::size_t lengt
 
 std::uint8_t Machine::slot_read(Slot slot, std::uint16_t address) const
 {
-    const Page& p = page_at(slot, address / page_size);
+    const int page = address / page_size;
+    const Page& p = page_at(slot, page);
+    if (p.kind == PageKind::mapper)
+        return *mapper_byte(page, address);
     return p.kind == PageKind::empty ? 0xFF : p.bytes[address % page_size];
 }
 
 void Machine::slot_write(Slot slot, std::uint16_t address, std::uint8_t value)
 {
-    Page& p = page_at(slot, address / page_size);
-    if (p.kind != PageKind::empty)
+    const int page = address / page_size;
+    Page& p = page_at(slot, page);
+    if (p.kind == PageKind::mapper)
+        *mapper_byte(page, address) = value;
+    else if (p.kind != PageKind::empty)
         p.bytes[address % page_size] = value;
 }
 
@@ -227,6 +276,8 @@ std::uint8_t Machine::port_in(std::uint8_t port)
         return it->second(port);
     if (port == 0xA8)
         return primary_register_;
+    if (port >= 0xFC && !mapper_.empty())
+        return static_cast<std::uint8_t>(mapper_registers_[port & 3] | ~(mapper_segments() - 1));
     return 0xFF;
 }
 
@@ -238,6 +289,8 @@ void Machine::port_out(std::uint8_t port, std::uint8_t value)
     }
     if (port == 0xA8)
         primary_register_ = value;
+    else if (port >= 0xFC)
+        mapper_registers_[port & 3] = value;
 }
 
 void Machine::add_trap(std::uint16_t address, std::optional<Slot> slot, Trap trap)

@@ -5,7 +5,9 @@
 // Memory is four primary slots of four 16 KB pages; a primary slot may be
 // expanded into four secondary slots.  Port 0xA8 selects the primary slot of
 // each page, and address 0xFFFF of an expanded primary slot (seen through
-// page 3) is its secondary slot register, read back inverted.  The cycle
+// page 3) is its secondary slot register, read back inverted.  A slot may
+// hold a memory mapper instead: RAM of 16 KB segments, where ports 0xFC to
+// 0xFF choose the segment each page shows.  The cycle
 // counter adds the MSX's wait state to every M1 cycle.  Devices attach
 // through I/O port handlers, and traps run C++ in place of ROM routines.
 
@@ -28,7 +30,7 @@ struct Slot {
     bool operator==(const Slot&) const = default;
 };
 
-enum class Reg { af, bc, de, hl, af2, bc2, de2, hl2, ix, iy, sp, pc, iff1, iff2 };
+enum class Reg { af, bc, de, hl, af2, bc2, de2, hl2, ix, iy, sp, pc, iff1, iff2, im };
 
 enum class Stop {
     requested,    // a trap or handler asked to stop
@@ -59,6 +61,17 @@ public:
     void install_ram(Slot slot, int first_page = 0, int page_count = 4);
     // ROM holding `bytes` from `address` in `slot`; the pages it covers become ROM.
     void install_rom(Slot slot, std::uint16_t address, std::span<const std::uint8_t> bytes);
+    // A memory mapper of `segments` 16 KB segments (zero-filled) in all four
+    // pages of `slot`.  The mapper registers (ports 0xFC-0xFF, one per page)
+    // are shared by every mapper; a segment number is taken modulo the size.
+    void install_mapper(Slot slot, int segments);
+    int mapper_segments() const { return static_cast<int>(mapper_.size() / page_size); }
+    // The mapper register of `page` as last written (all bits).
+    std::uint8_t mapper_register(int page) const { return mapper_registers_[page & 3]; }
+    void set_mapper_register(int page, std::uint8_t value) { mapper_registers_[page & 3] = value; }
+    // One segment of mapper RAM, whatever is selected.
+    std::span<std::uint8_t> segment(int number);
+    std::span<const std::uint8_t> segment(int number) const;
     std::uint8_t primary_register() const { return primary_register_; }
     void set_primary_register(std::uint8_t value) { primary_register_ = value; }
     // The value last written to an expanded slot's secondary register.
@@ -77,8 +90,11 @@ public:
     std::uint8_t slot_read(Slot slot, std::uint16_t address) const;
     void slot_write(Slot slot, std::uint16_t address, std::uint8_t value);
 
-    // --- I/O.  Port 0xA8 is the primary slot register unless a handler takes it;
-    // other ports without a handler read 0xFF and ignore writes.
+    // --- I/O.  Port 0xA8 is the primary slot register and ports 0xFC-0xFF
+    // the mapper registers unless a handler takes them; other ports without a
+    // handler read 0xFF and ignore writes.  A mapper register reads back as
+    // its segment number with the unused high bits set (machines differ
+    // here; programs must not rely on it).
     using InputHandler = std::function<std::uint8_t(std::uint8_t port)>;
     using OutputHandler = std::function<void(std::uint8_t port, std::uint8_t value)>;
     void on_input(std::uint8_t port, InputHandler handler);
@@ -120,7 +136,7 @@ public:
     void spend(std::uint64_t t_states) { cycles_ += t_states; }
 
 private:
-    enum class PageKind : std::uint8_t { empty, ram, rom };
+    enum class PageKind : std::uint8_t { empty, ram, rom, mapper };
     struct Page {
         PageKind kind = PageKind::empty;
         std::vector<std::uint8_t> bytes;
@@ -134,6 +150,8 @@ private:
     Page& page_at(Slot slot, int page) { return pages_[slot.primary][slot.secondary][page]; }
     const Page& page_at(Slot slot, int page) const { return pages_[slot.primary][slot.secondary][page]; }
     bool run_trap(std::uint16_t pc);
+    std::uint8_t* mapper_byte(int page, std::uint16_t address);
+    const std::uint8_t* mapper_byte(int page, std::uint16_t address) const;
     std::uint8_t port_in(std::uint8_t port);
     void port_out(std::uint8_t port, std::uint8_t value);
 
@@ -142,6 +160,8 @@ private:
     bool expanded_[4] = {};
     std::uint8_t secondary_[4] = {};
     std::uint8_t primary_register_ = 0;
+    std::vector<std::uint8_t> mapper_;
+    std::uint8_t mapper_registers_[4] = {};
     std::map<std::uint8_t, InputHandler> inputs_;
     std::map<std::uint8_t, OutputHandler> outputs_;
     std::multimap<std::uint16_t, TrapEntry> traps_;

@@ -59,7 +59,14 @@ Msx::Msx(const MsxLayout& layout) : layout_(layout), ppi_(keyboard_), vdp_(layou
     machine_.set_expanded(rom.primary, layout.expand_rom_slot);
     machine_.set_expanded(ram.primary, layout.expand_ram_slot);
     machine_.install_rom(rom, 0x0000, main_rom_image(layout.msx2));
-    machine_.install_ram(ram, 0, 4);
+    if (layout.mapper_segments > 0) {
+        machine_.install_mapper(ram, layout.mapper_segments);
+        if (layout.msx2)  // the MSX2 BIOS's reset values
+            for (int page = 0; page < 4; ++page)
+                machine_.set_mapper_register(page, static_cast<std::uint8_t>(3 - page));
+    } else {
+        machine_.install_ram(ram, 0, 4);
+    }
 
     // Pages 0 and 1 on the main ROM, 2 and 3 on RAM, as the boot leaves them.
     machine_.set_primary_register(
@@ -144,6 +151,18 @@ Msx::Msx(const MsxLayout& layout) : layout_(layout), ppi_(keyboard_), vdp_(layou
     machine_.add_trap(chput, rom, [this](Machine&) { trap_chput(); });
     machine_.add_trap(skip_statement, rom, [this](Machine&) { trap_skip_statement(); });
     machine_.add_trap(basic_run, std::nullopt, [this](Machine&) { trap_basic_run(); });
+}
+
+MsxLayout msx2_layout(int mapper_kb, bool rom_in_expanded_slot)
+{
+    MsxLayout layout;
+    layout.msx2 = true;
+    layout.width = 80;
+    layout.ram = {3, 2};
+    layout.expand_ram_slot = true;
+    layout.mapper_segments = mapper_kb / 16;
+    layout.expand_rom_slot = rom_in_expanded_slot;
+    return layout;
 }
 
 std::uint8_t Msx::main_rom_id() const

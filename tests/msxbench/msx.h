@@ -53,7 +53,8 @@ inline constexpr std::uint16_t rg10sa = 0xFFE9;
 
 struct MsxLayout {
     Slot main_rom{0, 0};           // BIOS in page 0, BASIC in page 1
-    Slot ram{3, 0};                // 64 KB of RAM, pages 0 to 3
+    Slot ram{3, 0};                // 64 KB of RAM, pages 0 to 3, or the memory mapper
+    int mapper_segments = 0;       // a memory mapper of this many 16 KB segments in `ram`, else plain RAM
     bool expand_rom_slot = false;  // main ROM's primary slot expanded (MSX2 style 0-0)
     bool expand_ram_slot = false;
     bool msx2 = false;             // MSX version byte 1 and a V9938; else MSX1 and a TMS9918A
@@ -62,6 +63,12 @@ struct MsxLayout {
     std::uint16_t stack = 0xF0A0;
     std::uint64_t chput_cost = 1000;  // T-states one CHPUT takes
 };
+
+// An MSX2 as BASIC and the fast loader leave it: main ROM in slot 0 (or in
+// expanded slot 0-0), a memory mapper of `mapper_kb` (64 to 512) in
+// expanded slot 3-2 with segments 3, 2, 1, 0 in pages 0 to 3, SCREEN 0
+// WIDTH 80.
+MsxLayout msx2_layout(int mapper_kb = 128, bool rom_in_expanded_slot = false);
 
 // What the run entry of BASIC found when it was reached.
 struct BasicRun {
