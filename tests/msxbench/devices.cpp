@@ -16,6 +16,14 @@ std::uint8_t Keyboard::row(int row, std::uint64_t t) const
     return value;
 }
 
+bool Keyboard::pressed_after(std::uint64_t t) const
+{
+    for (const Key& key : keys_)
+        if (key.from >= t && key.until > key.from)
+            return true;
+    return false;
+}
+
 std::uint8_t Ppi::read(std::uint8_t port, std::uint64_t t)
 {
     switch (port & 3) {
@@ -82,7 +90,39 @@ void Psg::write(std::uint8_t port, std::uint8_t value)
         registers_[selected_] = value;
 }
 
-Vdp::Vdp(bool msx2) : msx2_(msx2), vram_(msx2 ? 0x20000 : 0x4000, 0) {}
+Vdp::Vdp(bool msx2, std::uint32_t vram_size, bool pal)
+    : msx2_(msx2), vram_(vram_size ? vram_size : msx2 ? 0x20000 : 0x4000, 0), pal_(pal)
+{
+    next_frame_ = frame_length();
+}
+
+std::uint64_t Vdp::frame_length() const
+{
+    const bool pal = msx2_ ? (registers_[9] & 0x02) != 0 : pal_;
+    return pal ? pal_frame : ntsc_frame;
+}
+
+// Sets the frame flag for every frame that ended by `t`; the length of the
+// next frame follows R#9 as it is when a frame ends.
+void Vdp::advance_time(std::uint64_t t)
+{
+    while (t >= next_frame_) {
+        status_ |= 0x80;
+        next_frame_ += frame_length();
+    }
+}
+
+bool Vdp::interrupt_line(std::uint64_t t)
+{
+    advance_time(t);
+    return (status_ & 0x80) && (registers_[1] & 0x20);
+}
+
+std::uint8_t Vdp::status(std::uint64_t t)
+{
+    advance_time(t);
+    return status_;
+}
 
 void Vdp::data_access(std::uint64_t t)
 {
@@ -117,6 +157,11 @@ std::uint8_t Vdp::read(std::uint8_t port, std::uint64_t t)
         return value;
     }
     if (port == 0x99) {
+        // S#0, or on an MSX2 the status register R#15 selects; only S#0 is
+        // modelled, the others read 0.
+        if (msx2_ && (registers_[15] & 0x0F) != 0)
+            return 0x00;
+        advance_time(t);
         const std::uint8_t value = status_;
         status_ &= 0x7F;
         return value;

@@ -19,6 +19,9 @@ public:
     void release_all() { keys_.clear(); }
     // The row as port 0xA9 shows it at time `t`: a 0 bit for each key held.
     std::uint8_t row(int row, std::uint64_t t) const;
+    // Whether a key goes down after time `t`, or is down at `t` having gone
+    // down at `t` or later.
+    bool pressed_after(std::uint64_t t) const;
 
 private:
     struct Key {
@@ -81,9 +84,16 @@ private:
 
 // The VDP's ports 0x98 (data) and 0x99 (control, status).  An MSX1 chip
 // (TMS9918A) has 16 KB and decodes register numbers modulo 8; an MSX2 chip
-// (V9938) has 128 KB, registers 0 to 46 and R#14 for the address bits above
-// 16 KB.  Writes to the control port pair up; any read of either port resets
-// the pairing.
+// (V9938) has 64 or 128 KB, registers 0 to 46 and R#14 for the address bits
+// above 16 KB.  Writes to the control port pair up; any read of either port
+// resets the pairing.
+//
+// Frames: at the end of each frame's active display the chip sets the frame
+// flag, bit 7 of status register S#0; a frame lasts 71,364 T-states at 50 Hz
+// and 59,736 at 60 Hz (R#9 bit 1 on an MSX2, fixed for an MSX1 chip).  The
+// interrupt line is active while the flag and R#1 bit 5 (IE) are both set;
+// reading S#0 clears the flag.  The first frame starts at time 0 or at
+// start_frame().
 class Vdp {
 public:
     struct RegisterWrite {
@@ -93,13 +103,18 @@ public:
         std::uint64_t t;
     };
 
-    explicit Vdp(bool msx2);
+    static constexpr std::uint64_t pal_frame = 71364;
+    static constexpr std::uint64_t ntsc_frame = 59736;
+
+    // `vram_size` 0 gives the chip's usual amount: 16 KB, or 128 KB on an MSX2.
+    explicit Vdp(bool msx2, std::uint32_t vram_size = 0, bool pal = true);
     std::uint8_t read(std::uint8_t port, std::uint64_t t);
     void write(std::uint8_t port, std::uint8_t value, std::uint64_t t);
 
     bool msx2() const { return msx2_; }
     std::uint8_t reg(int number) const { return registers_[number]; }
     const std::vector<RegisterWrite>& register_writes() const { return register_writes_; }
+    std::uint32_t vram_size() const { return static_cast<std::uint32_t>(vram_.size()); }
     std::uint8_t vram(std::uint32_t address) const { return vram_[address % vram_.size()]; }
     void poke_vram(std::uint32_t address, std::uint8_t value) { vram_[address % vram_.size()] = value; }
     // Sets the address for writing as the BIOS does (R#14 = 0 on an MSX2).
@@ -108,7 +123,18 @@ public:
     // Data port accesses closer than 29 T-states, which an MSX1 VDP can lose.
     int close_accesses() const { return close_accesses_; }
 
+    // The interrupt line at time `t`.
+    bool interrupt_line(std::uint64_t t);
+    // S#0 at time `t` without reading it (reading clears the frame flag).
+    std::uint8_t status(std::uint64_t t);
+    std::uint64_t frame_length() const;
+    // Begins a frame at `t`, its length from the registers as they are now.
+    void start_frame(std::uint64_t t) { next_frame_ = t + frame_length(); }
+    // When the next frame flag comes, after the last time the chip was asked.
+    std::uint64_t next_frame() const { return next_frame_; }
+
 private:
+    void advance_time(std::uint64_t t);
     void data_access(std::uint64_t t);
     void advance_address();
 
@@ -121,6 +147,8 @@ private:
     std::uint32_t address_ = 0;  // 17 bits on an MSX2: R#14 and the 14-bit counter
     std::uint8_t read_ahead_ = 0;
     std::uint8_t status_ = 0;
+    bool pal_;
+    std::uint64_t next_frame_ = 0;
     std::uint64_t last_data_access_ = 0;
     bool accessed_ = false;
     int close_accesses_ = 0;

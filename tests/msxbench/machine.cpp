@@ -355,6 +355,10 @@ RunResult Machine::run(std::uint64_t cycle_limit)
         first = false;
         if (z80ex_doing_halt(cpu_->context) && !reg(Reg::iff1))
             return {Stop::halted, pc, cycles_ - start};
+        if (at_boundary && interrupt_line_ && reg(Reg::iff1) && interrupt_line_() && interrupt()) {
+            ++interrupts_taken_;
+            continue;  // the next pass starts at 0038h, traps and breakpoints included
+        }
         if (!(at_boundary && run_trap(pc))) {
             if (at_boundary)
                 last_instruction_ = pc;

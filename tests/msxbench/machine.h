@@ -132,6 +132,12 @@ public:
     RunResult call(std::uint16_t address, std::uint16_t return_address, std::uint64_t cycle_limit);
     // Raises a maskable interrupt; true when the CPU accepted it.
     bool interrupt();
+    // Connects the /INT line: run() asks it before each instruction and
+    // takes the interrupt while it is active and the CPU accepts one.
+    using InterruptLine = std::function<bool()>;
+    void set_interrupt_line(InterruptLine line) { interrupt_line_ = std::move(line); }
+    // Interrupts accepted through the line.
+    std::uint64_t interrupts_taken() const { return interrupts_taken_; }
     // Lets `t_states` pass, for traps that stand in for routines taking time.
     void spend(std::uint64_t t_states) { cycles_ += t_states; }
 
@@ -165,6 +171,8 @@ private:
     std::map<std::uint8_t, InputHandler> inputs_;
     std::map<std::uint8_t, OutputHandler> outputs_;
     std::multimap<std::uint16_t, TrapEntry> traps_;
+    InterruptLine interrupt_line_;
+    std::uint64_t interrupts_taken_ = 0;
     std::set<std::uint16_t> breakpoints_;
     bool stop_requested_ = false;
     std::uint64_t cycles_ = 0;

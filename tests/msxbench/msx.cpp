@@ -5,6 +5,8 @@
 
 extern const std::uint8_t msxbench_tape_bios[];
 extern const std::size_t msxbench_tape_bios_size;
+extern const std::uint8_t msxbench_console_bios[];
+extern const std::size_t msxbench_console_bios_size;
 
 namespace msxbench {
 
@@ -17,6 +19,12 @@ constexpr std::uint8_t halt = 0x76;
 // fills only these entries, and its code lies from bload_run on.
 constexpr std::uint16_t tape_bios_origin = 0x00B7;
 constexpr std::uint16_t tape_bios_entries[] = {0x00B7, 0x00E1, 0x00E4, 0x00E7};
+// The interrupt routine, CHSNS and CHGET: their image's jump table, and the
+// two routines that are traps.
+constexpr std::uint16_t console_bios_origin = 0x3800;
+constexpr std::uint16_t keyscan_trap = 0x3FF0;
+constexpr std::uint16_t idle_trap = 0x3FF3;
+constexpr std::uint16_t lost_hook = 0x3FF6;  // where leftover hooks lead
 
 // A main ROM whose code is all HALT, so a jump into it where no trap sits
 // stops the run; the few data bytes programs read are filled in.
@@ -33,6 +41,15 @@ std::vector<std::uint8_t> main_rom_image(bool msx2)
         std::copy_n(msxbench_tape_bios + at(entry), 3, rom.begin() + entry);
     std::copy(msxbench_tape_bios + at(bload_run_entry), msxbench_tape_bios + msxbench_tape_bios_size,
               rom.begin() + bload_run_entry);
+    if (tape_bios_origin + msxbench_tape_bios_size > console_bios_origin ||
+        console_bios_origin + msxbench_console_bios_size > keyscan_trap)
+        throw std::logic_error("the emulated ROM's routines overlap");
+    std::copy_n(msxbench_console_bios, msxbench_console_bios_size, rom.begin() + console_bios_origin);
+    for (auto [entry, target] : {std::pair<std::uint16_t, int>{keyint, 0}, {chsns, 3}, {chget, 6}}) {
+        rom[entry] = 0xC3;  // JP
+        rom[entry + 1u] = static_cast<std::uint8_t>(console_bios_origin + target);
+        rom[entry + 2u] = static_cast<std::uint8_t>((console_bios_origin + target) >> 8);
+    }
     return rom;
 }
 
@@ -49,7 +66,8 @@ bool is_call(std::uint8_t opcode)
 
 }  // namespace
 
-Msx::Msx(const MsxLayout& layout) : layout_(layout), ppi_(keyboard_), vdp_(layout.msx2)
+Msx::Msx(const MsxLayout& layout)
+    : layout_(layout), ppi_(keyboard_), vdp_(layout.msx2, std::uint32_t(layout.vram_kb) * 1024, layout.pal)
 {
     const Slot rom = layout.main_rom;
     const Slot ram = layout.ram;
@@ -119,11 +137,15 @@ Msx::Msx(const MsxLayout& layout) : layout_(layout), ppi_(keyboard_), vdp_(layou
     for (int i = 0; i < columns * 24; ++i)
         vdp_.poke_vram(std::uint32_t(text1 ? 0 : 0x1800) + std::uint32_t(i), ' ');
     if (layout.msx2) {
-        machine_.write(rg9sav, 0x02);  // 50 Hz
+        const std::uint8_t r9 = layout.pal ? 0x02 : 0x00;  // 50 or 60 Hz
+        machine_.write(rg9sav, r9);
         machine_.write(rg10sa, 0x00);
-        vdp_.write(0x99, 0x02, 0);
+        vdp_.write(0x99, r9, 0);
         vdp_.write(0x99, 0x89, 0);
+        machine_.write(mode, vdp_.vram_size() >= 0x20000 ? 0x04 : vdp_.vram_size() >= 0x10000 ? 0x02 : 0x00);
+        machine_.write(0xFFF7, main_rom_id());
     }
+    vdp_.start_frame(0);
 
     // The devices.
     ppi_.read_slots = [this] { return machine_.primary_register(); };
@@ -150,13 +172,20 @@ Msx::Msx(const MsxLayout& layout) : layout_(layout), ppi_(keyboard_), vdp_(layou
     machine_.add_trap(enaslt, rom, [this](Machine&) { trap_enaslt(); });
     machine_.add_trap(chput, rom, [this](Machine&) { trap_chput(); });
     machine_.add_trap(skip_statement, rom, [this](Machine&) { trap_skip_statement(); });
+    machine_.add_trap(keyscan_trap, rom, [this](Machine&) { trap_keyscan(); });
+    machine_.add_trap(idle_trap, rom, [this](Machine&) { trap_idle(); });
+    machine_.add_trap(lost_hook, rom, [this](Machine&) { fault("a hook into a ROM that is gone was called"); });
+    if (layout.frame_interrupt)
+        machine_.set_interrupt_line([this] { return vdp_.interrupt_line(machine_.cycles()); });
     machine_.add_trap(basic_run, std::nullopt, [this](Machine&) { trap_basic_run(); });
 }
 
-MsxLayout msx2_layout(int mapper_kb, bool rom_in_expanded_slot)
+MsxLayout msx2_layout(int mapper_kb, int vram_kb, bool rom_in_expanded_slot)
 {
     MsxLayout layout;
     layout.msx2 = true;
+    layout.vram_kb = vram_kb;
+    layout.frame_interrupt = true;
     layout.width = 80;
     layout.ram = {3, 2};
     layout.expand_ram_slot = true;
@@ -405,6 +434,163 @@ void Msx::trap_skip_statement()
     m.set_reg(Reg::bc, 0x3A22);
     m.set_reg(Reg::de, static_cast<std::uint16_t>(0x2200 | (m.reg(Reg::de) & 0xFF)));
     m.ret();
+}
+
+void Msx::start(std::uint16_t address)
+{
+    machine_.set_reg(Reg::sp, layout_.stack);
+    machine_.push(basic_return);
+    machine_.set_reg(Reg::pc, address);
+    machine_.set_reg(Reg::iff1, 1);
+    machine_.set_reg(Reg::iff2, 1);
+}
+
+void Msx::leave_leftovers(std::uint32_t seed)
+{
+    std::uint32_t x = seed ? seed : 1;
+    const auto next = [&x] {  // xorshift32
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return static_cast<std::uint8_t>(x >> 11);
+    };
+    for (int s = 4; s < machine_.mapper_segments(); ++s)
+        for (std::uint8_t& byte : machine_.segment(s))
+            byte = next();
+    for (std::uint32_t a = 0x4000; a < vdp_.vram_size(); ++a)
+        vdp_.poke_vram(a, next());
+    for (std::uint16_t hook : {h_keyi, h_timi}) {
+        machine_.write(hook, 0xC3);
+        machine_.write_word(static_cast<std::uint16_t>(hook + 1), lost_hook);
+    }
+}
+
+// Stores `c` at PUTPNT and advances it with the wrap at the buffer's end,
+// unless that would make it meet GETPNT (full: the key is dropped).
+bool Msx::put_key(std::uint8_t c)
+{
+    Machine& m = machine_;
+    const std::uint16_t put = m.read_word(putpnt);
+    auto next = static_cast<std::uint16_t>(put + 1);
+    if (next == keybuf_end)
+        next = keybuf;
+    if ((next & 0xFF) == (m.read_word(getpnt) & 0xFF))
+        return false;
+    m.write(put, c);
+    m.write_word(putpnt, next);
+    return true;
+}
+
+bool Msx::type(std::string_view text)
+{
+    for (char c : text)
+        if (!put_key(static_cast<std::uint8_t>(c)))
+            return false;
+    return true;
+}
+
+std::string Msx::keybuf_contents() const
+{
+    std::string text;
+    std::uint16_t at = machine_.read_word(getpnt);
+    const std::uint16_t put = machine_.read_word(putpnt);
+    while ((at & 0xFF) != (put & 0xFF)) {
+        text += static_cast<char>(machine_.read(at));
+        if (++at == keybuf_end)
+            at = keybuf;
+    }
+    return text;
+}
+
+bool Msx::waiting_for_key() const
+{
+    return machine_.reg(Reg::pc) == idle_trap && machine_.slot_of_page(0) == layout_.main_rom;
+}
+
+namespace {
+
+// The character of a key of the international layout, or 0 for keys that
+// give none (SHIFT, CTRL, function keys, STOP ...).
+std::uint8_t key_character(int row, int bit, bool shift)
+{
+    static const char* const plain[6] = {"01234567", "89-=\\[];", "'`,./\0ab", "cdefghij", "klmnopqr", "stuvwxyz"};
+    static const char* const shifted[6] = {")!@#$%^&", "*(_+|{}:", "\"~<>?\0AB", "CDEFGHIJ", "KLMNOPQR",
+                                           "STUVWXYZ"};
+    static const std::uint8_t row7[8] = {0, 0, 0x1B, 0x09, 0, 0x08, 0x18, 0x0D};
+    static const std::uint8_t row8[8] = {0x20, 0x0B, 0x12, 0x7F, 0x1D, 0x1E, 0x1F, 0x1C};
+    static const char* const keypad[2] = {"*+/01234", "56789-,."};
+    if (row < 6)
+        return static_cast<std::uint8_t>((shift ? shifted : plain)[row][bit]);
+    if (row == 7)
+        return row7[bit];
+    if (row == 8)
+        return bit == 1 && shift ? 0x0C : row8[bit];  // SHIFT+HOME = CLS
+    if (row == 9 || row == 10)
+        return static_cast<std::uint8_t>(keypad[row - 9][bit]);
+    return 0;
+}
+
+}  // namespace
+
+// The interrupt routine's keyboard scan: each row into NEWKEY; a key down now
+// and up in OLDKEY puts its character into KEYBUF (SHIFT and CAPS for
+// letters, CTRL for control codes; CAPS toggles CAPST); CTRL+STOP sets
+// INTFLG to 3, STOP alone to 4; then OLDKEY = NEWKEY.
+void Msx::trap_keyscan()
+{
+    Machine& m = machine_;
+    const std::uint64_t t = m.bus_time();
+    std::uint8_t rows[11];
+    for (int row = 0; row < 11; ++row) {
+        rows[row] = keyboard_.row(row, t);
+        m.write(static_cast<std::uint16_t>(newkey + row), rows[row]);
+    }
+    const bool shift = !(rows[6] & 0x01);
+    const bool ctrl = !(rows[6] & 0x02);
+    if (!(rows[7] & 0x10))
+        m.write(intflg, ctrl ? 3 : 4);
+    for (int row = 0; row < 11; ++row) {
+        const std::uint8_t pressed = m.read(static_cast<std::uint16_t>(oldkey + row)) & ~rows[row];
+        for (int bit = 0; bit < 8; ++bit) {
+            if (!(pressed & (1 << bit)))
+                continue;
+            if (row == 6 && bit == 3)
+                m.write(capst, m.read(capst) ? 0 : 0xFF);
+            std::uint8_t c = key_character(row, bit, shift);
+            const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            if (letter && m.read(capst))
+                c ^= 0x20;
+            if (ctrl && (letter || c == '@' || c == '[' || c == '\\' || c == ']' || c == '^' || c == '_'))
+                c &= 0x1F;
+            if (c)
+                put_key(c);
+        }
+        m.write(static_cast<std::uint16_t>(oldkey + row), rows[row]);
+    }
+    last_scan_ = t;
+    m.spend(layout_.keyscan_cost);
+    m.ret();
+}
+
+// CHGET found the buffer empty.  A key typed meanwhile: on past the HALT.
+// A key held on the keyboard that no scan has seen yet, with frame
+// interrupts on: the HALT lets time pass until the interrupt scans it.
+// Otherwise the run stops here and the next run asks again.
+void Msx::trap_idle()
+{
+    Machine& m = machine_;
+    const std::uint16_t back = m.read_word(m.reg(Reg::sp));
+    if ((m.read_word(getpnt) & 0xFF) != (m.read_word(putpnt) & 0xFF)) {
+        m.pop();
+        m.set_reg(Reg::pc, static_cast<std::uint16_t>(back + 1));
+        return;
+    }
+    const bool interrupts = layout_.frame_interrupt && (vdp_.reg(1) & 0x20) && m.reg(Reg::iff1);
+    if (interrupts && keyboard_.pressed_after(last_scan_)) {
+        m.ret();
+        return;
+    }
+    m.request_stop();
 }
 
 void Msx::bload_run()

@@ -7,8 +7,9 @@
 // The main ROM is HALT wherever no trap or code sits, so a jump where
 // nothing is emulated stops the run.  The cassette routines (BREAKX, TAPION,
 // TAPIN, TAPIOF) are real Z80 code, and so is what BLOAD"CAS:",R does with
-// them (started by bload_run()).  CHPUT and BASIC's end-of-statement scan
-// are traps.
+// them (started by bload_run()).  So are the interrupt routine at 0038h,
+// CHSNS and CHGET; the interrupt's keyboard scan is a trap.  CHPUT and
+// BASIC's end-of-statement scan are traps.
 
 #include "devices.h"
 #include "machine.h"
@@ -18,13 +19,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace msxbench {
 
 // System variables and entries.
 inline constexpr std::uint16_t enaslt = 0x0024;
+inline constexpr std::uint16_t keyint = 0x0038;
 inline constexpr std::uint16_t msx_version = 0x002D;
+inline constexpr std::uint16_t chsns = 0x009C;
+inline constexpr std::uint16_t chget = 0x009F;
 inline constexpr std::uint16_t chput = 0x00A2;
 inline constexpr std::uint16_t tapiof = 0x00E7;
 inline constexpr std::uint16_t bload_run_entry = 0x3000;  // emulated BLOAD"CAS:",R
@@ -39,14 +44,27 @@ inline constexpr std::uint16_t crtcnt = 0xF3B1;
 inline constexpr std::uint16_t csry = 0xF3DC;
 inline constexpr std::uint16_t csrx = 0xF3DD;
 inline constexpr std::uint16_t cnsdfg = 0xF3DE;
+inline constexpr std::uint16_t statfl = 0xF3E7;
+inline constexpr std::uint16_t putpnt = 0xF3F8;
+inline constexpr std::uint16_t getpnt = 0xF3FA;
 inline constexpr std::uint16_t txttab = 0xF676;
 inline constexpr std::uint16_t vartab = 0xF6C2;
 inline constexpr std::uint16_t nambas = 0xF922;
+inline constexpr std::uint16_t mode = 0xFAFC;  // MSX2: bits 2-1 the VRAM size, 00 16K, 01 64K, 10 128K
+inline constexpr std::uint16_t oldkey = 0xFBDA;
+inline constexpr std::uint16_t newkey = 0xFBE5;
+inline constexpr std::uint16_t keybuf = 0xFBF0;
+inline constexpr std::uint16_t keybuf_end = 0xFC18;
+inline constexpr std::uint16_t intflg = 0xFC9B;
+inline constexpr std::uint16_t jiffy = 0xFC9E;
 inline constexpr std::uint16_t lowlim = 0xFCA4;
 inline constexpr std::uint16_t winwid = 0xFCA5;
+inline constexpr std::uint16_t capst = 0xFCAB;
 inline constexpr std::uint16_t scrmod = 0xFCAF;
 inline constexpr std::uint16_t exptbl = 0xFCC1;
 inline constexpr std::uint16_t slttbl = 0xFCC5;
+inline constexpr std::uint16_t h_keyi = 0xFD9A;
+inline constexpr std::uint16_t h_timi = 0xFD9F;
 inline constexpr std::uint16_t h_gone = 0xFF43;
 inline constexpr std::uint16_t rg9sav = 0xFFE8;
 inline constexpr std::uint16_t rg10sa = 0xFFE9;
@@ -62,13 +80,17 @@ struct MsxLayout {
     int width = 37;                // WIDTH of that screen
     std::uint16_t stack = 0xF0A0;
     std::uint64_t chput_cost = 1000;  // T-states one CHPUT takes
+    int vram_kb = 0;               // 0: the chip's usual (16 KB, 128 KB on an MSX2); 64 or 128 on an MSX2
+    bool pal = true;               // 50 Hz frames (an MSX2 also sets R#9 and RG9SAV so)
+    bool frame_interrupt = false;  // the VDP's interrupt line reaches the CPU
+    std::uint64_t keyscan_cost = 2000;  // T-states the interrupt's keyboard scan takes
 };
 
 // An MSX2 as BASIC and the fast loader leave it: main ROM in slot 0 (or in
 // expanded slot 0-0), a memory mapper of `mapper_kb` (64 to 512) in
-// expanded slot 3-2 with segments 3, 2, 1, 0 in pages 0 to 3, SCREEN 0
-// WIDTH 80.
-MsxLayout msx2_layout(int mapper_kb = 128, bool rom_in_expanded_slot = false);
+// expanded slot 3-2 with segments 3, 2, 1, 0 in pages 0 to 3, `vram_kb` of
+// video memory, SCREEN 0 WIDTH 80, 50 Hz frame interrupts.
+MsxLayout msx2_layout(int mapper_kb = 128, int vram_kb = 128, bool rom_in_expanded_slot = false);
 
 // What the run entry of BASIC found when it was reached.
 struct BasicRun {
@@ -127,6 +149,25 @@ public:
     // reason (the result says which), or after `cycle_limit` T-states.
     RunResult run_statements(std::uint64_t cycle_limit, std::vector<Statement>& statements);
 
+    // Starts a program at `address` as the fast loader or BLOAD ",R" does:
+    // SP = the layout's stack with basic_return pushed (a RET goes back to
+    // BASIC; put a breakpoint there to see it), interrupts enabled.
+    void start(std::uint16_t address);
+    // Leaves in memory what a real machine would hold at that point, for
+    // programs that must not depend on it: mapper segments from 4 on and
+    // the video memory above 16 KB filled with pseudo-random bytes, and
+    // H.KEYI and H.TIMI jumping into a ROM that is gone (a fault if called).
+    void leave_leftovers(std::uint32_t seed = 1);
+
+    // Keyboard input.  type() puts characters into KEYBUF as the interrupt
+    // routine would (PUTPNT advances unless the buffer is full, 39
+    // characters at most) and tells whether all fitted.  A run stops with
+    // waiting_for_key() when CHGET waits on an empty buffer and no key held
+    // on the keyboard is still to be scanned; the next run() continues it.
+    bool type(std::string_view text);
+    bool waiting_for_key() const;
+    std::string keybuf_contents() const;
+
     // Faults the real machine would crash on (e.g. ENASLT switching page 0
     // away from the BIOS); a fault also stops the run.
     const std::vector<std::string>& faults() const { return faults_; }
@@ -139,6 +180,9 @@ private:
     void trap_enaslt();
     void trap_basic_run();
     void trap_chput();
+    void trap_keyscan();
+    void trap_idle();
+    bool put_key(std::uint8_t c);
     void trap_skip_statement();
     std::uint32_t cursor_address() const;
     int text_columns() const;
@@ -157,6 +201,7 @@ private:
     std::vector<std::string> faults_;
     int enaslt_calls_ = 0;
     std::optional<BasicRun> basic_run_;
+    std::uint64_t last_scan_ = 0;
 };
 
 }  // namespace msxbench

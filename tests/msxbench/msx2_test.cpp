@@ -99,5 +99,189 @@ TEST(Mapper, RegistersAreSharedAndMatterOnlyForMapperPages)
     EXPECT_EQ(m.slot_read({1, 0}, 0x8000), 0x66);
 }
 
+
+// --- V9938 video memory.
+
+// Writes four bytes from 0C9E0h to VRAM 3FFEh of the 16 KB page in 0C9F0h
+// (R#14), then sets a read address there and reads four bytes to 0C900h:
+// both cross a 16 KB boundary.  OUTI / JP NZ keeps 29 T between accesses.
+const Bytes vram_across_pages = {
+    0xF3,                    // DI
+    0x3A, 0xF0, 0xC9,        // LD A,(0C9F0h)
+    0xD3, 0x99, 0x3E, 0x8E, 0xD3, 0x99,  // OUT (99h),A / LD A,8Eh / OUT (99h),A: R#14
+    0x3E, 0xFE, 0xD3, 0x99, 0x3E, 0x7F, 0xD3, 0x99,  // address 3FFEh, writing
+    0x21, 0xE0, 0xC9, 0x06, 0x04, 0x0E, 0x98,        // LD HL,0C9E0h / LD B,4 / LD C,98h
+    0xED, 0xA3, 0xC2, 0x19, 0xC0,                    // OUTI / JP NZ,0C019h
+    0x3A, 0xF0, 0xC9, 0xD3, 0x99, 0x3E, 0x8E, 0xD3, 0x99,
+    0x3E, 0xFE, 0xD3, 0x99, 0x3E, 0x3F, 0xD3, 0x99,  // address 3FFEh, reading
+    0x21, 0x00, 0xC9, 0x06, 0x04,                    // LD HL,0C900h / LD B,4
+    0xED, 0xA2, 0xC2, 0x34, 0xC0,                    // INI / JP NZ,0C034h
+    0xFB, 0xC9,                                      // EI / RET
+};
+
+struct VramCase {
+    int vram_kb;
+    std::uint8_t r0;    // R#0: 04h TEXT2 (an MSX2 mode), 00h TEXT1 with R#1 M1
+    int page;           // R#14 written
+    std::uint32_t second_half;  // where the last two bytes land
+};
+
+class VramTest : public ::testing::TestWithParam<VramCase> {};
+
+TEST_P(VramTest, R14SelectsThePageAndTheCounterCarriesIntoItOnlyInMsx2Modes)
+{
+    const VramCase c = GetParam();
+    Msx msx(msx2_layout(128, c.vram_kb));
+    Machine& m = msx.machine();
+    Vdp& vdp = msx.vdp();
+    EXPECT_EQ(m.read(mode) & 0x06, c.vram_kb == 128 ? 0x04 : 0x02);
+    vdp.write(0x99, c.r0, 0);
+    vdp.write(0x99, 0x80, 0);
+    m.load(0xC9E0, Bytes{0x11, 0x22, 0x33, 0x44});
+    m.write(0xC9F0, static_cast<std::uint8_t>(c.page));
+    ASSERT_EQ(run_program(msx, vram_across_pages).reason, Stop::breakpoint);
+    const std::uint32_t first = std::uint32_t(c.page) * 0x4000 + 0x3FFE;
+    EXPECT_EQ(vdp.vram(first), 0x11);
+    EXPECT_EQ(vdp.vram(first + 1), 0x22);
+    EXPECT_EQ(vdp.vram(c.second_half), 0x33);
+    EXPECT_EQ(vdp.vram(c.second_half + 1), 0x44);
+    EXPECT_EQ(m.dump(results, 4), (Bytes{0x11, 0x22, 0x33, 0x44}));
+    EXPECT_EQ(vdp.reg(14), c.r0 ? (c.page + 1) & 7 : c.page);
+    EXPECT_EQ(vdp.close_accesses(), 0);
+    if (c.vram_kb == 64) {  // the upper 64 KB are the lower ones again
+        EXPECT_EQ(vdp.vram(first % 0x10000), 0x11);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, VramTest,
+                         ::testing::Values(VramCase{128, 0x04, 1, 0x8000}, VramCase{128, 0x04, 6, 0x1C000},
+                                           VramCase{128, 0x00, 1, 0x4000}, VramCase{64, 0x04, 5, 0x8000},
+                                           VramCase{64, 0x00, 2, 0x8000}));
+
+// --- Frame interrupt and the BIOS interrupt routine.
+
+constexpr std::uint16_t keyi_count = 0xD102;
+constexpr std::uint16_t timi_status = 0xD100;
+
+// H.KEYI counts its calls at 0D102h, H.TIMI stores A at 0D100h.
+void hook_both(Machine& m)
+{
+    // D000: PUSH HL / LD HL,(0D102h) / INC HL / LD (0D102h),HL / POP HL / RET
+    m.load(0xD000, Bytes{0xE5, 0x2A, 0x02, 0xD1, 0x23, 0x22, 0x02, 0xD1, 0xE1, 0xC9});
+    // D010: LD (0D100h),A / RET
+    m.load(0xD010, Bytes{0x32, 0x00, 0xD1, 0xC9});
+    m.load(h_keyi, Bytes{0xC3, 0x00, 0xD0});
+    m.load(h_timi, Bytes{0xC3, 0x10, 0xD0});
+}
+
+TEST(FrameInterrupt, ReachesTheBiosRoutineEveryFrameWhichCountsJiffyAndCallsTheHooks)
+{
+    for (bool pal : {true, false}) {
+        MsxLayout layout = msx2_layout();
+        layout.pal = pal;
+        Msx msx(layout);
+        Machine& m = msx.machine();
+        hook_both(m);
+        m.write_word(jiffy, 0xFFFE);
+        m.add_breakpoint(keyint);
+        // EI / HALT / JR -1
+        m.load(code, Bytes{0xFB, 0x76, 0x18, 0xFD});
+        m.set_reg(Reg::pc, code);
+        std::vector<std::uint64_t> entries;
+        for (int i = 0; i < 4; ++i) {
+            const RunResult r = m.run(200000);
+            ASSERT_EQ(r.reason, Stop::breakpoint);
+            ASSERT_EQ(r.pc, keyint);
+            EXPECT_EQ(m.slot_of_page(0), (Slot{0, 0}));
+            entries.push_back(m.cycles());
+        }
+        m.remove_breakpoint(keyint);
+        m.run(1000);  // the fourth interrupt's routine
+        const std::uint64_t frame = pal ? 71364 : 59736;
+        EXPECT_NEAR(double(entries[0]), double(frame), 20.0);
+        for (int i = 1; i < 4; ++i)
+            EXPECT_NEAR(double(entries[i] - entries[i - 1]), double(frame), 8.0) << "PAL " << pal;
+        EXPECT_EQ(m.read_word(jiffy), 0x0002);  // 0FFFEh + 4, wrapped
+        EXPECT_EQ(m.read_word(keyi_count), 4);
+        EXPECT_EQ(m.read(timi_status), 0x80);
+        EXPECT_EQ(m.read(statfl), 0x80);
+        EXPECT_EQ(m.interrupts_taken(), 4u);
+        EXPECT_EQ(msx.vdp().status(m.cycles()) & 0x80, 0);  // the routine's read cleared it
+    }
+}
+
+TEST(FrameInterrupt, KeepsTheInterruptedProgramsRegisters)
+{
+    Msx msx(msx2_layout());
+    Machine& m = msx.machine();
+    // EI / HALT / HALT / DI / RET
+    m.load(code, Bytes{0xFB, 0x76, 0x76, 0xF3, 0xC9});
+    const std::pair<Reg, std::uint16_t> values[] = {{Reg::bc, 0x1234}, {Reg::de, 0x5678}, {Reg::hl, 0x9ABC},
+                                                    {Reg::ix, 0xDEF0}, {Reg::iy, 0x1357}, {Reg::af2, 0x2468},
+                                                    {Reg::bc2, 0x369C}, {Reg::de2, 0x48AC},
+                                                    {Reg::hl2, 0x5BDF}};
+    for (auto [reg, value] : values)
+        m.set_reg(reg, value);
+    m.set_reg(Reg::af, 0xA5C3);
+    const std::uint16_t sp = m.reg(Reg::sp);
+    ASSERT_EQ(m.call(code, done, 200000).reason, Stop::breakpoint);
+    EXPECT_EQ(m.read_word(jiffy), 2);
+    for (auto [reg, value] : values)
+        EXPECT_EQ(m.reg(reg), value);
+    EXPECT_EQ(m.reg(Reg::af), 0xA5C3);
+    EXPECT_EQ(m.reg(Reg::sp), sp);
+}
+
+TEST(FrameInterrupt, WaitsForEiAndIeAndTheFlagIsOneBitClearedByReadingStatus)
+{
+    Msx msx(msx2_layout());
+    Machine& m = msx.machine();
+    Vdp& vdp = msx.vdp();
+    // Two frames with interrupts off, then EI: one interrupt for both.
+    m.set_reg(Reg::iff1, 0);
+    m.set_reg(Reg::iff2, 0);
+    m.load(code, Bytes{0x00, 0x18, 0xFD});  // NOP / JR -3
+    m.set_reg(Reg::pc, code);
+    m.run(2 * 71364 + 100);
+    EXPECT_EQ(m.read_word(jiffy), 0);
+    EXPECT_TRUE(vdp.interrupt_line(m.cycles()));
+    m.load(code, Bytes{0xFB, 0x00, 0x18, 0xFC});  // EI / NOP / JR -4
+    m.set_reg(Reg::pc, code);
+    m.run(1000);
+    EXPECT_EQ(m.read_word(jiffy), 1);
+    EXPECT_FALSE(vdp.interrupt_line(m.cycles()));
+
+    // IE off: the flag is set at each frame but nothing interrupts; IN A,(99h) clears it.
+    vdp.write(0x99, 0xD0, m.cycles());
+    vdp.write(0x99, 0x81, m.cycles());
+    m.set_reg(Reg::pc, code);
+    m.run(71364 + 100);
+    EXPECT_EQ(m.read_word(jiffy), 1);
+    EXPECT_EQ(vdp.status(m.cycles()), 0x80);
+    // DI / IN A,(99h) / LD B,A / IN A,(99h) / LD C,A / RET
+    ASSERT_EQ(run_program(msx, {0xF3, 0xDB, 0x99, 0x47, 0xDB, 0x99, 0x4F, 0xC9}).reason, Stop::breakpoint);
+    EXPECT_EQ(m.reg(Reg::bc), 0x8000);
+}
+
+TEST(FrameInterrupt, AnMsx1LayoutLeavesTheLineUnconnectedUnlessAsked)
+{
+    Msx plain;
+    Machine& m = plain.machine();
+    m.load(code, Bytes{0xFB, 0x00, 0x18, 0xFD});
+    m.set_reg(Reg::pc, code);
+    m.run(3 * 71364);
+    EXPECT_EQ(m.read_word(jiffy), 0);
+
+    MsxLayout layout;
+    layout.frame_interrupt = true;
+    layout.pal = false;
+    Msx msx1(layout);
+    Machine& m1 = msx1.machine();
+    m1.load(code, Bytes{0xFB, 0x00, 0x18, 0xFD});
+    m1.set_reg(Reg::pc, code);
+    m1.run(3 * 59736 + 1000);
+    EXPECT_EQ(m1.read_word(jiffy), 3);
+}
+
 }  // namespace
 }  // namespace msxbench
