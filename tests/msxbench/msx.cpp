@@ -113,7 +113,14 @@ Msx::Msx(const MsxLayout& layout)
     machine_.write_word(txttab, 0x8001);
     machine_.write_word(vartab, 0x8003);
     machine_.write_word(himem, 0xF380);
+    machine_.write_word(putpnt, keybuf);
+    machine_.write_word(getpnt, keybuf);
+    for (int row = 0; row < 11; ++row) {
+        machine_.write(static_cast<std::uint16_t>(oldkey + row), 0xFF);
+        machine_.write(static_cast<std::uint16_t>(newkey + row), 0xFF);
+    }
     machine_.set_reg(Reg::sp, layout.stack);
+    machine_.set_reg(Reg::im, 1);
 
     // The screen BASIC starts in (SCREEN 0 or 1 with the given WIDTH), the
     // cursor at the top left, no function key line.

@@ -283,5 +283,172 @@ TEST(FrameInterrupt, AnMsx1LayoutLeavesTheLineUnconnectedUnlessAsked)
     EXPECT_EQ(m1.read_word(jiffy), 3);
 }
 
+// --- Console input: CHGET, CHSNS and the keyboard buffer.
+
+// Reads characters with CHGET to 0C900h up to a CR, then CHSNS: its flags
+// (F) at 0C980h.
+const Bytes read_line = {
+    0x21, 0x00, 0xC9,  // LD HL,0C900h
+    0xCD, 0x9F, 0x00,  // CALL CHGET
+    0x77, 0x23,        // LD (HL),A / INC HL
+    0xFE, 0x0D,        // CP 0Dh
+    0x20, 0xF7,        // JR NZ,0C003h
+    0xCD, 0x9C, 0x00,  // CALL CHSNS
+    0xF5, 0xE1,        // PUSH AF / POP HL
+    0x22, 0x80, 0xC9,  // LD (0C980h),HL
+    0xC9,              // RET
+};
+
+bool chsns_empty(const Machine& m)
+{
+    return (m.read(0xC980) & 0x40) != 0;  // Z
+}
+
+TEST(Console, ChgetReturnsTypedKeysInOrderAndStopsTheRunWhenTheBufferIsEmpty)
+{
+    Msx msx(msx2_layout());
+    Machine& m = msx.machine();
+    m.load(code, read_line);
+    m.push(done);
+    m.set_reg(Reg::pc, code);
+    m.add_breakpoint(done);
+    m.set_reg(Reg::iff1, 0);
+    ASSERT_TRUE(msx.type("DIR"));
+    RunResult r = m.run(1'000'000);
+    EXPECT_EQ(r.reason, Stop::requested);
+    EXPECT_TRUE(msx.waiting_for_key());
+    EXPECT_EQ(m.reg(Reg::iff1), 1);  // CHGET waits with interrupts on
+    EXPECT_EQ(m.dump(results, 3), (Bytes{'D', 'I', 'R'}));
+    // Nothing typed: it stops again at once.
+    r = m.run(1'000'000);
+    EXPECT_TRUE(msx.waiting_for_key());
+    EXPECT_LT(r.cycles, 1000u);
+    ASSERT_TRUE(msx.type("\rX"));
+    r = m.run(1'000'000);
+    ASSERT_EQ(r.reason, Stop::breakpoint);
+    EXPECT_FALSE(msx.waiting_for_key());
+    EXPECT_EQ(m.read(results + 3), 0x0D);
+    EXPECT_FALSE(chsns_empty(m));  // "X" is left
+    EXPECT_EQ(msx.keybuf_contents(), "X");
+
+    m.load(code, read_line);
+    ASSERT_TRUE(msx.type("\r"));
+    ASSERT_EQ(m.call(code, done, 1'000'000).reason, Stop::breakpoint);
+    EXPECT_EQ(m.dump(results, 2), (Bytes{'X', 0x0D}));
+    EXPECT_TRUE(chsns_empty(m));
+    EXPECT_EQ(m.reg(Reg::iff1), 1);
+}
+
+TEST(Console, KeysHeldOnTheKeyboardReachKeybufThroughTheInterrupt)
+{
+    Msx msx(msx2_layout());
+    Machine& m = msx.machine();
+    Keyboard& k = msx.keyboard();
+    // "Di" then RETURN: SHIFT+D, i, RETURN, each held for three frames.
+    const std::uint64_t frame = 71364;
+    k.hold(6, 0, 2 * frame, 5 * frame);  // SHIFT
+    k.hold(3, 1, 3 * frame, 6 * frame);  // D
+    k.hold(3, 6, 7 * frame, 10 * frame); // I
+    k.hold(7, 7, 12 * frame, 15 * frame);  // RETURN
+    m.load(code, read_line);
+    ASSERT_EQ(m.call(code, done, 20 * frame).reason, Stop::breakpoint);
+    EXPECT_EQ(m.dump(results, 3), (Bytes{'D', 'i', 0x0D}));
+    EXPECT_GT(m.cycles(), 12 * frame);
+    EXPECT_LT(m.cycles(), 14 * frame);
+    EXPECT_TRUE(chsns_empty(m));
+    EXPECT_EQ(m.read(oldkey + 3), 0xFF);  // all released again by the last scan
+}
+
+TEST(Console, KeybufWrapsAtItsEndAndDropsKeysWhenFull)
+{
+    Msx msx(msx2_layout());
+    Machine& m = msx.machine();
+    m.write_word(getpnt, 0xFC15);
+    m.write_word(putpnt, 0xFC15);
+    ASSERT_TRUE(msx.type("ABCDE\r"));
+    EXPECT_EQ(m.read_word(putpnt), 0xFBF3);
+    EXPECT_EQ(m.dump(0xFC15, 3), (Bytes{'A', 'B', 'C'}));
+    EXPECT_EQ(m.dump(keybuf, 3), (Bytes{'D', 'E', 0x0D}));
+    ASSERT_EQ(run_program(msx, read_line).reason, Stop::breakpoint);
+    EXPECT_EQ(m.dump(results, 6), (Bytes{'A', 'B', 'C', 'D', 'E', 0x0D}));
+    EXPECT_EQ(m.read_word(getpnt), 0xFBF3);
+
+    // Capacity 39: the 40th key would make PUTPNT meet GETPNT.
+    EXPECT_FALSE(msx.type(std::string(40, 'K')));
+    EXPECT_EQ(msx.keybuf_contents(), std::string(39, 'K'));
+    EXPECT_EQ(m.read_word(putpnt), 0xFBF2);
+
+    // The start-up's way of typing: "K7" CR stored at KEYBUF with the pointers set.
+    m.load(keybuf, Bytes{'K', '7', 0x0D});
+    m.write_word(getpnt, keybuf);
+    m.write_word(putpnt, keybuf + 3);
+    ASSERT_EQ(run_program(msx, read_line).reason, Stop::breakpoint);
+    EXPECT_EQ(m.dump(results, 3), (Bytes{'K', '7', 0x0D}));
+}
+
+// --- The start state BASIC and the fast loader leave.
+
+TEST(StartState, Msx2WithTheMapperIn3Dash2AsBasicAndTheLoaderLeaveIt)
+{
+    for (bool rom_expanded : {false, true}) {
+        Msx msx(msx2_layout(128, 128, rom_expanded));
+        Machine& m = msx.machine();
+        EXPECT_EQ(m.primary_register(), 0xF0);
+        EXPECT_EQ(m.secondary_register(3), 0xA0);
+        EXPECT_EQ(m.read(0xFFFF), 0x5F);
+        EXPECT_EQ(m.slot_of_page(2), (Slot{3, 2}));
+        EXPECT_EQ(m.dump(exptbl, 4), (Bytes{std::uint8_t(rom_expanded ? 0x80 : 0x00), 0x00, 0x00, 0x80}));
+        EXPECT_EQ(m.read(slttbl + 3), 0xA0);
+        EXPECT_EQ(msx.main_rom_id(), rom_expanded ? 0x80 : 0x00);
+        EXPECT_EQ(m.read(0xFFF7), msx.main_rom_id());
+        EXPECT_EQ(m.read(msx_version), 1);
+        EXPECT_EQ(m.read(mode), 0x04);
+        EXPECT_EQ(m.read(0xFFE8), 0x02);  // RG9SAV: 50 Hz
+        EXPECT_EQ(m.read_word(getpnt), m.read_word(putpnt));
+        msx.start(0x8304);
+        EXPECT_EQ(m.reg(Reg::pc), 0x8304);
+        EXPECT_EQ(m.reg(Reg::sp), 0xF0A0 - 2);
+        EXPECT_EQ(m.read_word(0xF09E), basic_return);
+        EXPECT_EQ(m.reg(Reg::iff1), 1);
+        // A program there that reads the version byte and returns to BASIC.
+        m.load(0x8304, Bytes{0x3A, 0x2D, 0x00, 0x32, 0x00, 0xC9, 0xC9});  // LD A,(002Dh) / LD (0C900h),A / RET
+        m.add_breakpoint(basic_return);
+        ASSERT_EQ(m.run(100000).reason, Stop::breakpoint);
+        EXPECT_EQ(m.read(results), 1);
+    }
+}
+
+TEST(StartState, LeftoversFillWhatAProgramMustNotTrustAndLeftHooksFault)
+{
+    Msx msx(msx2_layout(256, 128));
+    Machine& m = msx.machine();
+    msx.leave_leftovers();
+    EXPECT_NE(m.segment(4)[0x100], m.segment(5)[0x100]);
+    EXPECT_NE(m.segment(15)[0], 0);
+    EXPECT_NE(msx.vdp().vram(0x1FFFF) | msx.vdp().vram(0x1FFFE), 0);
+    EXPECT_EQ(msx.vdp().vram(0x0000), ' ');  // the screen stays
+    EXPECT_EQ(m.segment(3)[0], 0);           // the TPA segments stay
+    // The first frame interrupt calls H.KEYI into the lost ROM.
+    m.load(code, Bytes{0xFB, 0x76, 0x18, 0xFD});
+    m.set_reg(Reg::pc, code);
+    EXPECT_EQ(m.run(200000).reason, Stop::requested);
+    ASSERT_EQ(msx.faults().size(), 1u);
+    EXPECT_NE(msx.faults()[0].find("hook"), std::string::npos);
+}
+
+TEST(StartState, Msx1AndSmallMapperLayoutsForTheRequirementCheck)
+{
+    Msx msx1;
+    EXPECT_EQ(msx1.machine().read(msx_version), 0);
+    EXPECT_EQ(msx1.machine().mapper_segments(), 0);
+    EXPECT_EQ(msx1.vdp().vram_size(), 0x4000u);
+
+    Msx small(msx2_layout(64, 64));
+    EXPECT_EQ(small.machine().read(msx_version), 1);
+    EXPECT_EQ(small.machine().mapper_segments(), 4);
+    EXPECT_EQ(small.machine().read(mode), 0x02);
+    EXPECT_EQ(small.vdp().vram_size(), 0x10000u);
+}
+
 }  // namespace
 }  // namespace msxbench
