@@ -600,6 +600,24 @@ void Msx::trap_idle()
     m.request_stop();
 }
 
+std::vector<std::uint8_t> Msx::ram_disk_image(int ram_pages, int vram_pages) const
+{
+    const int top_vram_page = static_cast<int>(vdp_.vram_size() / Machine::page_size) - 1;
+    if (ram_pages < 0 || vram_pages < 0 || (ram_pages > 0 && 5 + ram_pages > machine_.mapper_segments()) ||
+        vram_pages > top_vram_page)
+        throw std::invalid_argument("the RAM disk does not fit the machine");
+    std::vector<std::uint8_t> image;
+    image.reserve(std::size_t(ram_pages + vram_pages) * Machine::page_size);
+    for (int s = 5; s < 5 + ram_pages; ++s) {
+        const auto segment = machine_.segment(s);
+        image.insert(image.end(), segment.begin(), segment.end());
+    }
+    for (int p = top_vram_page; p > top_vram_page - vram_pages; --p)
+        for (std::uint32_t a = 0; a < Machine::page_size; ++a)
+            image.push_back(vdp_.vram(std::uint32_t(p) * Machine::page_size + a));
+    return image;
+}
+
 void Msx::bload_run()
 {
     machine_.set_reg(Reg::sp, layout_.stack);

@@ -168,6 +168,11 @@ public:
     bool waiting_for_key() const;
     std::string keybuf_contents() const;
 
+    // The RAM disk as one image of 16 KB pages: mapper segments 5 to
+    // 4 + `ram_pages`, then `vram_pages` pages of video memory from the top
+    // one (7 with 128 KB, 3 with 64 KB) downwards.
+    std::vector<std::uint8_t> ram_disk_image(int ram_pages, int vram_pages) const;
+
     // Faults the real machine would crash on (e.g. ENASLT switching page 0
     // away from the BIOS); a fault also stops the run.
     const std::vector<std::string>& faults() const { return faults_; }

@@ -3,10 +3,15 @@
 // BASIC and the fast loader leave, and the RAM disk dump.
 #include "machine.h"
 #include "msx.h"
+#include "ramdisk/fat12_image.h"
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <vector>
+
+extern const std::uint8_t msxbench_ramdisk_sector[];
+extern const std::size_t msxbench_ramdisk_sector_size;
 
 namespace msxbench {
 namespace {
@@ -448,6 +453,91 @@ TEST(StartState, Msx1AndSmallMapperLayoutsForTheRequirementCheck)
     EXPECT_EQ(small.machine().mapper_segments(), 4);
     EXPECT_EQ(small.machine().read(mode), 0x02);
     EXPECT_EQ(small.vdp().vram_size(), 0x10000u);
+}
+
+// --- The RAM disk dump.
+
+struct DiskCase {
+    int mapper_kb, vram_kb;
+    int ram_pages, vram_pages;
+};
+
+class RamDiskDump : public ::testing::TestWithParam<DiskCase> {};
+
+// A FAT12 volume with files across its pages is written sector by sector by
+// a Z80 program that lays sectors out as the RAM disk does; the dump gives
+// the volume back, and the checker finds it consistent.
+TEST_P(RamDiskDump, GivesBackTheSectorsAZ80WriterLaidOut)
+{
+    const DiskCase c = GetParam();
+    Msx msx(msx2_layout(c.mapper_kb, c.vram_kb));
+    Machine& m = msx.machine();
+    msx.leave_leftovers(7);
+    m.write(h_keyi, 0xC9);  // as the disk system's set-up leaves them
+    m.write(h_timi, 0xC9);
+    const std::vector<std::uint8_t> segment4(m.segment(4).begin(), m.segment(4).end());
+    const int pages = c.ram_pages + c.vram_pages;
+    std::vector<std::uint8_t> volume = fat12::format_ram_disk(std::uint32_t(32 * pages));
+    const std::size_t capacity = std::size_t(32 * pages - 7) * 512;
+    std::vector<std::uint8_t> big(capacity - 2048), small(700);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<std::uint8_t>(i * 7 + i / 509);
+    for (std::size_t i = 0; i < small.size(); ++i)
+        small[i] = static_cast<std::uint8_t>(255 - i);
+    ASSERT_TRUE(fat12::add_file(volume, "SMALL.TXT", small));
+    ASSERT_TRUE(fat12::add_file(volume, "BIG.BIN", big));
+
+    m.load(code, std::span(msxbench_ramdisk_sector, msxbench_ramdisk_sector_size));
+    m.write(0xCFF0, static_cast<std::uint8_t>(c.ram_pages));
+    m.write(0xCFF1, static_cast<std::uint8_t>(c.vram_kb / 16 - 1));
+    constexpr std::uint16_t buffer = 0xD000;
+    for (int sector = 0; sector < 32 * pages; ++sector) {
+        m.load(buffer, std::span(volume).subspan(std::size_t(sector) * 512, 512));
+        m.set_reg(Reg::de, static_cast<std::uint16_t>(sector));
+        m.set_reg(Reg::hl, buffer);
+        ASSERT_EQ(m.call(code, done, 100000).reason, Stop::breakpoint) << "sector " << sector;
+    }
+    EXPECT_EQ(msx.vdp().close_accesses(), 0);
+
+    const std::vector<std::uint8_t> dump = msx.ram_disk_image(c.ram_pages, c.vram_pages);
+    ASSERT_EQ(dump.size(), volume.size());
+    EXPECT_TRUE(dump == volume);
+    const fat12::Report report = fat12::check(dump);
+    EXPECT_TRUE(report.ok());
+    ASSERT_EQ(report.files.size(), 2u);
+    EXPECT_EQ(fat12::read_file(dump, "big.bin"), big);
+    EXPECT_EQ(fat12::read_file(dump, "SMALL.TXT"), small);
+    // What is not the disk stayed: segment 4, the screen in VRAM page 0, the TPA.
+    EXPECT_TRUE(std::equal(segment4.begin(), segment4.end(), m.segment(4).begin()));
+    EXPECT_EQ(msx.vdp().vram(0x0000), ' ');
+    EXPECT_EQ(m.mapper_register(2), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, RamDiskDump,
+                         ::testing::Values(DiskCase{128, 128, 3, 7}, DiskCase{512, 64, 8, 3}, DiskCase{256, 128, 0, 1},
+                                           DiskCase{128, 64, 1, 0}),
+                         [](const auto& info) {
+                             const DiskCase& c = info.param;
+                             return std::to_string(c.ram_pages) + "Ram" + std::to_string(c.vram_pages) + "Vram" +
+                                    std::to_string(c.vram_kb) + "K";
+                         });
+
+TEST(RamDiskDump, TakesSegmentsFrom5AndVideoPagesFromTheTopDown)
+{
+    Msx msx(msx2_layout(128, 128));
+    Machine& m = msx.machine();
+    m.segment(5)[0] = 0x55;
+    m.segment(6)[0x3FFF] = 0x66;
+    msx.vdp().poke_vram(7 * 0x4000, 0x77);
+    msx.vdp().poke_vram(6 * 0x4000 + 1, 0x61);
+    const std::vector<std::uint8_t> dump = msx.ram_disk_image(2, 2);
+    ASSERT_EQ(dump.size(), 4u * 0x4000);
+    EXPECT_EQ(dump[0], 0x55);
+    EXPECT_EQ(dump[0x7FFF], 0x66);
+    EXPECT_EQ(dump[0x8000], 0x77);
+    EXPECT_EQ(dump[0xC001], 0x61);
+    EXPECT_THROW(msx.ram_disk_image(4, 0), std::invalid_argument);  // segments 5 to 8 of 8
+    EXPECT_THROW(msx.ram_disk_image(0, 8), std::invalid_argument);  // VRAM page 0 is the screen
 }
 
 }  // namespace
