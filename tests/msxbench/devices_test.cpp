@@ -225,6 +225,7 @@ TEST(Chput, PrintsAtTheCursorWithTheWidthOffsetAndHandlesLineBreaks)
     ASSERT_EQ(run_program(msx, program).reason, Stop::breakpoint);
     EXPECT_EQ(msx.screen_row(0), "  AB");
     EXPECT_EQ(msx.screen_row(1), "  C\x17");
+    EXPECT_EQ(msx.transcript(), "AB\r\nC\x01\x57");
     EXPECT_EQ(msx.machine().read(csrx), 3);
     EXPECT_EQ(msx.machine().read(csry), 2);
     EXPECT_EQ(msx.machine().reg(Reg::iff1), 1);

@@ -363,6 +363,7 @@ void Msx::trap_chput()
 {
     Machine& m = machine_;
     const auto c = static_cast<std::uint8_t>(m.reg(Reg::af) >> 8);
+    transcript_ += static_cast<char>(c);
     if (m.read(scrmod) < 2) {
         const int x = m.read(csrx), y = m.read(csry);
         if (graphic_prefix_) {

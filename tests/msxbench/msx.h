@@ -135,6 +135,8 @@ public:
     // trailing blanks removed; screen_text() joins all rows with '\n'.
     std::string screen_row(int row) const;
     std::string screen_text() const;
+    // Every character CHPUT was given, control codes included, in order.
+    const std::string& transcript() const { return transcript_; }
 
     // Starts BLOAD"CAS:",R: the next run() reads the tape.  A load error
     // halts the CPU at the emulated BASIC's error stop.
@@ -207,6 +209,7 @@ private:
     int enaslt_calls_ = 0;
     std::optional<BasicRun> basic_run_;
     std::uint64_t last_scan_ = 0;
+    std::string transcript_;
 };
 
 }  // namespace msxbench

@@ -336,6 +336,7 @@ TEST(Console, ChgetReturnsTypedKeysInOrderAndStopsTheRunWhenTheBufferIsEmpty)
     EXPECT_FALSE(chsns_empty(m));  // "X" is left
     EXPECT_EQ(msx.keybuf_contents(), "X");
 
+
     m.load(code, read_line);
     ASSERT_TRUE(msx.type("\r"));
     ASSERT_EQ(m.call(code, done, 1'000'000).reason, Stop::breakpoint);
