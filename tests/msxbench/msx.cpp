@@ -444,13 +444,13 @@ void Msx::trap_skip_statement()
     m.ret();
 }
 
-void Msx::start(std::uint16_t address)
+void Msx::start(std::uint16_t address, bool interrupts_enabled)
 {
     machine_.set_reg(Reg::sp, layout_.stack);
     machine_.push(basic_return);
     machine_.set_reg(Reg::pc, address);
-    machine_.set_reg(Reg::iff1, 1);
-    machine_.set_reg(Reg::iff2, 1);
+    machine_.set_reg(Reg::iff1, interrupts_enabled);
+    machine_.set_reg(Reg::iff2, interrupts_enabled);
 }
 
 void Msx::leave_leftovers(std::uint32_t seed)

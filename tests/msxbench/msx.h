@@ -153,8 +153,10 @@ public:
 
     // Starts a program at `address` as the fast loader or BLOAD ",R" does:
     // SP = the layout's stack with basic_return pushed (a RET goes back to
-    // BASIC; put a breakpoint there to see it), interrupts enabled.
-    void start(std::uint16_t address);
+    // BASIC; put a breakpoint there to see it).  BLOAD ",R" starts it with
+    // interrupts enabled; the fast loader's last slot switch (ENASLT) leaves
+    // them disabled.
+    void start(std::uint16_t address, bool interrupts_enabled = true);
     // Leaves in memory what a real machine would hold at that point, for
     // programs that must not depend on it: mapper segments from 4 on and
     // the video memory above 16 KB filled with pseudo-random bytes, and

@@ -1,6 +1,7 @@
 // The emulated MSX2: the memory mapper, the V9938's video memory and frame
 // interrupt, the BIOS interrupt routine and console input, the start state
 // BASIC and the fast loader leave, and the RAM disk dump.
+#include "loader_harness.h"
 #include "machine.h"
 #include "msx.h"
 #include "ramdisk/fat12_image.h"
@@ -416,6 +417,9 @@ TEST(StartState, Msx2WithTheMapperIn3Dash2AsBasicAndTheLoaderLeaveIt)
         EXPECT_EQ(m.reg(Reg::sp), 0xF0A0 - 2);
         EXPECT_EQ(m.read_word(0xF09E), basic_return);
         EXPECT_EQ(m.reg(Reg::iff1), 1);
+        msx.start(0x8304, false);
+        EXPECT_EQ(m.reg(Reg::iff1), 0);
+        EXPECT_EQ(m.reg(Reg::sp), 0xF0A0 - 2);
         // A program there that reads the version byte and returns to BASIC.
         m.load(0x8304, Bytes{0x3A, 0x2D, 0x00, 0x32, 0x00, 0xC9, 0xC9});  // LD A,(002Dh) / LD (0C900h),A / RET
         m.add_breakpoint(basic_return);
@@ -539,6 +543,27 @@ TEST(RamDiskDump, TakesSegmentsFrom5AndVideoPagesFromTheTopDown)
     EXPECT_EQ(dump[0xC001], 0x61);
     EXPECT_THROW(msx.ram_disk_image(4, 0), std::invalid_argument);  // segments 5 to 8 of 8
     EXPECT_THROW(msx.ram_disk_image(0, 8), std::invalid_argument);  // VRAM page 0 is the screen
+}
+
+// --- The whole path on the MSX2: BLOAD of the loader by the BIOS, the fast
+// loader, a program started at its address, with frame interrupts running.
+
+TEST(Msx2Loading, TheFastLoaderLoadsAndStartsAProgramWhileFrameInterruptsRun)
+{
+    loader_harness::Workshop shop;
+    shop.put("mark.bin", loader_harness::marker_bin(0x9000, 0x5A, 0x9100));
+    auto msx = loader_harness::play({shop.tapecast({"-cd", "-c", "mark.bin"})}, msx2_layout());
+    ASSERT_TRUE(loader_harness::reach(*msx, {0x9000}, 15, 0x9000));
+    Machine& m = msx->machine();
+    EXPECT_TRUE(msx->faults().empty());
+    EXPECT_GT(m.read_word(jiffy), 0);  // before the tape reading turned them off
+    EXPECT_EQ(m.primary_register(), 0xF0);
+    EXPECT_EQ(m.slot_of_page(2), (Slot{3, 2}));
+    EXPECT_EQ(m.slot_of_page(3), (Slot{3, 2}));
+    for (int page = 0; page < 4; ++page)
+        EXPECT_EQ(m.mapper_register(page), 3 - page);
+    m.run(1000);
+    EXPECT_EQ(m.read(0x9100), 0x5A);
 }
 
 }  // namespace
