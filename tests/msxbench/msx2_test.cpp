@@ -364,6 +364,18 @@ TEST(Console, KeysHeldOnTheKeyboardReachKeybufThroughTheInterrupt)
     EXPECT_LT(m.cycles(), 14 * frame);
     EXPECT_TRUE(chsns_empty(m));
     EXPECT_EQ(m.read(oldkey + 3), 0xFF);  // all released again by the last scan
+    EXPECT_EQ(m.read(intflg), 0);
+
+    // CTRL+C gives 03h; CTRL+STOP gives no character but INTFLG = 3.
+    const std::uint64_t now = m.cycles();
+    k.hold(6, 1, now, now + 6 * frame);                  // CTRL
+    k.hold(3, 0, now + frame, now + 2 * frame);          // C
+    k.hold(7, 4, now + 3 * frame, now + 4 * frame);      // STOP
+    k.hold(7, 7, now + 7 * frame, now + 8 * frame);      // RETURN
+    m.load(code, read_line);
+    ASSERT_EQ(m.call(code, done, 10 * frame).reason, Stop::breakpoint);
+    EXPECT_EQ(m.dump(results, 2), (Bytes{0x03, 0x0D}));
+    EXPECT_EQ(m.read(intflg), 3);
 }
 
 TEST(Console, KeybufWrapsAtItsEndAndDropsKeysWhenFull)
