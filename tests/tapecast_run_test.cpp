@@ -42,6 +42,22 @@ std::vector<std::uint8_t> read_std_bytes(const std::vector<std::uint8_t>& wav, s
     return bytes;
 }
 
+// The completed header: RIFF and data sizes from the file's length, one
+// channel and the given format.
+void expect_header(const std::vector<std::uint8_t>& wav, std::uint32_t rate, std::uint32_t byte_rate,
+                   std::uint16_t align, std::uint16_t bits)
+{
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(u32_at(wav, 4), wav.size() - 8);
+    EXPECT_EQ(u16_at(wav, 22), 1);
+    EXPECT_EQ(u32_at(wav, 24), rate);
+    EXPECT_EQ(u32_at(wav, 28), byte_rate);
+    EXPECT_EQ(u16_at(wav, 32), align);
+    EXPECT_EQ(u16_at(wav, 34), bits);
+    EXPECT_EQ(u32_at(wav, 40), wav.size() - 44);
+}
+
 class TapecastRun : public ::testing::Test {
 protected:
     ScratchDir dir;
@@ -137,14 +153,7 @@ TEST_F(TapecastRun, StandardBinAt1200BaudIsExactlyTheDefinedSignal)
     // sync, 16 header bytes, gap, sync, 16 data bytes, then the 10 ms gap.
     const std::size_t samples = 32008 + 16 * 88 + 4000 + 32008 + 16 * 88 + 120;
     ASSERT_EQ(wav.size(), 44 + samples);
-    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
-    EXPECT_EQ(u32_at(wav, 4), wav.size() - 8);
-    EXPECT_EQ(u16_at(wav, 22), 1);
-    EXPECT_EQ(u32_at(wav, 24), 9600u);
-    EXPECT_EQ(u32_at(wav, 28), 9600u);
-    EXPECT_EQ(u16_at(wav, 32), 1);
-    EXPECT_EQ(u16_at(wav, 34), 8);
-    EXPECT_EQ(u32_at(wav, 40), samples);
+    expect_header(wav, 9600, 9600, 1, 8);
 
     for (std::size_t i = 44; i < 44 + 32008; ++i)
         ASSERT_EQ(wav[i], (i - 44) % 4 < 2 ? 127 : 255) << i;
@@ -189,13 +198,7 @@ TEST_F(TapecastRun, CdOutputCompletesTheHeaderForSixteenBitSamples)
     auto wav = read_file(dir.file("cd.wav"));
     const std::size_t samples = 80020 + 16 * 220 + 4000 + 80020 + 16 * 220 + 441;
     ASSERT_EQ(wav.size(), 44 + 2 * samples);
-    EXPECT_EQ(u32_at(wav, 4), wav.size() - 8);
-    EXPECT_EQ(u16_at(wav, 22), 1);
-    EXPECT_EQ(u32_at(wav, 24), 44100u);
-    EXPECT_EQ(u32_at(wav, 28), 88200u);
-    EXPECT_EQ(u16_at(wav, 32), 2);
-    EXPECT_EQ(u16_at(wav, 34), 16);
-    EXPECT_EQ(u32_at(wav, 40), 2 * samples);
+    expect_header(wav, 44100, 88200, 2, 16);
     // The sine 1 cell of code 220 begins 0, -21062.
     EXPECT_EQ(u16_at(wav, 46), std::uint16_t(-21062));
 }
