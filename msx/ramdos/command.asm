@@ -1,0 +1,3 @@
+; COMMAND.COM (placeholder): returns to DOS.
+        org     0x0100
+        ret

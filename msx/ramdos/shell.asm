@@ -1,0 +1,1 @@
+; The resident command shell (placeholder).

@@ -1,0 +1,71 @@
+#include "ramdos_parts.h"
+
+#include <cctype>
+#include <cstddef>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+extern const std::uint8_t ramdos_kernel[];
+extern const std::size_t ramdos_kernel_size;
+extern const std::uint8_t ramdos_disksys[];
+extern const std::size_t ramdos_disksys_size;
+extern const std::uint8_t ramdos_command[];
+extern const std::size_t ramdos_command_size;
+extern const std::uint8_t ramdos_msxdos[];
+extern const std::size_t ramdos_msxdos_size;
+extern const std::uint8_t ramdos_k7[];
+extern const std::size_t ramdos_k7_size;
+extern const std::uint8_t ramdos_kernel_sym[];
+extern const std::size_t ramdos_kernel_sym_size;
+extern const std::uint8_t ramdos_startup_sym[];
+extern const std::size_t ramdos_startup_sym_size;
+
+namespace ramdos_parts {
+namespace {
+
+std::string lower(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// pasmo writes one "name<TAB>EQU 0XXXXH" line per symbol.
+std::uint16_t lookup(const std::uint8_t* text, std::size_t size, std::string_view name)
+{
+    std::istringstream lines(std::string(reinterpret_cast<const char*>(text), size));
+    const std::string wanted = lower(name);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string symbol, equ, value;
+        if (!(fields >> symbol >> equ >> value) || lower(symbol) != wanted)
+            continue;
+        if (!value.empty() && (value.back() == 'H' || value.back() == 'h'))
+            value.pop_back();
+        return static_cast<std::uint16_t>(std::stoul(value, nullptr, 16));
+    }
+    throw std::out_of_range("no RAM-disk DOS symbol " + std::string(name));
+}
+
+}  // namespace
+
+std::span<const std::uint8_t> kernel() { return {ramdos_kernel, ramdos_kernel_size}; }
+std::span<const std::uint8_t> disksys() { return {ramdos_disksys, ramdos_disksys_size}; }
+std::span<const std::uint8_t> command() { return {ramdos_command, ramdos_command_size}; }
+std::span<const std::uint8_t> msxdos() { return {ramdos_msxdos, ramdos_msxdos_size}; }
+std::span<const std::uint8_t> k7() { return {ramdos_k7, ramdos_k7_size}; }
+
+std::uint16_t kernel_symbol(std::string_view name)
+{
+    return lookup(ramdos_kernel_sym, ramdos_kernel_sym_size, name);
+}
+
+std::uint16_t startup_symbol(std::string_view name)
+{
+    return lookup(ramdos_startup_sym, ramdos_startup_sym_size, name);
+}
+
+}  // namespace ramdos_parts
