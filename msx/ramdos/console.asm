@@ -1,16 +1,269 @@
-; Console functions (placeholder).
+; Console: the BIOS call helper, the console functions 01h, 02h, 06h, 08h,
+; 09h, 0Ah and 0Bh, and the interrupt handler behind 0038h.
+;
+; Under DOS every page is RAM.  The main ROM comes into page 0 for one
+; routine at a time, switched by code in page 3 with interrupts off and the
+; stack outside page 0.  Normally only page 0's field of the primary slot
+; register changes: the BIOS's own primary slot keeps selecting the BIOS
+; through its secondary register.  When the BIOS shares its (expanded)
+; primary slot with page 3's RAM, page 0's field of that slot's secondary
+; register changes too, and SLTTBL with it.
 
-; con_string: prints the text at DE up to "$".
-;   In:  DE.  Out: nothing.  Changed: AF, DE.
-con_string:
+; Console and interrupt variables (after the boot parameters).
+bios_prim       equ     sys_vars_free + 0       ; the BIOS's primary slot, page 0 field
+bios_sec        equ     sys_vars_free + 1       ; the BIOS's secondary slot, page 0 field
+bios_sec_on     equ     sys_vars_free + 2       ; nonzero: page 0 needs page 3's secondary register switched too
+p3_expanded     equ     sys_vars_free + 3       ; nonzero: page 3's primary slot is expanded
+slttbl_p3       equ     sys_vars_free + 4       ; word: SLTTBL entry of page 3's primary slot
+biosc_arg       equ     sys_vars_free + 6       ; A for the ROM routine
+biosc_entry     equ     sys_vars_free + 7       ; word: the ROM routine
+inth_sp         equ     sys_vars_free + 9       ; word: the interrupted program's SP
+con_vars_end    equ     sys_vars_free + 11
+
+; bios_page0: switches page 0 to the main ROM.
+;   In:  interrupts off, SP outside page 0.
+;   Out: D = primary slot register as found, E = page 3's secondary register
+;        as found (meaningful when bios_sec_on).
+;   Changed: AF, DE, HL.
+bios_page0:
+        ld      a,(0xFFFF)
+        cpl
+        ld      e,a
+        ld      a,(bios_sec_on)
+        or      a
+        jr      z,bios_page0_primary
+        ld      a,e
+        and     0xFC
+        ld      hl,bios_sec
+        or      (hl)
+        ld      (0xFFFF),a
+        ld      hl,(slttbl_p3)
+        ld      (hl),a
+bios_page0_primary:
+        in      a,(0xA8)
+        ld      d,a
+        and     0xFC
+        ld      hl,bios_prim
+        or      (hl)
+        out     (0xA8),a
         ret
 
-; Placeholders for the other console functions: each returns A = 0.
-con_in:
+; bios_page0_back: puts page 0 back as bios_page0 found it.
+;   In:  D, E from bios_page0; interrupts off.  Out: nothing.
+;   Changed: AF, HL.
+bios_page0_back:
+        ld      a,(bios_sec_on)
+        or      a
+        jr      z,bios_page0_back_primary
+        ld      a,e
+        ld      (0xFFFF),a
+        ld      hl,(slttbl_p3)
+        ld      (hl),a
+bios_page0_back_primary:
+        ld      a,d
+        out     (0xA8),a
+        ret
+
+; biosc: calls a main ROM routine with page 0 switched to the BIOS, from
+; DOS (page 0 = RAM) or from the start-up (page 0 = BIOS already: nothing
+; changes).  The caller's interrupt state is restored on return, whatever
+; the routine did with it.
+;   In:  HL = ROM entry, A = the routine's A; SP outside page 0.
+;   Out: AF as the routine returns it.
+;   Changed: AF, HL.
+biosc:
+        push    de
+        ld      (biosc_arg),a
+        ld      (biosc_entry),hl
+        ld      a,i                     ; P/V = interrupts were on
+        di
+        push    af
+        call    bios_page0
+        push    de
+        ld      hl,(biosc_entry)
+        ld      a,(biosc_arg)
+        call    con_jp_hl
+        di
+        pop     de
+        push    af
+        call    bios_page0_back
+        pop     de                      ; the routine's AF
+        pop     af
+        jp      po,biosc_off
+        ei
+biosc_off:
+        push    de
+        pop     af
+        pop     de
+        ret
+
+con_jp_hl:
+        jp      (hl)
+
+; con_putc: prints a character.  In: A.  Out: nothing.  Changed: AF.
+con_putc:
+        push    hl
+        ld      hl,chput
+        jr      con_bios
+
+; con_getc: waits for a key (KEYBUF first).  In: nothing.  Out: A = the
+; character.  Changed: AF.
+con_getc:
+        push    hl
+        ld      hl,chget
+        jr      con_bios
+
+; con_keysns: whether a key is waiting.  In: nothing.  Out: Z = none.
+;   Changed: AF.
+con_keysns:
+        push    hl
+        ld      hl,chsns
+con_bios:
+        call    biosc
+        pop     hl
+        ret
+
+; con_out (02h): prints E.
+;   In: E.  Out: nothing.  Changed: AF.
 con_out:
-con_direct:
+        ld      a,e
+        jr      con_putc
+
+; con_in (01h): waits for a key and echoes it; CTRL+C warm boots.
+;   In: nothing.  Out: A = L = the character.  Changed: AF, L.
+con_in:
+        call    con_getc
+        cp      0x03
+        jr      z,con_break
+        ld      l,a
+        jr      con_putc
+
+; con_raw_in (08h): waits for a key, no echo.
+;   In: nothing.  Out: A = L = the character.  Changed: AF, L.
 con_raw_in:
-con_line:
+        call    con_getc
+        ld      l,a
+        ret
+
+; con_direct (06h): E = FFh: the waiting key or 0, without waiting or echo;
+; any other E is printed.
+;   In: E.  Out: A = L = the key or 0 (input).  Changed: AF, L.
+con_direct:
+        ld      a,e
+        inc     a
+        jr      nz,con_out
+        call    con_keysns
+        ld      a,0
+        ld      l,a
+        ret     z
+        jr      con_raw_in
+
+; con_status (0Bh): A = L = FFh when a key is waiting, else 0.
+;   In: nothing.  Out: A, L.  Changed: AF, L.
 con_status:
-        xor     a
+        call    con_keysns
+        ld      a,0
+        jr      z,con_status_done
+        dec     a
+con_status_done:
+        ld      l,a
+        ret
+
+; con_string (09h): prints the text at DE up to "$".
+;   In: DE.  Out: nothing.  Changed: AF, DE.
+con_string:
+        ld      a,(de)
+        cp      '$'
+        ret     z
+        call    con_putc
+        inc     de
+        jr      con_string
+
+; con_break: CTRL+C typed: prints "^C" and warm boots.
+;   In: nothing.  Does not return.
+con_break:
+        ld      de,con_break_text
+        call    con_string
+        jp      wboot
+
+; con_line (0Ah): reads a line into the buffer at DE: (DE) = the most
+; characters it takes; DE+1 gets their count, DE+2 on the text (the CR is
+; not stored).  Keys come through CHGET, KEYBUF first.  BS and DEL erase the
+; last character; other control codes and keys past the end are ignored; CR
+; ends the line and is echoed as CR LF; CTRL+C warm boots.
+;   In: DE.  Out: A = the count.  Changed: AF, BC, DE, HL.
+con_line:
+        ex      de,hl
+        ld      c,(hl)
+        inc     hl
+        push    hl                      ; where the count goes
+        ld      b,0
+con_line_key:
+        call    con_getc
+        cp      0x0D
+        jr      z,con_line_end
+        cp      0x03
+        jr      z,con_break
+        cp      0x08
+        jr      z,con_line_erase
+        cp      0x7F
+        jr      z,con_line_erase
+        cp      0x20
+        jr      c,con_line_key
+        ld      e,a
+        ld      a,b
+        cp      c
+        jr      nc,con_line_key
+        inc     hl
+        ld      (hl),e
+        inc     b
+        ld      a,e
+        call    con_putc
+        jr      con_line_key
+con_line_erase:
+        inc     b
+        dec     b
+        jr      z,con_line_key
+        dec     b
+        dec     hl
+        ld      de,con_erase_text
+        call    con_string
+        jr      con_line_key
+con_line_end:
+        pop     hl
+        ld      (hl),b
+        ld      de,con_crlf_text
+        call    con_string
+        ld      a,b
+        ret
+
+con_break_text:
+        db      "^C$"
+con_erase_text:
+        db      8, " ", 8, "$"
+con_crlf_text:
+        db      13, 10, "$"
+
+; inth: the interrupt handler behind 0038h in page 0: runs the BIOS's own
+; interrupt routine (keyboard scan into KEYBUF, JIFFY, the VDP status) with
+; page 0 switched to it, on a stack of its own, because the interrupted
+; program's stack may be in page 0.
+;   In: nothing (interrupts off).  Out: nothing.  Changed: nothing.
+inth:
+        ld      (inth_sp),sp
+        ld      sp,istack_top
+        push    af
+        push    de
+        push    hl
+        call    bios_page0
+        push    de
+        call    keyint                  ; ends with EI
+        di
+        pop     de
+        call    bios_page0_back
+        pop     hl
+        pop     de
+        pop     af
+        ld      sp,(inth_sp)
+        ei
         ret

@@ -1,0 +1,343 @@
+// The RAM-disk DOS's console, interrupt handler and boot on the emulated
+// MSX2: the kernel is put in place as the disk system's INIT does, then
+// started at cold as the start-up program does.
+#include "machine.h"
+#include "msx.h"
+#include "ramdos_parts.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace msxbench {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using ramdos_parts::kernel_symbol;
+
+constexpr std::uint16_t returned = 0xC000;  // return address of direct calls, page 3 TPA
+constexpr std::uint16_t call_stack = 0xB000;
+constexpr std::uint64_t second = 3'580'000;
+
+struct SlotCase {
+    const char* name;
+    MsxLayout layout;
+    std::uint8_t dos_primary;    // port A8h with RAM in every page
+    std::uint8_t dos_secondary;  // RAM's secondary register then
+};
+
+void PrintTo(const SlotCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+SlotCase ram_in_3_2()
+{
+    return {"RamIn3_2", msx2_layout(), 0xFF, 0xAA};
+}
+
+// The BIOS in 0-0 and the mapper in 0-2: page 0 is switched through the
+// secondary register that page 3's RAM hangs on.
+SlotCase rom_and_ram_in_slot_0()
+{
+    MsxLayout layout = msx2_layout(128, 128, true);
+    layout.ram = {0, 2};
+    return {"RomAndRamInSlot0", layout, 0x00, 0xAA};
+}
+
+// A kernel installed as INIT leaves it (R = 3, V = 7), started at cold from
+// the start-up's state: page 0 the BIOS, page 1 segment 4, interrupts off.
+class Dos {
+public:
+    explicit Dos(const SlotCase& c) : msx_(c.layout), slots_(c)
+    {
+        Machine& m = msx_.machine();
+        msx_.leave_leftovers();
+        for (std::uint8_t& byte : m.segment(3))  // page 0 under DOS
+            byte = 0xE5;
+        const auto kernel = ramdos_parts::kernel();
+        m.load(sym("K0"), kernel);
+        for (std::uint32_t a = sym("bss_start"); a < sym("bss_end"); ++a)
+            m.write(static_cast<std::uint16_t>(a), 0);
+        m.write(sym("bp_ram_pages"), 3);
+        m.write(sym("bp_vram_pages"), 7);
+        m.write(sym("bp_top_vram"), 7);
+        m.write(sym("bp_slot_pa"), c.dos_primary);
+        m.write(sym("bp_slot_ps"), c.dos_secondary);
+        const std::uint16_t bdos = sym("bdos");
+        m.load(0xF37D, Bytes{0xC3, std::uint8_t(bdos), std::uint8_t(bdos >> 8)});
+        m.write(h_keyi, 0xC9);
+        m.write(h_timi, 0xC9);
+        // Page 1 on RAM, segment 4, as the start-up leaves it.
+        const int ram = c.layout.ram.primary;
+        m.set_primary_register(static_cast<std::uint8_t>((m.primary_register() & 0xF3) | ram << 2));
+        m.set_secondary_register(ram, static_cast<std::uint8_t>((m.secondary_register(ram) & 0xF3) |
+                                                                c.layout.ram.secondary << 2));
+        m.set_mapper_register(1, 4);
+        m.set_reg(Reg::iff1, 0);
+        m.set_reg(Reg::iff2, 0);
+        m.set_reg(Reg::sp, 0xF0A0);
+        startup_secondary_ = m.secondary_register(ram);
+        startup_primary_ = m.primary_register();
+        EXPECT_EQ(m.call(sym("sys_setup"), returned, 10000).reason, Stop::breakpoint);
+    }
+
+    static std::uint16_t sym(const char* name) { return kernel_symbol(name); }
+    Msx& msx() { return msx_; }
+    Machine& m() { return msx_.machine(); }
+    const SlotCase& slots() const { return slots_; }
+    std::uint8_t startup_primary() const { return startup_primary_; }
+    std::uint8_t startup_secondary() const { return startup_secondary_; }
+
+    // Runs until PC reaches `address`.
+    bool run_to(std::uint16_t address, std::uint64_t limit = second)
+    {
+        m().add_breakpoint(address);
+        const RunResult r = m().run(limit);
+        m().remove_breakpoint(address);
+        EXPECT_EQ(r.reason, Stop::breakpoint) << "at " << std::hex << r.pc;
+        return r.reason == Stop::breakpoint && r.pc == address;
+    }
+
+    bool cold_to_shell()
+    {
+        m().set_reg(Reg::pc, sym("cold"));
+        return run_to(sym("shell"));
+    }
+
+    // Calls a kernel routine with the registers given (A = E, as the
+    // function entry passes them); true when it returned.
+    bool call(const char* routine, std::uint16_t de = 0, std::uint16_t hl = 0)
+    {
+        m().set_reg(Reg::sp, call_stack);
+        m().set_reg(Reg::de, de);
+        m().set_reg(Reg::hl, hl);
+        m().set_reg(Reg::af, static_cast<std::uint16_t>(de << 8));
+        return m().call(sym(routine), returned, second).reason == Stop::breakpoint && m().reg(Reg::pc) == returned;
+    }
+
+    std::uint8_t a() { return static_cast<std::uint8_t>(m().reg(Reg::af) >> 8); }
+
+    bool dos_slots()
+    {
+        const int ram = slots_.layout.ram.primary;
+        return m().primary_register() == slots_.dos_primary && m().secondary_register(ram) == slots_.dos_secondary &&
+               m().read(static_cast<std::uint16_t>(slttbl + ram)) == slots_.dos_secondary;
+    }
+
+private:
+    Msx msx_;
+    SlotCase slots_;
+    std::uint8_t startup_primary_ = 0, startup_secondary_ = 0;
+};
+
+class RamdosBoot : public ::testing::TestWithParam<SlotCase> {};
+
+TEST_P(RamdosBoot, ColdBootSetsUpDosKeepsKeybufAndWarmBootsRestoreIt)
+{
+    Dos dos(GetParam());
+    Machine& m = dos.m();
+    // The start-up types K7 before it jumps to cold.
+    m.load(keybuf, Bytes{'K', '7', 0x0D});
+    m.write_word(getpnt, keybuf);
+    m.write_word(putpnt, keybuf + 3);
+    ASSERT_TRUE(dos.cold_to_shell());
+    EXPECT_EQ(dos.msx().transcript(), "\r\nCassonic RAM-disk DOS, 160K RAM disk");
+    EXPECT_EQ(dos.msx().keybuf_contents(), "K7\r");
+    EXPECT_TRUE(dos.dos_slots());
+    for (int page = 0; page < 4; ++page)
+        EXPECT_EQ(m.mapper_register(page), 3 - page);
+    EXPECT_EQ(m.reg(Reg::iff1), 1);
+    const std::uint16_t k0 = Dos::sym("K0");
+    EXPECT_EQ(m.read(0x0000), 0xC3);
+    EXPECT_EQ(m.read_word(0x0001), Dos::sym("wboot"));
+    EXPECT_EQ(m.read(0x0005), 0xC3);
+    EXPECT_EQ(m.read_word(0x0006), k0);
+    EXPECT_EQ(Dos::sym("bdos"), k0);
+    EXPECT_EQ(m.read(0x0038), 0xC3);
+    EXPECT_EQ(m.read_word(0x0039), Dos::sym("inth"));
+    EXPECT_EQ(m.dump(0x005C, 0xA4), Bytes(0xA4, 0));
+    EXPECT_EQ(m.read(0x0100), 0xE5);  // the programs' memory is left alone
+
+    // A program that maps page 2 elsewhere, scribbles on page 0 and jumps
+    // to 0000h gets DOS back, without the banner.
+    const Bytes program = {
+        0x31, 0x00, 0x40,        // LD SP,4000h
+        0x3E, 0x06, 0xD3, 0xFE,  // LD A,6 / OUT (0FEh),A
+        0x3E, 0x55, 0x32, 0x5C, 0x00,  // LD A,55h / LD (005Ch),A
+        0xC3, 0x00, 0x00,        // JP 0000h
+    };
+    m.load(0x0100, program);
+    m.set_reg(Reg::pc, 0x0100);
+    const std::size_t transcript = dos.msx().transcript().size();
+    ASSERT_TRUE(dos.run_to(Dos::sym("shell")));
+    EXPECT_EQ(dos.msx().transcript().size(), transcript);
+    EXPECT_EQ(m.mapper_register(2), 1);
+    EXPECT_EQ(m.read(0x005C), 0);
+    EXPECT_TRUE(dos.dos_slots());
+    EXPECT_EQ(m.reg(Reg::sp), Dos::sym("sstack_top"));
+    EXPECT_TRUE(dos.msx().faults().empty());
+}
+
+// Frame interrupts while a program waits with its stack in page 0: each one
+// goes through 0038h in RAM to the ROM's routine, which runs with page 0 on
+// the BIOS, and the program finds its registers and slots as they were.
+TEST_P(RamdosBoot, InterruptsReachTheBiosRoutineWithPage0OnTheBios)
+{
+    Dos dos(GetParam());
+    Machine& m = dos.m();
+    ASSERT_TRUE(dos.cold_to_shell());
+    const Bytes program = {
+        0x31, 0x00, 0x04,  // LD SP,0400h
+        0x06, 0x0A,        // LD B,10
+        0xFB,              // EI
+        0x76,              // HALT
+        0x10, 0xFD,        // DJNZ HALT
+        0xF3,              // DI
+        0x18, 0xFE,        // JR $
+    };
+    m.load(0x0100, program);
+    m.set_reg(Reg::pc, 0x0100);
+    m.set_reg(Reg::de, 0x1234);
+    m.set_reg(Reg::hl, 0x5678);
+    m.set_reg(Reg::ix, 0x9ABC);
+    m.set_reg(Reg::iy, 0xDEF0);
+    m.set_reg(Reg::hl2, 0x4321);
+    const std::uint16_t jiffy_before = m.read_word(jiffy);
+    m.add_breakpoint(keyint);
+    m.add_breakpoint(0x0109);
+    int through_vector = 0, in_rom = 0;
+    for (;;) {
+        const RunResult r = m.run(20 * 71364);
+        ASSERT_EQ(r.reason, Stop::breakpoint) << dos.msx().faults().size();
+        if (r.pc == 0x0109)
+            break;
+        if (m.slot_of_page(0) == GetParam().layout.main_rom) {
+            ++in_rom;
+            EXPECT_GE(m.reg(Reg::sp), 0xC000) << "the ROM's routine runs on a page-3 stack";
+        } else {
+            ++through_vector;
+        }
+    }
+    EXPECT_EQ(through_vector, 10);
+    EXPECT_EQ(in_rom, 10);
+    EXPECT_EQ(m.read_word(jiffy), jiffy_before + 10);
+    EXPECT_EQ(m.reg(Reg::sp), 0x0400);
+    EXPECT_EQ(m.reg(Reg::de), 0x1234);
+    EXPECT_EQ(m.reg(Reg::hl), 0x5678);
+    EXPECT_EQ(m.reg(Reg::ix), 0x9ABC);
+    EXPECT_EQ(m.reg(Reg::iy), 0xDEF0);
+    EXPECT_EQ(m.reg(Reg::hl2), 0x4321);
+    EXPECT_TRUE(dos.dos_slots());
+    EXPECT_TRUE(dos.msx().faults().empty());
+}
+
+// The start-up calls the kernel through 0F37Dh with the BIOS in page 0 and
+// interrupts off: printing leaves both so.
+TEST_P(RamdosBoot, PrintingFromTheStartUpStateKeepsItsSlotsAndInterruptsOff)
+{
+    Dos dos(GetParam());
+    Machine& m = dos.m();
+    m.load(0x9000, Bytes{'R', 'A', 'M', '$'});
+    m.set_reg(Reg::bc, 0x0009);
+    ASSERT_TRUE(dos.call("bdos", 0x9000));
+    EXPECT_EQ(dos.msx().transcript(), "RAM");
+    EXPECT_EQ(m.reg(Reg::iff1), 0);
+    EXPECT_EQ(m.primary_register(), dos.startup_primary());
+    EXPECT_EQ(m.secondary_register(GetParam().layout.ram.primary), dos.startup_secondary());
+}
+
+INSTANTIATE_TEST_SUITE_P(Slots, RamdosBoot, ::testing::Values(ram_in_3_2(), rom_and_ram_in_slot_0()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Console functions, called as the function entry calls them, with the
+// buffers and texts in page 0.
+
+TEST(RamdosConsole, LineInputEditsEchoesAndStopsAtCr)
+{
+    Dos dos(ram_in_3_2());
+    Machine& m = dos.m();
+    ASSERT_TRUE(dos.cold_to_shell());
+    Msx& msx = dos.msx();
+    const std::size_t start = msx.transcript().size();
+    constexpr std::uint16_t buffer = 0x0200;
+    m.write(buffer, 5);
+    m.load(buffer + 1, Bytes(8, 0xEE));
+    // BS on an empty line does nothing; ^A is ignored; BS and DEL erase;
+    // keys past the capacity are dropped; what follows CR stays in KEYBUF.
+    ASSERT_TRUE(msx.type("\x08" "ab\x01" "c\x08\x7f" "xyz123\rREST"));
+    ASSERT_TRUE(dos.call("con_line", buffer));
+    EXPECT_EQ(m.read(buffer + 1), 5);
+    EXPECT_EQ(m.dump(buffer + 2, 6), (Bytes{'a', 'x', 'y', 'z', '1', 0xEE}));
+    EXPECT_EQ(msx.transcript().substr(start), "abc\x08 \x08\x08 \x08xyz1\r\n");
+    EXPECT_EQ(msx.keybuf_contents(), "REST");
+    EXPECT_EQ(m.reg(Reg::iff1), 1);
+
+    // Waiting for more keys, then an empty line.
+    m.write(buffer, 10);
+    m.set_reg(Reg::sp, call_stack);
+    m.push(returned);
+    m.set_reg(Reg::de, buffer);
+    m.set_reg(Reg::pc, Dos::sym("con_line"));
+    m.add_breakpoint(returned);
+    EXPECT_EQ(m.run(second).reason, Stop::requested);
+    EXPECT_TRUE(msx.waiting_for_key());
+    ASSERT_TRUE(msx.type("\x7f\x7f\x7f\x7f\x7f\r"));
+    ASSERT_EQ(m.run(second).reason, Stop::breakpoint);
+    EXPECT_EQ(m.read(buffer + 1), 0);
+    EXPECT_TRUE(dos.dos_slots());
+}
+
+TEST(RamdosConsole, CtrlCInLineInputPrintsItAndWarmBoots)
+{
+    Dos dos(ram_in_3_2());
+    Machine& m = dos.m();
+    ASSERT_TRUE(dos.cold_to_shell());
+    m.write(0x0200, 20);
+    ASSERT_TRUE(dos.msx().type("DIR\x03"));
+    m.set_reg(Reg::sp, call_stack);
+    m.push(returned);
+    m.set_reg(Reg::de, 0x0200);
+    m.set_reg(Reg::pc, Dos::sym("con_line"));
+    ASSERT_TRUE(dos.run_to(Dos::sym("shell")));
+    const std::string& t = dos.msx().transcript();
+    EXPECT_EQ(t.substr(t.size() - 5), "DIR^C");
+    EXPECT_EQ(m.reg(Reg::sp), Dos::sym("sstack_top"));
+}
+
+TEST(RamdosConsole, CharacterFunctions)
+{
+    Dos dos(ram_in_3_2());
+    Machine& m = dos.m();
+    ASSERT_TRUE(dos.cold_to_shell());
+    Msx& msx = dos.msx();
+    const std::size_t start = msx.transcript().size();
+
+    // 0Bh and 06h input see no key and do not wait.
+    ASSERT_TRUE(dos.call("con_status"));
+    EXPECT_EQ(dos.a(), 0x00);
+    ASSERT_TRUE(dos.call("con_direct", 0x00FF));
+    EXPECT_EQ(dos.a(), 0x00);
+
+    ASSERT_TRUE(msx.type("qrs"));
+    ASSERT_TRUE(dos.call("con_status"));
+    EXPECT_EQ(dos.a(), 0xFF);
+    ASSERT_TRUE(dos.call("con_direct", 0x00FF));  // no echo
+    EXPECT_EQ(dos.a(), 'q');
+    ASSERT_TRUE(dos.call("con_in"));  // echoed
+    EXPECT_EQ(dos.a(), 'r');
+    ASSERT_TRUE(dos.call("con_raw_in"));  // no echo
+    EXPECT_EQ(dos.a(), 's');
+    ASSERT_TRUE(dos.call("con_out", '!'));
+    ASSERT_TRUE(dos.call("con_direct", '?'));
+    m.load(0x0300, Bytes{'O', 'K', '$', 'X'});
+    ASSERT_TRUE(dos.call("con_string", 0x0300));
+    EXPECT_EQ(msx.transcript().substr(start), "r!?OK");
+    EXPECT_EQ(m.reg(Reg::iff1), 1);
+    EXPECT_TRUE(dos.dos_slots());
+}
+
+}  // namespace
+}  // namespace msxbench
