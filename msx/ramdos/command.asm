@@ -1,3 +1,16 @@
-; COMMAND.COM (placeholder): returns to DOS.
-        org     0x0100
-        ret
+; COMMAND.COM: the command interpreter of the RAM-disk DOS is resident in
+; the kernel, so this program only tells which DOS is running.
+        include "layout.inc"
+
+f_print         equ     0x09
+
+        org     tpa
+
+; command: prints the DOS's name and version.
+;   In: nothing.  Out: back to DOS.  Changed: AF, BC, DE, HL.
+command:
+        ld      de,banner
+        ld      c,f_print
+        jp      bdos_vec                ; its RET goes back to DOS
+
+banner: db      "Cassonic RAM-disk DOS version 1.00", 13, 10, "$"
