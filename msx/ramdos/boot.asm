@@ -56,9 +56,9 @@ cold:
 
 ; wboot: (re)starts DOS: RAM in every page with mapper segments 3, 2, 1, 0,
 ; page 0 rebuilt (0000h JP wboot, 0005h JP bdos with (0006h) = K0, the top
-; of the programs' memory, 0038h JP inth), the transfer address at 0080h,
-; interrupts on, then the shell.  KEYBUF is left as it is, so keys typed
-; ahead (or put there by the start-up) reach the first prompt.
+; of the programs' memory, the slot vectors, 0038h JP inth), the transfer
+; address at 0080h, interrupts on, then the shell.  KEYBUF is left as it is,
+; so keys typed ahead (or put there by the start-up) reach the first prompt.
 ;   In: nothing (from 0000h, function 00h, CTRL+C or cold).  Does not return.
 wboot:
         di
@@ -84,16 +84,21 @@ wboot_mapper:
         ld      bc,0xFF
         ld      (hl),l
         ldir
+        ld      hl,boot_vectors
+boot_vector:
+        ld      e,(hl)
+        inc     e
+        jr      z,boot_vectors_done
+        dec     e
+        ld      d,0
+        inc     hl
         ld      a,0xC3                  ; JP
-        ld      (wboot_vec),a
-        ld      (bdos_vec),a
-        ld      (keyint),a
-        ld      hl,wboot
-        ld      (wboot_vec + 1),hl
-        ld      hl,bdos
-        ld      (bdos_vec + 1),hl
-        ld      hl,inth
-        ld      (keyint + 1),hl
+        ld      (de),a
+        inc     de
+        ldi
+        ldi
+        jr      boot_vector
+boot_vectors_done:
         ld      de,default_dma
         ld      c,0x1A
         call    bdos
@@ -123,6 +128,22 @@ wboot_mapper:
         if      bdos != K0
         .error  The function entry must be the first byte above the programs
         endif
+
+; Page 0's jumps: address, target; FFh ends.
+boot_vectors:
+        db      wboot_vec
+        dw      wboot
+        db      bdos_vec
+        dw      bdos
+        db      0x0C
+        dw      slot_rdslt
+        db      0x1C
+        dw      slot_calslt
+        db      0x30
+        dw      slot_callf
+        db      keyint
+        dw      inth
+        db      0xFF
 
 boot_banner:
         db      13, 10, "Cassonic RAM-disk DOS, $"

@@ -1,5 +1,6 @@
 ; Console: the BIOS call helper, the console functions 01h, 02h, 06h, 08h,
-; 09h, 0Ah and 0Bh, and the interrupt handler behind 0038h.
+; 09h, 0Ah and 0Bh, the interrupt handler behind 0038h, and the page-0 slot
+; vectors for programs that call the BIOS.
 ;
 ; Under DOS every page is RAM.  The main ROM comes into page 0 for one
 ; routine at a time, switched by code in page 3 with interrupts off and the
@@ -18,7 +19,11 @@ slttbl_p3       equ     sys_vars_free + 4       ; word: SLTTBL entry of page 3's
 biosc_arg       equ     sys_vars_free + 6       ; A for the ROM routine
 biosc_entry     equ     sys_vars_free + 7       ; word: the ROM routine
 inth_sp         equ     sys_vars_free + 9       ; word: the interrupted program's SP
-con_vars_end    equ     sys_vars_free + 11
+slot_sp         equ     sys_vars_free + 11      ; word: SP of the program calling a slot vector
+slot_entry      equ     sys_vars_free + 13      ; word: the ROM's routine for it
+slot_found      equ     sys_vars_free + 15      ; word: slot registers as found (D, E of bios_page0)
+slot_iff        equ     sys_vars_free + 17      ; word: L bit 2 = interrupts were on
+con_vars_end    equ     sys_vars_free + 19
 
 ; bios_page0: switches page 0 to the main ROM.
 ;   In:  interrupts off, SP outside page 0.
@@ -266,4 +271,95 @@ inth:
         pop     af
         ld      sp,(inth_sp)
         ei
+        ret
+
+; --- Page-0 slot vectors: RDSLT (000Ch) and CALSLT (001Ch) run the ROM's
+; routine of the same address with the BIOS in page 0, registers passed
+; through both ways; CALLF (0030h, RST 30h) takes its three inline bytes
+; (slot ID, address) from the caller's code first, then goes the CALSLT
+; way.  They run on the shell's stack, which is free while a program runs,
+; since the program's own may be in page 0.  As under any DOS, a routine
+; reached this way cannot see the caller's buffers in page 0.  The
+; caller's interrupt state is restored on return.
+
+; slot_rdslt: RDSLT.  In, Out, Changed: as the ROM's (A = slot ID, HL =
+; address; A = the byte; AF, BC, DE).
+slot_rdslt:
+        ld      (slot_sp),sp
+        ld      sp,sstack_top
+        push    hl
+        ld      hl,0x000C
+        jr      slot_switch
+
+; slot_callf: CALLF.  In: the inline bytes after the RST 30h; AF, BC, DE,
+; HL for the routine.  Out, Changed: as the routine, IX and IY set as the
+; ROM's CALLF sets them.
+slot_callf:
+        ex      (sp),hl
+        push    af
+        push    de
+        ld      a,(hl)
+        push    af
+        pop     iy                      ; IYH = slot ID
+        inc     hl
+        ld      e,(hl)
+        inc     hl
+        ld      d,(hl)
+        inc     hl
+        push    de
+        pop     ix
+        pop     de
+        pop     af
+        ex      (sp),hl                 ; return past the inline bytes
+
+; slot_calslt: CALSLT.  In, Out, Changed: as the ROM's (IYH = slot ID, IX =
+; address; AF, BC, DE, HL to and from the routine).
+slot_calslt:
+        ld      (slot_sp),sp
+        ld      sp,sstack_top
+        push    hl
+        ld      hl,0x001C
+slot_switch:
+        ld      (slot_entry),hl
+        pop     hl
+        push    af
+        push    de
+        push    hl
+        ld      a,i
+        di
+        push    af
+        pop     hl
+        ld      (slot_iff),hl
+        call    bios_page0
+        ld      (slot_found),de
+        pop     hl
+        pop     de
+        pop     af
+        call    slot_jump
+        di
+        push    af
+        push    de
+        push    hl
+        ld      de,(slot_found)
+        call    bios_page0_back
+        ld      hl,(slot_iff)
+        bit     2,l
+        pop     hl
+        pop     de
+        jr      z,slot_off
+        pop     af
+        ld      sp,(slot_sp)
+        ei
+        ret
+slot_off:
+        pop     af
+        ld      sp,(slot_sp)
+        ret
+
+; slot_jump: jumps to the ROM routine of the vector with every register as it is.
+;   In: slot_entry.  Out, Changed: as the routine.
+slot_jump:
+        push    hl
+        ld      hl,(slot_entry)
+        ex      (sp),hl
         ret

@@ -1,15 +1,24 @@
 // The RAM-disk DOS's console, interrupt handler and boot on the emulated
 // MSX2: the kernel is put in place as the disk system's INIT does, then
-// started at cold as the start-up program does.
+// started at cold as the start-up program does; and the shell on the DOS
+// that a tapecast WAV brings up.
+#include "loader_harness.h"
 #include "machine.h"
 #include "msx.h"
+#include "ramdisk/fat12_image.h"
 #include "ramdos_parts.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+extern const std::uint8_t msxbench_ramdos_hello[];
+extern const std::size_t msxbench_ramdos_hello_size;
 
 namespace msxbench {
 namespace {
@@ -247,6 +256,87 @@ TEST_P(RamdosBoot, PrintingFromTheStartUpStateKeepsItsSlotsAndInterruptsOff)
     EXPECT_EQ(m.reg(Reg::iff1), 0);
     EXPECT_EQ(m.primary_register(), dos.startup_primary());
     EXPECT_EQ(m.secondary_register(GetParam().layout.ram.primary), dos.startup_secondary());
+}
+
+// A program with its stack in page 0 calls the BIOS through RDSLT (000Ch),
+// CALSLT (001Ch) and CALLF (RST 30h): the ROM's routines run with page 0
+// on the BIOS and a stack in page 3, registers pass both ways, and the
+// program gets page 0 and its interrupt state back.
+TEST_P(RamdosBoot, SlotVectorsRunTheRomsRoutinesWithRegistersPassedThrough)
+{
+    Dos dos(GetParam());
+    Machine& m = dos.m();
+    ASSERT_TRUE(dos.cold_to_shell());
+    const Slot rom = GetParam().layout.main_rom;
+    struct Seen {
+        std::uint16_t entry, af, bc, de, hl, ix, iy, sp;
+        bool bios;
+    };
+    std::vector<Seen> seen;
+    for (std::uint16_t entry : {std::uint16_t(0x000C), std::uint16_t(0x001C)}) {
+        m.add_trap(entry, rom, [&seen, rom, entry](Machine& mm) {
+            seen.push_back({entry, mm.reg(Reg::af), mm.reg(Reg::bc), mm.reg(Reg::de), mm.reg(Reg::hl),
+                            mm.reg(Reg::ix), mm.reg(Reg::iy), mm.reg(Reg::sp), mm.slot_of_page(0) == rom});
+            mm.set_reg(Reg::af, static_cast<std::uint16_t>((0x40 + seen.size()) << 8));
+            mm.set_reg(Reg::bc, 0xBBBB);
+            mm.set_reg(Reg::de, 0xDDDD);
+            mm.set_reg(Reg::hl, static_cast<std::uint16_t>(0x5A50 + seen.size()));
+            mm.set_reg(Reg::iff1, 0);  // the ROM's routines leave interrupts off
+            mm.set_reg(Reg::iff2, 0);
+            mm.ret();
+        });
+    }
+    const Bytes program = {
+        0x31, 0x00, 0x04,        // LD SP,0400h
+        0xFB,                    // EI
+        0x3E, 0x8B,              // LD A,8Bh
+        0x01, 0x0C, 0x0B,        // LD BC,0B0Ch
+        0x11, 0x0E, 0x0D,        // LD DE,0D0Eh
+        0x21, 0x34, 0x12,        // LD HL,1234h
+        0xCD, 0x0C, 0x00,        // CALL 000Ch
+        0x32, 0x00, 0x03,        // LD (0300h),A
+        0xDD, 0x21, 0x00, 0x40,  // LD IX,4000h
+        0xFD, 0x21, 0xFF, 0x8B,  // LD IY,8BFFh
+        0x3E, 0x77,              // LD A,77h
+        0xCD, 0x1C, 0x00,        // CALL 001Ch
+        0x32, 0x01, 0x03,        // LD (0301h),A
+        0xF7, 0x80, 0x21, 0x43,  // RST 30h / DB 80h / DW 4321h
+        0x32, 0x02, 0x03,        // LD (0302h),A
+        0x22, 0x04, 0x03,        // LD (0304h),HL
+        0x18, 0xFE,              // JR $
+    };
+    m.load(0x0100, program);
+    m.set_reg(Reg::pc, 0x0100);
+    const std::uint16_t end = 0x0100 + std::uint16_t(program.size() - 2);
+    ASSERT_TRUE(dos.run_to(end));
+    ASSERT_EQ(seen.size(), 3u);
+    for (const Seen& s : seen) {
+        EXPECT_TRUE(s.bios) << s.entry;
+        EXPECT_GE(s.sp, 0xC000) << s.entry;
+    }
+    EXPECT_EQ(seen[0].entry, 0x000C);
+    EXPECT_EQ(seen[0].af >> 8, 0x8B);
+    EXPECT_EQ(seen[0].bc, 0x0B0C);
+    EXPECT_EQ(seen[0].de, 0x0D0E);
+    EXPECT_EQ(seen[0].hl, 0x1234);
+    EXPECT_EQ(seen[1].entry, 0x001C);
+    EXPECT_EQ(seen[1].af >> 8, 0x77);
+    EXPECT_EQ(seen[1].bc, 0xBBBB);
+    EXPECT_EQ(seen[1].de, 0xDDDD);
+    EXPECT_EQ(seen[1].hl, 0x5A51);
+    EXPECT_EQ(seen[1].ix, 0x4000);
+    EXPECT_EQ(seen[1].iy, 0x8BFF);
+    EXPECT_EQ(seen[2].entry, 0x001C);
+    EXPECT_EQ(seen[2].af >> 8, 0x42);
+    EXPECT_EQ(seen[2].hl, 0x5A52);
+    EXPECT_EQ(seen[2].ix, 0x4321);
+    EXPECT_EQ(seen[2].iy >> 8, 0x80);
+    EXPECT_EQ(m.dump(0x0300, 3), (Bytes{0x41, 0x42, 0x43}));
+    EXPECT_EQ(m.read_word(0x0304), 0x5A53);
+    EXPECT_EQ(m.reg(Reg::sp), 0x0400);
+    EXPECT_EQ(m.reg(Reg::iff1), 1);
+    EXPECT_TRUE(dos.dos_slots());
+    EXPECT_TRUE(dos.msx().faults().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Slots, RamdosBoot, ::testing::Values(ram_in_3_2(), rom_and_ram_in_slot_0()),
