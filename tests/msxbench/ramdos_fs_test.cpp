@@ -269,5 +269,347 @@ TEST(FsWrite, CreatingAnExistingNameReplacesIt)
     EXPECT_EQ(report.free_clusters, report.clusters - 6 - 2);
 }
 
+// A full disk stops the write where the clusters run out: A = 1, HL = the
+// whole records written, and the file's size, chain and FCB agree.
+TEST(FsWrite, AFullDiskStopsTheWriteAndLeavesItConsistent)
+{
+    Dos dos(0, 1);  // 25 clusters, 12,800 bytes
+    const Bytes data = pattern(20000, 11);
+    dos.m().load(0x0400, data);
+    dos.call(0x1A, 0x0400);
+    dos.set_fcb(fcb, "FULL    BIN");
+    ASSERT_EQ(dos.call(0x16, fcb).a, 0);
+    dos.set_record_size(fcb, 1);
+    Result r = dos.call(0x26, fcb, 20000);
+    EXPECT_EQ(r.a, 1);
+    EXPECT_EQ(r.hl, 12800);
+    EXPECT_EQ(dos.m().read_word(fcb + 16), 12800);
+    EXPECT_EQ(dos.m().read_word(fcb + 33), 12800);
+    EXPECT_EQ(dos.call(0x10, fcb).a, 0);
+    dos.set_fcb(fcb2, "EMPTY   BIN");
+    ASSERT_EQ(dos.call(0x16, fcb2).a, 0);
+    dos.set_record_size(fcb2, 1);
+    r = dos.call(0x26, fcb2, 10);
+    EXPECT_EQ(r.a, 1);
+    EXPECT_EQ(r.hl, 0);
+    EXPECT_EQ(dos.call(0x10, fcb2).a, 0);
+    fat12::Report report = dos.check();
+    EXPECT_TRUE(report.ok()) << (report.problems.empty() ? "" : report.problems[0]);
+    EXPECT_EQ(report.free_clusters, 0u);
+    EXPECT_EQ(dos.file("FULL.BIN"), Bytes(data.begin(), data.begin() + 12800));
+    EXPECT_EQ(dos.file("EMPTY.BIN"), Bytes());
+
+    // Records of 1000 bytes: the thirteenth only partly fits.
+    dos.set_fcb(fcb, "FULL    BIN");
+    ASSERT_EQ(dos.call(0x13, fcb).a, 0);
+    ASSERT_EQ(dos.call(0x16, fcb2).a, 0);
+    dos.set_record_size(fcb2, 1000);
+    r = dos.call(0x26, fcb2, 20);
+    EXPECT_EQ(r.a, 1);
+    EXPECT_EQ(r.hl, 12);
+    EXPECT_EQ(dos.m().read_word(fcb2 + 33), 12);
+    EXPECT_EQ(dos.call(0x10, fcb2).a, 0);
+    report = dos.check();
+    EXPECT_TRUE(report.ok()) << (report.problems.empty() ? "" : report.problems[0]);
+    ASSERT_EQ(names(report), std::vector<std::string>{"EMPTY.BIN"});
+    EXPECT_EQ(dos.file("EMPTY.BIN"), Bytes(data.begin(), data.begin() + std::ptrdiff_t(report.files[0].size)));
+}
+
+// --- Directory functions.
+
+TEST(FsDirectory, DeleteWithWildcardsFreesTheClustersAndTheEntries)
+{
+    Dos dos(3, 0);
+    dos.write_file("A1      TXT", pattern(1500, 6));
+    dos.write_file("B       TXT", pattern(700, 7));
+    dos.write_file("A2      TXT", pattern(5000, 8));
+    dos.write_file("A3      BIN", pattern(100, 9));
+    dos.set_fcb(fcb, "a?      TXT");
+    EXPECT_EQ(dos.call(0x13, fcb).a, 0);
+    fat12::Report report = dos.check();
+    EXPECT_TRUE(report.ok()) << (report.problems.empty() ? "" : report.problems[0]);
+    EXPECT_EQ(names(report), (std::vector<std::string>{"B.TXT", "A3.BIN"}));
+    EXPECT_EQ(report.free_clusters, report.clusters - 3);
+    EXPECT_EQ(dos.call(0x13, fcb).a, 0xFF);  // nothing left to delete
+    dos.set_fcb(fcb, "A3      BIN", 2);
+    EXPECT_EQ(dos.call(0x13, fcb).a, 0xFF);  // drive B: is not there
+
+    const Bytes c = pattern(2000, 10);
+    dos.write_file("C       TXT", c);  // takes the first deleted entry
+    report = dos.check();
+    EXPECT_TRUE(report.ok()) << (report.problems.empty() ? "" : report.problems[0]);
+    EXPECT_EQ(names(report), (std::vector<std::string>{"C.TXT", "B.TXT", "A3.BIN"}));
+    EXPECT_EQ(dos.file("C.TXT"), c);
+}
+
+TEST(FsDirectory, RenameKeepsTheDataAndRefusesANameInUse)
+{
+    Dos dos(1, 0);
+    const Bytes x = pattern(900, 12), y = pattern(300, 13);
+    dos.write_file("X       TXT", x);
+    dos.write_file("Y       TXT", y);
+    const auto rename = [&](std::string_view from, std::string_view to) {
+        dos.set_fcb(fcb, from);
+        dos.m().load(fcb + 17, Bytes(to.begin(), to.end()));
+        return dos.call(0x17, fcb).a;
+    };
+    EXPECT_EQ(rename("X       TXT", "Y       TXT"), 0xFF);
+    EXPECT_EQ(rename("X       TXT", "z       TXT"), 0);
+    EXPECT_EQ(names(dos.check()), (std::vector<std::string>{"Z.TXT", "Y.TXT"}));
+    EXPECT_EQ(dos.file("Z.TXT"), x);
+    EXPECT_EQ(rename("X       TXT", "W       TXT"), 0xFF);  // no such file any more
+    // Wildcards: "?" in the new name keeps the file's own character.
+    EXPECT_EQ(rename("?       TXT", "?       DOC"), 0);
+    const fat12::Report report = dos.check();
+    EXPECT_TRUE(report.ok()) << (report.problems.empty() ? "" : report.problems[0]);
+    EXPECT_EQ(names(report), (std::vector<std::string>{"Z.DOC", "Y.DOC"}));
+    EXPECT_EQ(dos.file("Y.DOC"), y);
+}
+
+TEST(FsDirectory, SearchFirstAndNextFindTheMatchingEntriesInOrder)
+{
+    Dos dos(1, 1);
+    dos.write_file("GAME    COM", pattern(3000, 14));
+    dos.write_file("GAME    BIN", pattern(10, 15));
+    dos.write_file("TOOL    COM", pattern(1, 16));
+    dos.set_fcb(fcb, "GAME    BIN");
+    ASSERT_EQ(dos.call(0x13, fcb).a, 0);
+    constexpr std::uint16_t found = 0xD600;
+    dos.call(0x1A, found);
+    dos.set_fcb(fcb, "????????com", 1);
+    Result r = dos.call(0x11, fcb);
+    EXPECT_EQ(r.a, 0);
+    const Bytes first = dos.m().dump(found, 33);
+    EXPECT_EQ(first[0], 1);  // the search FCB's drive byte, then the entry
+    EXPECT_EQ(std::string(first.begin() + 1, first.begin() + 12), "GAME    COM");
+    EXPECT_EQ(first[1 + 28] | first[1 + 29] << 8, 3000);
+    EXPECT_EQ(first[1 + 24], 0x21);  // 1980-01-01
+    r = dos.call(0x12);
+    EXPECT_EQ(r.a, 0);
+    EXPECT_EQ(dos.m().dump(found + 1, 11), Bytes(std::begin("TOOL    COM"), std::end("TOOL    COM") - 1));
+    EXPECT_EQ(dos.call(0x12).a, 0xFF);
+    EXPECT_EQ(dos.call(0x12).a, 0xFF);
+    dos.set_fcb(fcb, "???????????");
+    EXPECT_EQ(dos.call(0x11, fcb).a, 0);
+    EXPECT_EQ(dos.call(0x12).a, 0);
+    EXPECT_EQ(dos.call(0x12).a, 0xFF);
+    dos.set_fcb(fcb, "???????????", 2);
+    EXPECT_EQ(dos.call(0x11, fcb).a, 0xFF);
+}
+
+// --- Reading.
+
+TEST(FsRead, OpenFillsTheFcbAndABlockReadPadsThePartialLastRecord)
+{
+    Dos dos(2, 1);
+    dos.write_file("FIRST   TXT", pattern(700, 17));
+    const Bytes data = pattern(1000, 18);
+    dos.write_file("DATA    BIN", data);
+    const fat12::Report report = dos.check();
+    ASSERT_EQ(report.files.size(), 2u);
+
+    Bytes unopened(37, 0x77);
+    unopened[0] = 0;
+    const std::string name = "data    bin";
+    std::copy(name.begin(), name.end(), unopened.begin() + 1);
+    dos.m().load(fcb, unopened);
+    ASSERT_EQ(dos.call(0x0F, fcb).a, 0);
+    const Bytes opened = dos.m().dump(fcb, 37);
+    EXPECT_EQ(std::string(opened.begin() + 1, opened.begin() + 12), "DATA    BIN");
+    EXPECT_EQ(Bytes(opened.begin() + 12, opened.begin() + 16), Bytes(4, 0x77));  // block, record size: the caller's
+    EXPECT_EQ(dos.m().read_word(fcb + 16), 1000);
+    EXPECT_EQ(dos.m().read_word(fcb + 18), 0);
+    EXPECT_EQ(dos.m().read_word(fcb + 20), 0x0021);
+    EXPECT_EQ(opened[24], 0x40);
+    EXPECT_EQ(opened[25], 1);
+    EXPECT_EQ(dos.m().read_word(fcb + 26), report.files[1].first_cluster);
+    EXPECT_EQ(Bytes(opened.begin() + 32, opened.end()), Bytes(5, 0x77));  // current and random record: the caller's
+
+    constexpr std::uint16_t dma = 0x4000;
+    dos.call(0x1A, dma);
+    dos.m().load(dma, Bytes(1400, 0xEE));
+    dos.set_record_size(fcb, 300);
+    dos.m().load(fcb + 33, Bytes(4, 0));
+    Result r = dos.call(0x27, fcb, 5);
+    EXPECT_EQ(r.a, 1);
+    EXPECT_EQ(r.hl, 3);
+    EXPECT_EQ(dos.m().read_word(fcb + 33), 3);
+    Bytes expected = data;
+    expected.resize(1200, 0);  // the partial fourth record, padded with zeros
+    expected.resize(1400, 0xEE);
+    EXPECT_EQ(dos.m().dump(dma, 1400), expected);
+    r = dos.call(0x27, fcb, 1);
+    EXPECT_EQ(r.a, 1);
+    EXPECT_EQ(r.hl, 0);
+
+    dos.set_record_size(fcb, 0);  // 0 stands for 128
+    dos.m().load(fcb + 33, Bytes{2, 0, 0, 0x55});  // the fourth byte is not used at 128
+    r = dos.call(0x27, fcb, 2);
+    EXPECT_EQ(r.a, 0);
+    EXPECT_EQ(r.hl, 2);
+    EXPECT_EQ(dos.m().read_word(fcb + 14), 128);
+    EXPECT_EQ(dos.m().dump(dma, 256), Bytes(data.begin() + 256, data.begin() + 512));
+    EXPECT_EQ(dos.m().read(fcb + 33), 4);
+    EXPECT_EQ(dos.m().read(fcb + 36), 0x55);
+
+    dos.set_record_size(fcb, 1);
+    dos.m().load(fcb + 33, Bytes(4, 0));
+    r = dos.call(0x27, fcb, 1000);
+    EXPECT_EQ(r.a, 0);
+    EXPECT_EQ(r.hl, 1000);
+    EXPECT_EQ(dos.m().dump(dma, 1000), data);
+    EXPECT_EQ(dos.call(0x10, fcb).a, 0);
+    EXPECT_EQ(dos.file("DATA.BIN"), data);
+
+    dos.set_fcb(fcb, "NONE    BIN");
+    EXPECT_EQ(dos.call(0x0F, fcb).a, 0xFF);
+    EXPECT_EQ(dos.call(0x10, fcb).a, 0xFF);  // never opened
+    dos.set_fcb(fcb, "DATA    BIN", 3);
+    EXPECT_EQ(dos.call(0x0F, fcb).a, 0xFF);
+    dos.set_fcb(fcb, "DAT?    BIN", 1);
+    EXPECT_EQ(dos.call(0x0F, fcb).a, 0);
+    EXPECT_EQ(dos.m().read(fcb + 25), 1);
+}
+
+// Sequential and random record functions, set random record and file size.
+TEST(FsRead, RecordFunctionsMoveOneRecordOfTheFile)
+{
+    Dos dos(1, 1);
+    constexpr std::uint16_t dma = 0x4000;
+    dos.call(0x1A, dma);
+    const Bytes data = pattern(6 * 128, 19);
+    dos.set_fcb(fcb, "REC     DAT");
+    ASSERT_EQ(dos.call(0x16, fcb).a, 0);
+    for (int i = 0; i < 3; ++i) {
+        dos.m().load(dma, Bytes(data.begin() + i * 128, data.begin() + (i + 1) * 128));
+        EXPECT_EQ(dos.call(0x15, fcb).a, 0);
+    }
+    EXPECT_EQ(dos.m().read(fcb + 32), 3);
+    dos.m().load(dma, Bytes(data.begin() + 5 * 128, data.end()));
+    dos.m().load(fcb + 33, Bytes{5, 0, 0, 0});
+    EXPECT_EQ(dos.call(0x22, fcb).a, 0);  // leaves records 3 and 4 unwritten
+    EXPECT_EQ(dos.m().read_word(fcb + 16), 768);
+    EXPECT_EQ(dos.m().read(fcb + 33), 5);
+    EXPECT_EQ(dos.call(0x10, fcb).a, 0);
+    EXPECT_TRUE(dos.check().ok());
+
+    dos.set_fcb(fcb2, "REC     DAT");
+    EXPECT_EQ(dos.call(0x23, fcb2).a, 0);
+    EXPECT_EQ(dos.m().dump(fcb2 + 33, 4), (Bytes{6, 0, 0, 0}));
+
+    dos.set_fcb(fcb, "REC     DAT");
+    ASSERT_EQ(dos.call(0x0F, fcb).a, 0);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(dos.call(0x14, fcb).a, 0);
+        EXPECT_EQ(dos.m().dump(dma, 128), Bytes(data.begin() + i * 128, data.begin() + (i + 1) * 128));
+    }
+    dos.m().load(fcb + 33, Bytes{5, 0, 0, 0});
+    EXPECT_EQ(dos.call(0x21, fcb).a, 0);
+    EXPECT_EQ(dos.m().dump(dma, 128), Bytes(data.begin() + 5 * 128, data.end()));
+    dos.m().load(fcb + 33, Bytes{6, 0, 0, 0});
+    EXPECT_EQ(dos.call(0x21, fcb).a, 1);
+
+    dos.m().write_word(fcb + 12, 2);
+    dos.m().write(fcb + 32, 5);
+    EXPECT_EQ(dos.call(0x24, fcb).a, 0);
+    EXPECT_EQ(dos.m().dump(fcb + 33, 4), (Bytes{5, 1, 0, 0}));  // 2 * 128 + 5
+
+    // A partial last record reads padded with zeros; the next is the end.
+    const Bytes tail = pattern(200, 20);
+    dos.write_file("TAIL    TXT", tail);
+    dos.call(0x1A, dma);
+    dos.set_fcb(fcb, "TAIL    TXT");
+    ASSERT_EQ(dos.call(0x0F, fcb).a, 0);
+    EXPECT_EQ(dos.call(0x14, fcb).a, 0);
+    EXPECT_EQ(dos.call(0x14, fcb).a, 0);
+    Bytes last(tail.begin() + 128, tail.end());
+    last.resize(128, 0);
+    EXPECT_EQ(dos.m().dump(dma, 128), last);
+    EXPECT_EQ(dos.call(0x14, fcb).a, 1);
+    EXPECT_EQ(dos.m().read(fcb + 32), 2);
+}
+
+// --- Disk functions.
+
+TEST(FsSystem, DiskInformationAbsoluteSectorsAndTheSmallFunctions)
+{
+    Dos dos(3, 7);
+    constexpr std::uint16_t dma = 0x4000;
+    dos.call(0x1A, dma);
+    ASSERT_EQ(dos.call(0x2F, 1, 0x0200).a, 0);  // the empty FAT, 2 sectors from sector 1
+    const Bytes empty_fat = dos.m().dump(dma, 1024);
+    dos.write_file("FOUR    BIN", pattern(2000, 21));
+
+    Result r = dos.call(0x1B, 0, 0);
+    EXPECT_EQ(r.a, 1);
+    EXPECT_EQ(r.bc, 512);
+    EXPECT_EQ(r.de, 313);
+    EXPECT_EQ(r.hl, 309);
+    EXPECT_EQ(r.ix, kernel_symbol("dpb"));
+    EXPECT_EQ(r.iy, kernel_symbol("fat_cache"));
+    EXPECT_EQ(dos.m().read_word(r.ix + 14), 315);  // highest cluster + 1
+    EXPECT_EQ(dos.m().read_word(r.ix + 19), r.iy);
+    EXPECT_EQ(dos.call(0x1B, 2).a, 0xFF);
+
+    dos.call(0x1A, dma);
+    const Bytes image = dos.image();
+    ASSERT_EQ(dos.call(0x2F, 0, 0x0800).a, 0);  // from mapper and video sectors alike
+    EXPECT_EQ(dos.m().dump(dma, 8 * 512), Bytes(image.begin(), image.begin() + 8 * 512));
+    ASSERT_EQ(dos.call(0x2F, 318, 0x0200).a, 0);
+    EXPECT_EQ(dos.m().dump(dma, 1024), Bytes(image.begin() + 318 * 512, image.begin() + 320 * 512));
+    EXPECT_EQ(dos.call(0x2F, 319, 0x0200).a, 1);  // past the end
+    EXPECT_EQ(dos.call(0x2F, 0, 0x0101).a, 1);    // drive B:
+
+    // Writing the empty FAT and directory back empties the disk for the kernel too.
+    dos.m().load(dma, empty_fat);
+    dos.m().load(dma + 1024, Bytes(512, 0));
+    ASSERT_EQ(dos.call(0x30, 1, 0x0300).a, 0);
+    EXPECT_EQ(dos.call(0x1B, 1).hl, 313);
+    const Bytes other = pattern(1500, 22);
+    dos.write_file("OTHER   BIN", other);
+    fat12::Report report = dos.check();
+    EXPECT_TRUE(report.ok()) << (report.problems.empty() ? "" : report.problems[0]);
+    EXPECT_EQ(names(report), std::vector<std::string>{"OTHER.BIN"});
+    EXPECT_EQ(dos.file("OTHER.BIN"), other);
+
+    EXPECT_EQ(dos.call(0x0C).hl, 0x0022);
+    EXPECT_EQ(dos.call(0x19).a, 0);
+    r = dos.call(0x2A);
+    EXPECT_EQ(r.hl, 1980);
+    EXPECT_EQ(r.de, 0x0101);
+    r = dos.call(0x50, 0x1111, 0x2222);
+    EXPECT_EQ(r.a, 0);
+    EXPECT_EQ(r.hl, 0);
+    dos.call(0x0D);  // disk reset: the DMA back at 0x0080
+    dos.set_fcb(fcb, "OTHER   BIN");
+    ASSERT_EQ(dos.call(0x11, fcb).a, 0);
+    EXPECT_EQ(dos.m().dump(0x0081, 11), Bytes(std::begin("OTHER   BIN"), std::end("OTHER   BIN") - 1));
+}
+
+// --- Speed: one K7 part (46,080 bytes from 0x0400, running into page 2) in
+// one call, to mapper sectors and to video sectors.  Measured, not asserted.
+TEST(FsSpeed, OneK7PartToMapperAndToVideoSectors)
+{
+    const Bytes data = pattern(46080, 23);
+    for (bool vram : {false, true}) {
+        Dos dos(vram ? 1 : 8, vram ? 7 : 0, 512);
+        if (vram)
+            dos.write_file("FILLER  BIN", pattern(12800, 24));  // the mapper's clusters
+        dos.m().load(0x0400, data);
+        dos.call(0x1A, 0x0400);
+        dos.set_fcb(fcb, "PART    BIN");
+        ASSERT_EQ(dos.call(0x16, fcb).a, 0);
+        dos.set_record_size(fcb, 1);
+        const Result r = dos.call(0x26, fcb, 46080);
+        ASSERT_EQ(r.a, 0);
+        ASSERT_EQ(dos.call(0x10, fcb).a, 0);
+        EXPECT_EQ(dos.file("PART.BIN"), data);
+        const double per_byte = double(r.cycles) / 46080.0;
+        std::cout << "0x26 of 46,080 bytes to " << (vram ? "video" : "mapper") << " sectors: " << r.cycles
+                  << " T, " << per_byte << " T/byte\n";
+        ::testing::Test::RecordProperty(vram ? "t_per_byte_vram" : "t_per_byte_mapper", std::to_string(per_byte));
+    }
+}
+
 }  // namespace
 }  // namespace msxbench
