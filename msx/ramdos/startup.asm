@@ -27,7 +27,7 @@ params:
 vram_pages:     db 7            ; video RAM pages for the RAM disk, 0 to 7
 ram_pages:      db 3            ; RAM pages for the RAM disk, 1 to 8
 copy_files:     db 1            ; 1: copy the DOS files onto the disk, 0: don't
-slot_probe:     db 0            ; slot code under test while searching for RAM
+slot_probe:     db 0            ; the slot ID of the RAM found for page 1
 
 ; boot: brings the RAM-disk DOS up.
 ;   In:  page 0 = BIOS, page 1 = BASIC, pages 2 and 3 = RAM (mapper
@@ -145,12 +145,35 @@ back:
         ei
         jp      (hl)
 
-; find_ram: selects the first slot, by slot code from 0 up, that has RAM in
-; page 1 (a byte there takes its complement, which is then put back).
-;   In: slot_probe = 0.  Out: Z and that slot in page 1; NZ when no slot
-;   code has RAM there.  Changed: AF, BC, DE, HL, slot_probe; interrupts off.
+; find_ram: selects for page 1 the slot of page 3, whose RAM DOS will have
+; in every page, and checks that page 1 has RAM there (a byte there takes
+; its complement, which is then put back).  RAM in any other slot, such as
+; a cartridge's, is left alone.
+;   In: nothing.  Out: Z when page 1 has RAM; slot_probe = its slot ID.
+;   Changed: AF, BC, DE, HL; interrupts off.
 find_ram:
-        ld      a,(slot_probe)
+        in      a,(0xA8)
+        rlca
+        rlca
+        and     3
+        ld      c,a                     ; page 3's primary slot
+        ld      b,0
+        ld      hl,exptbl
+        add     hl,bc
+        bit     7,(hl)
+        jr      z,page3_id
+        ld      hl,slttbl
+        add     hl,bc
+        ld      a,(hl)
+        and     0xC0                    ; page 3's secondary slot
+        rrca
+        rrca
+        rrca
+        rrca
+        or      0x80
+        or      c
+page3_id:
+        ld      (slot_probe),a
         ld      h,0x40
         call    enaslt
         ld      hl,0x5500
@@ -160,11 +183,6 @@ find_ram:
         cp      (hl)
         cpl
         ld      (hl),a
-        ret     z
-        ld      hl,slot_probe
-        inc     (hl)
-        jr      nz,find_ram
-        inc     (hl)                    ; every code tried: NZ
         ret
 
 ; mapper_check: whether the RAM in page 1 is a memory mapper of at least
