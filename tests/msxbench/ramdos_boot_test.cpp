@@ -60,7 +60,7 @@ bool in(std::uint16_t a, std::uint16_t first, std::uint16_t last)
 // kernel sits at K0 with its entries and boot parameters, the disk holds
 // the three files exactly, "K7" waits in the keyboard buffer, and DOS runs
 // K7 from the disk.
-TEST(RamdosBoot, WritesTheDosFilesTypesK7AndStartsIt)
+TEST(RamdosFromTape, WritesTheDosFilesTypesK7AndStartsIt)
 {
     loader_harness::Workshop shop;
     auto msx = start_image(shop, {"-cd", "-c", "RAMDOS"});
@@ -101,13 +101,35 @@ TEST(RamdosBoot, WritesTheDosFilesTypesK7AndStartsIt)
 
 // RAMDOS.73n: the disk stays empty, nothing is typed, and DOS waits at its
 // prompt.
-TEST(RamdosBoot, WithoutTheFilesDosWaitsAtThePromptOnAnEmptyDisk)
+TEST(RamdosFromTape, WithoutTheFilesDosWaitsAtThePromptOnAnEmptyDisk)
 {
     loader_harness::Workshop shop;
     auto msx = start_image(shop, {"-cd", "-c", "RAMDOS.73n"});
     ASSERT_TRUE(msx);
     ASSERT_TRUE(run_to_kernel(*msx, "cold"));
     EXPECT_EQ(msx->keybuf_contents(), "");
+}
+
+// RAM in a slot below the DOS's, such as a cartridge's, keeps what it
+// holds: the disk system goes into the slot of page 3, whose RAM DOS has in
+// every page.
+TEST(RamdosFromTape, RamInAnotherSlotIsLeftAlone)
+{
+    loader_harness::Workshop shop;
+    auto msx = start_image(shop, {"-cd", "-c", "RAMDOS"});
+    ASSERT_TRUE(msx);
+    Machine& m = msx->machine();
+    const Slot cartridge{1, 0};
+    m.install_ram(cartridge, 1, 1);
+    for (std::uint16_t a = 0x4000; a < 0x8000; ++a)
+        m.slot_write(cartridge, a, std::uint8_t(a * 5 + 1));
+    ASSERT_TRUE(run_to_kernel(*msx, "cold"));
+    std::uint32_t kept = 0;
+    for (std::uint16_t a = 0x4000; a < 0x8000; ++a)
+        kept += m.slot_read(cartridge, a) == std::uint8_t(a * 5 + 1);
+    EXPECT_EQ(kept, 0x4000u);
+    EXPECT_EQ(m.slot_of_page(1), msx->layout().ram);
+    EXPECT_EQ(m.read(startup_symbol("slot_probe")), msx->ram_id());
 }
 
 struct LimitCase {
