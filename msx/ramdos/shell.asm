@@ -43,11 +43,11 @@ sh_upper:
         jr      sh_upper
 sh_upper_done:
         ld      (hl),0
+        call    sh_clear_fcbs
         ld      hl,line_buf + 2
         call    sh_skip_blanks
         or      a
         jr      z,shell                 ; empty line
-        call    sh_clear_fcbs
         ld      de,fcb1
         call    sh_parse_name
         ld      (sh_tail),hl
