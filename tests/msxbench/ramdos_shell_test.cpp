@@ -6,6 +6,7 @@
 #include "machine.h"
 #include "msx.h"
 #include "ramdisk/fat12_image.h"
+#include "ramdos_harness.h"
 #include "ramdos_parts.h"
 
 #include <gtest/gtest.h>
@@ -427,6 +428,90 @@ TEST(RamdosConsole, CharacterFunctions)
     EXPECT_EQ(msx.transcript().substr(start), "r!?OK");
     EXPECT_EQ(m.reg(Reg::iff1), 1);
     EXPECT_TRUE(dos.dos_slots());
+}
+
+// --- The shell on the DOS that the tape brings up (RAM 3 pages, video 7).
+
+class TapeDos {
+public:
+    explicit TapeDos(const std::vector<std::string>& args)
+    {
+        shop_.put("hello.com", Bytes(msxbench_ramdos_hello, msxbench_ramdos_hello + msxbench_ramdos_hello_size));
+        msx_ = ramdos_harness::start_image(shop_, args);
+    }
+
+    Msx& msx() { return *msx_; }
+    Machine& m() { return msx_->machine(); }
+
+    // Runs until the shell waits for a key.
+    bool to_prompt(double seconds_limit)
+    {
+        if (!msx_)
+            return false;
+        const RunResult r = m().run(seconds(seconds_limit));
+        const bool ok = msx_->waiting_for_key() && msx_->faults().empty();
+        EXPECT_TRUE(ok) << "stopped (" << int(r.reason) << ") at " << std::hex << r.pc << "\n"
+                        << msx_->transcript();
+        return ok;
+    }
+
+    // Types a command line and returns what it printed up to the next
+    // prompt, which is not included.
+    std::string command(const std::string& line, double seconds_limit = 3)
+    {
+        const std::size_t start = msx_->transcript().size();
+        EXPECT_TRUE(msx_->type(line + "\r"));
+        if (!to_prompt(seconds_limit))
+            return "";
+        std::string out = msx_->transcript().substr(start);
+        const std::string prompt = "\r\nA>";
+        EXPECT_GE(out.size(), prompt.size());
+        if (out.size() >= prompt.size() && out.compare(out.size() - prompt.size(), prompt.size(), prompt) == 0)
+            out.resize(out.size() - prompt.size());
+        else
+            ADD_FAILURE() << "no prompt after " << line << ": " << out;
+        return out;
+    }
+
+    fat12::Report disk() { return fat12::check(ramdos_harness::disk_image(*msx_)); }
+    std::optional<Bytes> file(const char* name) { return fat12::read_file(ramdos_harness::disk_image(*msx_), name); }
+
+private:
+    loader_harness::Workshop shop_;
+    std::unique_ptr<Msx> msx_;
+};
+
+TEST(RamdosShell, EmptyDiskAnswersUnknownCommandsBadDrivesAndCtrlC)
+{
+    TapeDos dos({"-cd", "-c", "RAMDOS.73n"});
+    ASSERT_TRUE(dos.to_prompt(30));
+    const std::string& t = dos.msx().transcript();
+    EXPECT_NE(t.find("\r\nCassonic RAM-disk DOS, 160K RAM disk\r\nA>"), std::string::npos) << t;
+    const std::uint16_t jiffy_at_prompt = dos.m().read_word(jiffy);
+
+    EXPECT_EQ(dos.command("DIR"), "DIR\r\nFile not found\r\n");
+    EXPECT_EQ(dos.command("  dir   *.*"), "  dir   *.*\r\nFile not found\r\n");
+    EXPECT_EQ(dos.command("FOO"), "FOO\r\nBad command or file name\r\n");
+    EXPECT_EQ(dos.command("k7 x"), "k7 x\r\nBad command or file name\r\n");
+    EXPECT_EQ(dos.command("FOO.BAT"), "FOO.BAT\r\nBad command or file name\r\n");
+    EXPECT_EQ(dos.command("B:"), "B:\r\nInvalid drive\r\n");
+    EXPECT_EQ(dos.command("DIR B:"), "DIR B:\r\nInvalid drive\r\n");
+    EXPECT_EQ(dos.command("a:"), "a:\r\n");
+    EXPECT_EQ(dos.command(""), "\r\n");
+    EXPECT_EQ(dos.command("TYPE X.TXT"), "TYPE X.TXT\r\nFile not found\r\n");
+    EXPECT_EQ(dos.command("DEL *.*"), "DEL *.*\r\nFile not found\r\n");
+    EXPECT_EQ(dos.command("REN A.TXT B.TXT"), "REN A.TXT B.TXT\r\nRename failed\r\n");
+    // CTRL+C drops the line and warm boots to the prompt.
+    ASSERT_TRUE(dos.msx().type("DIR\x03"));
+    ASSERT_TRUE(dos.to_prompt(3));
+    EXPECT_EQ(t.substr(t.size() - 9), "DIR^C\r\nA>");
+
+    EXPECT_GT(dos.m().read_word(jiffy), jiffy_at_prompt + 10);  // frame interrupts throughout
+    EXPECT_TRUE(dos.msx().faults().empty());
+    const fat12::Report disk = dos.disk();
+    EXPECT_TRUE(disk.ok());
+    EXPECT_TRUE(disk.files.empty());
+    EXPECT_EQ(disk.free_clusters, 313u);
 }
 
 }  // namespace
