@@ -1,0 +1,302 @@
+// K7.COM, the DOS tape reader, end to end: tapecast writes DOS-mode WAVs
+// (no loader in front: K7 meets only DOS blocks), the emulated MSX2 plays
+// them into K7 running as under the RAM-disk DOS (page 0 RAM, K7 at 0x0100),
+// and a host-side stand-in for DOS at 0x0005 keeps the files K7 writes.
+#include "loader_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <map>
+#include <string>
+
+extern const std::uint8_t ramdos_k7[];
+extern const std::size_t ramdos_k7_size;
+
+namespace msxbench {
+namespace {
+
+using namespace loader_harness;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint16_t warm_boot = 0x0000;  // where K7's return to DOS goes
+constexpr std::uint16_t dos_entry = 0x0005;
+constexpr std::uint16_t fcb = 0x005C;
+constexpr std::uint16_t tpa = 0x0100;
+constexpr std::uint16_t sfx_entry = 0x0403;  // the received image, called at its offset 3
+constexpr std::uint16_t dos_stack = 0xD9FE;  // SP when DOS starts a program
+constexpr std::uint64_t chput_cost = 1000;   // T-states per printed character
+constexpr std::uint64_t write_cost = 70;     // T-states per byte written to the RAM disk
+
+// The DOS functions K7 may use, on host-side files, with the FCB fields as
+// MSX-DOS keeps them.  Every call is logged ("16 NAME    EXT", "26 1234",
+// ...); anything else K7 asks for is a fault.  Each call leaves the video
+// address elsewhere, as the RAM disk's video pages do.
+class HostDos {
+public:
+    std::map<std::string, Bytes> files;  // closed files by their 11-character name
+    std::vector<std::string> calls;
+    std::vector<std::string> faults;
+    std::string printed;                 // what function 09 printed
+    std::uint64_t sfx_called_at = 0;     // T-state count when the image was last entered
+    std::uint64_t first_call_after_sfx = 0;
+    bool refuse_create = false;
+    std::size_t space = std::size_t(-1);  // bytes the disk still takes
+
+    explicit HostDos(Msx& msx) : msx_(msx) {}
+
+    void call()
+    {
+        Machine& m = msx_.machine();
+        const int function = m.reg(Reg::bc) & 0xFF;
+        const std::uint16_t de = m.reg(Reg::de);
+        if (sfx_called_at && !first_call_after_sfx)
+            first_call_after_sfx = m.cycles();
+        std::uint8_t a = 0;
+        switch (function) {
+        case 0x09: print(de); break;
+        case 0x10: a = close(); break;
+        case 0x16: a = create(); break;
+        case 0x1A:
+            dma_ = de;
+            log(function, hex(de));
+            break;
+        case 0x26: a = write(); break;
+        default:
+            faults.push_back("function " + hex(std::uint16_t(function)));
+            break;
+        }
+        if (de != fcb && (function == 0x10 || function == 0x16 || function == 0x26))
+            faults.push_back("an FCB away from 0x005C");
+        m.set_reg(Reg::af, std::uint16_t(a << 8 | (m.reg(Reg::af) & 0xFF)));
+        // The RAM disk leaves the video address in one of its pages.
+        Vdp& vdp = msx_.vdp();
+        for (std::uint8_t byte : {0x07, 0x8E, 0x00, 0x40})
+            vdp.write(0x99, byte, m.cycles());
+        m.set_reg(Reg::iff1, 1);
+        m.set_reg(Reg::iff2, 1);
+        m.ret();
+    }
+
+    // The name in the FCB, upper-cased as the RAM-disk DOS does.
+    std::string fcb_name() const
+    {
+        std::string name = text(fcb + 1, 11);
+        for (char& c : name)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
+        return name;
+    }
+
+private:
+    static std::string hex(std::uint16_t value)
+    {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "%04X", value);
+        return buffer;
+    }
+    std::string text(std::uint16_t at, int length) const
+    {
+        std::string s;
+        for (int i = 0; i < length; ++i)
+            s += char(msx_.machine().read(std::uint16_t(at + i)));
+        return s;
+    }
+    void log(int function, const std::string& detail)
+    {
+        char code[4];
+        std::snprintf(code, sizeof code, "%02X", function);
+        calls.push_back(std::string(code) + " " + detail);
+    }
+
+    // The console: CR, LF and printable characters at the cursor.
+    void print(std::uint16_t at)
+    {
+        Machine& m = msx_.machine();
+        std::string s;
+        for (std::uint16_t p = at; m.read(p) != '$' && s.size() < 200; ++p)
+            s += char(m.read(p));
+        log(0x09, s);
+        printed += s;
+        for (char c : s) {
+            if (c == '\r') {
+                m.write(csrx, 1);
+            } else if (c == '\n') {
+                m.write(csry, std::uint8_t(m.read(csry) + 1));
+            } else {
+                const int columns = m.read(linlen) > 40 ? 80 : 40;
+                const std::uint32_t address = m.read_word(nambas) + std::uint32_t((m.read(csry) - 1) * columns +
+                                                                                 m.read(csrx) - 1);
+                msx_.vdp().poke_vram(address, std::uint8_t(c));
+                m.write(csrx, std::uint8_t(m.read(csrx) + 1));
+            }
+        }
+        m.spend(chput_cost * s.size());
+    }
+
+    std::uint8_t create()
+    {
+        Machine& m = msx_.machine();
+        const std::string name = fcb_name();
+        log(0x16, name);
+        m.spend(20000);
+        if (refuse_create || m.read(fcb) > 1)
+            return 0xFF;
+        if (m.read(fcb + 12) == 0 || !files.count(name))
+            open_[name] = {};
+        else
+            open_[name] = files[name];
+        for (int i = 16; i < 20; ++i)
+            m.write(std::uint16_t(fcb + i), 0);
+        m.write(fcb + 24, 0x40);
+        return 0;
+    }
+
+    std::uint8_t write()
+    {
+        Machine& m = msx_.machine();
+        const std::string name = fcb_name();
+        std::uint32_t size = m.read_word(fcb + 14);
+        if (size == 0)
+            size = 128;
+        const int record_bytes = size < 64 ? 4 : 3;
+        std::uint32_t record = 0;
+        for (int i = record_bytes - 1; i >= 0; --i)
+            record = record << 8 | m.read(std::uint16_t(fcb + 33 + i));
+        const std::uint16_t count = m.reg(Reg::hl);
+        log(0x26, std::to_string(count) + " x " + std::to_string(size) + " at " + std::to_string(record));
+        if (!open_.count(name) || m.read(fcb) > 1 || m.read(fcb + 24) != 0x40) {
+            faults.push_back("write to a file that is not open: " + name);
+            return 1;
+        }
+        const std::uint32_t fit = std::uint32_t(std::min<std::size_t>(count, space / size));
+        Bytes& data = open_[name];
+        const std::size_t at = std::size_t(record) * size;
+        if (data.size() < at + fit * size)
+            data.resize(at + fit * size);
+        for (std::uint32_t i = 0; i < fit * size; ++i)
+            data[at + i] = m.read(std::uint16_t(dma_ + i));
+        space -= fit * size;
+        record += fit;
+        for (int i = 0; i < record_bytes; ++i)
+            m.write(std::uint16_t(fcb + 33 + i), std::uint8_t(record >> (8 * i)));
+        m.write_word(fcb + 16, std::uint16_t(data.size()));
+        m.write_word(fcb + 18, std::uint16_t(data.size() >> 16));
+        m.set_reg(Reg::hl, std::uint16_t(fit));
+        m.spend(write_cost * fit * size);
+        return fit == count ? 0 : 1;
+    }
+
+    std::uint8_t close()
+    {
+        const std::string name = fcb_name();
+        log(0x10, name);
+        msx_.machine().spend(20000);
+        if (!open_.count(name))
+            return 0xFF;
+        files[name] = open_[name];
+        open_.erase(name);
+        return 0;
+    }
+
+    Msx& msx_;
+    std::uint16_t dma_ = 0x0080;
+    std::map<std::string, Bytes> open_;
+};
+
+// An MSX2 under the RAM-disk DOS with K7 started and a tape in the player.
+class K7Machine {
+public:
+    explicit K7Machine(const std::vector<std::string>& wavs, const TapeOptions& options = {})
+        : msx(msx2_layout()), dos(msx)
+    {
+        Machine& m = msx.machine();
+        m.set_primary_register(0xFF);  // every page on the mapper in slot 3-2
+        m.set_secondary_register(3, 0xAA);
+        for (std::uint16_t at = 0; at < tpa; ++at)
+            m.write(at, 0x76);  // HALT: K7 has no business jumping into page 0
+        for (std::uint16_t at = fcb; at < tpa; ++at)
+            m.write(at, 0x00);
+        const Slot ram = msx.layout().ram;
+        m.add_trap(dos_entry, ram, [this](Machine&) { dos.call(); });
+        m.add_trap(0x0038, ram, [this](Machine& machine) {  // DOS's interrupt routine
+            msx.vdp().read(0x99, machine.cycles());
+            machine.set_reg(Reg::iff1, 1);
+            machine.set_reg(Reg::iff2, 1);
+            machine.ret();
+        });
+        m.add_trap(sfx_entry, ram, [this](Machine& machine) {
+            dos.sfx_called_at = machine.cycles();
+            dos.first_call_after_sfx = 0;
+            machine.set_reg(Reg::pc, sfx_entry + 1);  // past the trap: PUSH HL is the next
+            machine.push(machine.reg(Reg::hl));
+        });
+        m.load(tpa, Bytes(ramdos_k7, ramdos_k7 + ramdos_k7_size));
+        m.set_reg(Reg::sp, dos_stack + 2);
+        m.push(warm_boot);
+        m.set_reg(Reg::pc, tpa);
+        m.set_reg(Reg::iff1, 1);
+        m.set_reg(Reg::iff2, 1);
+        std::vector<WavSignal> signals;
+        for (const std::string& path : wavs)
+            signals.push_back(path.empty() ? silence(0.3) : read_wav(path));
+        msx.insert_tape(signals, options);
+    }
+
+    // Runs K7 until it returns to DOS; false (and a failed expectation)
+    // when it doesn't within `seconds` of emulated time.
+    bool run(double seconds_limit)
+    {
+        const RunResult result = run_to(msx.machine(), {warm_boot}, seconds(seconds_limit));
+        const bool back = result.reason == Stop::breakpoint && result.pc == warm_boot;
+        EXPECT_TRUE(back) << "stopped (" << int(result.reason) << ") at " << std::hex << result.pc << "\n"
+                          << msx.screen_text();
+        EXPECT_TRUE(dos.faults.empty()) << dos.faults.front();
+        EXPECT_EQ(msx.machine().reg(Reg::sp), dos_stack + 2);
+        EXPECT_FALSE(msx.ppi().motor_on());
+        EXPECT_EQ(msx.machine().reg(Reg::iff1), 1);
+        return back;
+    }
+
+    Msx msx;
+    HostDos dos;
+};
+
+Bytes sample_file(std::size_t size, std::uint32_t seed, bool compressible)
+{
+    Bytes data(size);
+    std::uint32_t x = seed;
+    for (std::size_t i = 0; i < size; ++i) {
+        x = x * 1103515245u + 12345u;
+        data[i] = compressible ? std::uint8_t("MSX tape to disk, "[i % 18] + (i / 700) % 3) : std::uint8_t(x >> 16);
+    }
+    return data;
+}
+
+class K7Run : public ::testing::Test {
+protected:
+    Workshop shop;
+};
+
+// One file in each kind of fast signal: restored byte for byte, saved under
+// its DOS name, with the exact sequence of DOS calls; the name and " <OK>"
+// go to the screen after "Loading:".
+TEST_F(K7Run, RestoresAFileInEveryMode)
+{
+    const Bytes data = sample_file(3000, 7, true);
+    shop.put("tool.com", data);
+    for (const std::vector<std::string>& mode :
+         {std::vector<std::string>{"-cd", "-c"}, {"-cd", "-xp"}, {"4500", "-xp"}}) {
+        std::vector<std::string> args = mode;
+        args.insert(args.end(), {"-dos", "tool.com"});
+        K7Machine k7({shop.tapecast(args)});
+        ASSERT_TRUE(k7.run(20)) << mode[1];
+        EXPECT_EQ(k7.dos.files["TOOL    COM"], data) << mode[1];
+        EXPECT_EQ(k7.dos.calls, (std::vector<std::string>{"09 CassonicDOS-2005", "09 \r\nLoading:", "16 TOOL    COM",
+                                                           "1A 0400", "26 3000 x 1 at 0", "10 TOOL    COM"}))
+            << mode[1];
+        EXPECT_EQ(k7.msx.screen_row(1), "Loading:tool    com <OK>") << mode[1];
+    }
+}
+
+}  // namespace
+}  // namespace msxbench
