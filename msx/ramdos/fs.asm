@@ -39,8 +39,9 @@ name_pat        equ     fs_vars + 37    ; 11: the FCB's name, upper-cased
 new_pat         equ     fs_vars + 48    ; 11: rename's new name
 tgt_pat         equ     fs_vars + 59    ; 11: one file's name after a rename
 srch_pat        equ     fs_vars + 70    ; 11: the pattern search-next goes on with
+dpb             equ     fs_vars + 81    ; 21: the drive parameter block 0x1B points to
 
-        if      srch_pat + 11 > fs_vars + 256
+        if      dpb + 21 > fs_vars + 256
         .error  The file system's variables overflow fs_vars
         endif
 
@@ -1633,8 +1634,8 @@ diskinfo_used:
         ld      a,1
         jp      bdos_leave
 
-; The drive parameter block 0x1B points to; fs_format fills in +14.
-dpb:
+; The drive parameter block, copied to dpb by fs_format, which fills in +14.
+dpb_template:
         db      0               ; drive
         db      0xF8            ; media
         dw      512             ; sector size
@@ -1646,11 +1647,11 @@ dpb:
         db      1               ; FATs
         db      dir_entries     ; directory entries
         dw      first_dir + 4   ; first data sector
-dpb_clusters:
         dw      0               ; highest cluster + 1
         db      2               ; sectors per FAT
         dw      first_dir       ; first directory sector
         dw      fat_cache       ; the FAT in memory
+dpb_clusters    equ     dpb + 14
 
 ; fn_version (0x0C): Out: HL = 0x0022 (A = 0x22).
 fn_version:
@@ -1720,6 +1721,12 @@ fs_format:
         add     hl,hl                   ; HL = N
         ld      (n_sectors),hl
         push    hl
+        push    hl
+        ld      hl,dpb_template
+        ld      de,dpb
+        ld      bc,21
+        ldir
+        pop     hl
         ld      de,-(cluster_base)
         add     hl,de
         ld      (dpb_clusters),hl
