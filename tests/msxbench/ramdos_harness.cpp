@@ -11,7 +11,7 @@ std::unique_ptr<msxbench::Msx> start_image(const loader_harness::Workshop& shop,
                                            const msxbench::MsxLayout& layout)
 {
     auto msx = loader_harness::play({shop.tapecast(args)}, layout);
-    if (!loader_harness::reach(*msx, {image_entry}, 20, image_entry))
+    if (!loader_harness::reach(*msx, {image_entry}, 30, image_entry))
         return nullptr;
     msx->leave_leftovers();
     return msx;
