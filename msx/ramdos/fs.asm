@@ -44,6 +44,9 @@ dpb             equ     fs_vars + 81    ; 21: the drive parameter block 0x1B poi
         if      dpb + 21 > fs_vars + 256
         .error  The file system's variables overflow fs_vars
         endif
+        if      fat_cache != sector_buf + 512
+        .error  fs_format clears the sector buffer and the FAT cache as one block
+        endif
 
 first_dir       equ     3               ; first directory sector
 dir_entries     equ     64
@@ -368,18 +371,21 @@ chain_free:
         pop     hl
         jr      chain_free
 
-; fat_flush: writes fat_cache to sectors 1 and 2.
+; fat_flush: writes fat_cache to sectors 1 and 2.  fat_io: moves the FAT
+; between fat_cache and the disk, carry set = write.
 ;   Changed: AF, BC, DE, HL.
 fat_flush:
         xor     a
         ld      (fat_dirty),a
+        scf
+fat_io:
+        push    af
         ld      hl,fat_cache
         ld      de,1
-        scf
         call    disk_io
+        pop     af
         ld      hl,fat_cache + 512
         ld      de,2
-        scf
         jp      disk_io
 
 ; ---------------------------------------------------------------------------
@@ -509,25 +515,10 @@ chain_trim:
         ld      l,c
         jp      chain_free
 chain_trim_keep:
-        dec     hl                      ; steps to the last cluster kept
-chain_trim_walk:
-        ld      a,h
-        or      l
-        jr      z,chain_trim_cut
-        push    hl
-        ld      h,b
-        ld      l,c
-        call    fat_get
-        call    cluster_bad
-        ld      b,h
-        ld      c,l
-        pop     hl
+        dec     hl                      ; the last cluster kept
+        xor     a
+        call    chain_seek
         ret     c                       ; the chain is shorter: nothing to cut
-        dec     hl
-        jr      chain_trim_walk
-chain_trim_cut:
-        ld      h,b
-        ld      l,c
         push    hl
         call    fat_get
         ex      (sp),hl                 ; (SP) = the rest of the chain
@@ -1274,13 +1265,84 @@ pad_zero:
         jr      nz,pad_zero
         ret
 
+; set_pos: In: C:DE = record number, rec_size set.  Out: io_pos = io_start
+; = the record's byte position; carry = beyond 16 MB.
+;   Changed: AF, B, HL, IY.
+set_pos:
+        ld      iy,(rec_size)
+        call    mul24
+        ret     c
+        ld      (io_pos),hl
+        ld      (io_start),hl
+        ld      a,b
+        ld      (io_pos + 2),a
+        ld      (io_start + 2),a
+        ret
+
+; blk_move: moves records between the DMA and an open file from io_pos on.
+; A read cut by the end of the file pads its partial last record with
+; zeros; a write cut by a full disk keeps what it wrote, with the chain
+; fitting the file's size.
+;   In:  IX -> FCB, HL = records (not 0), io_pos, io_start, rec_size and
+;        io_write set.
+;   Out: div_n = whole records done, HL = bytes of a partial last record
+;        (reading), io_short.
+;   Changed: AF, BC, DE, HL, IY.
+blk_move:
+        ex      de,hl
+        ld      c,0
+        ld      iy,(rec_size)
+        call    mul24
+        jr      nc,blk_count
+        ld      hl,0xFFFF               ; more than the disk holds anyway
+        ld      b,l
+blk_count:
+        ld      (io_left),hl
+        ld      a,b
+        ld      (io_left + 2),a
+        ld      hl,(dma)
+        ld      (io_ptr),hl
+        call    block_io
+        ld      hl,(io_pos)             ; bytes done = position - start
+        ld      de,(io_start)
+        or      a
+        sbc     hl,de
+        ld      (div_n),hl
+        ld      a,(io_start + 2)
+        ld      e,a
+        ld      a,(io_pos + 2)
+        sbc     a,e
+        ld      (div_n + 2),a
+        ld      iy,div_n
+        ld      de,(rec_size)
+        call    div24                   ; whole records, HL = bytes of a partial one
+        ld      a,(io_write)
+        or      a
+        jr      nz,blk_written
+        ld      a,h
+        or      l
+        ret     z
+        push    hl
+        ex      de,hl
+        ld      hl,(rec_size)
+        sbc     hl,de
+        ld      b,h
+        ld      c,l
+        ld      hl,(io_ptr)
+        call    pad_zero
+        pop     hl
+        ret
+blk_written:
+        ld      a,(io_short)
+        or      a
+        ret     z
+        jp      chain_trim
+
 ; fn_blockwrite (0x26), fn_blockread (0x27): random block write and read
 ; of HL records of the FCB's record size (+14; 0 means 128, and is stored)
 ; from the FCB's random record on (+33, 4 bytes when the size is below 64,
-; else 3), at the DMA.  The random record advances by the records done.  A
-; read cut by the end of the file pads its partial last record with zeros;
-; a write cut by a full disk keeps what was written and the file's chain
-; fitting its size.  0x26 with HL = 0 sets the file's size to the position.
+; else 3), at the DMA.  The random record advances by the whole records
+; done.  0x26 with HL = 0 sets the file's size to the position instead.
 ;   In:  DE -> open FCB, HL = records.
 ;   Out: A = 0, or 1 (end of file, disk full, position beyond 16 MB);
 ;        HL = whole records done.
@@ -1303,8 +1365,6 @@ block_call:
         ld      (ix+14),l
 block_size:
         ld      (rec_size),hl
-        push    hl
-        pop     iy
         ld      e,(ix+33)
         ld      d,(ix+34)
         ld      c,(ix+35)
@@ -1316,66 +1376,16 @@ block_size:
         jr      nc,block_position
         ld      a,(ix+36)
         or      a
-        jp      nz,block_error
+        jr      nz,block_error
 block_position:
-        call    mul24
-        jp      c,block_error
-        ld      (io_pos),hl
-        ld      (io_start),hl
-        ld      a,b
-        ld      (io_pos + 2),a
-        ld      (io_start + 2),a
-        ld      de,(io_count)
-        ld      a,d
-        or      e
-        jp      z,block_none
-        ld      c,0
-        ld      iy,(rec_size)
-        call    mul24
-        jr      nc,block_count
-        ld      hl,0xFFFF               ; more than the disk holds anyway
-        ld      b,l
-block_count:
-        ld      (io_left),hl
-        ld      a,b
-        ld      (io_left + 2),a
-        ld      hl,(dma)
-        ld      (io_ptr),hl
-        call    block_io
-        ld      hl,(io_pos)             ; bytes done = position - start
-        ld      de,(io_start)
-        or      a
-        sbc     hl,de
-        ld      (div_n),hl
-        ld      a,(io_start + 2)
-        ld      e,a
-        ld      a,(io_pos + 2)
-        sbc     a,e
-        ld      (div_n + 2),a
-        ld      iy,div_n
-        ld      de,(rec_size)
-        call    div24                   ; whole records, HL = bytes of a partial one
-        ld      a,(io_write)
-        or      a
-        jr      nz,block_written
+        call    set_pos
+        jr      c,block_error
+        ld      hl,(io_count)
         ld      a,h
         or      l
-        jr      z,block_advance
-        ex      de,hl
-        ld      hl,(rec_size)
-        or      a
-        sbc     hl,de
-        ld      b,h
-        ld      c,l
-        ld      hl,(io_ptr)
-        call    pad_zero
-        jr      block_advance
-block_written:
-        ld      a,(io_short)
-        or      a
-        call    nz,chain_trim
-block_advance:
-        ld      hl,(div_n)
+        jr      z,block_none
+        call    blk_move
+        ld      hl,(div_n)              ; the random record advances
         ld      a,(ix+33)
         add     a,l
         ld      (ix+33),a
@@ -1445,44 +1455,22 @@ block_nothing:
 ;   Out: A = 0, or 1 (end of file, disk full).  Changed: all but IX.
 record_io:
         ld      (io_write),a
-        ld      iy,128
-        call    mul24
-        jr      c,record_fail
-        ld      (io_pos),hl
-        ld      a,b
-        ld      (io_pos + 2),a
         ld      hl,128
-        ld      (io_left),hl
-        xor     a
-        ld      (io_left + 2),a
-        ld      hl,(dma)
-        ld      (io_ptr),hl
-        call    block_io
-        ld      hl,(io_ptr)
-        ld      de,(dma)
-        or      a
-        sbc     hl,de                   ; L = bytes moved
+        ld      (rec_size),hl
+        call    set_pos
+        jr      c,record_fail
+        ld      hl,1
+        call    blk_move
         ld      a,(io_write)
         or      a
-        jr      nz,record_written
-        ld      a,l
-        or      a
+        ld      a,(io_short)
+        ret     nz
+        ld      a,(div_n)
+        or      l
         jr      z,record_fail
-        sub     128
-        jr      z,record_ok
-        neg
-        ld      c,a
-        ld      b,0
-        ld      hl,(io_ptr)
-        call    pad_zero
 record_ok:
         xor     a
         ret
-record_written:
-        ld      a,(io_short)
-        or      a
-        ret     z
-        call    chain_trim
 record_fail:
         ld      a,1
         ret
@@ -1577,14 +1565,8 @@ abs_done:
         ret     z
         ld      hl,0xFFFF               ; the disk changed under the kernel
         ld      (buf_sector),hl
-        ld      hl,fat_cache
-        ld      de,1
         or      a
-        call    disk_io
-        ld      hl,fat_cache + 512
-        ld      de,2
-        or      a
-        call    disk_io
+        call    fat_io                  ; read the FAT again
         xor     a
         ret
 abs_fail:
@@ -1740,21 +1722,14 @@ fs_format:
         ld      (dma),hl
         ld      a,dir_entries
         ld      (srch_next),a
-        ld      hl,fat_cache            ; empty FAT: media byte, 0xFFF, zeros
-        ld      de,fat_cache + 1
-        ld      bc,1023
-        ld      (hl),0
-        ldir
-        ld      hl,0xFFF8
+        ld      hl,sector_buf           ; an empty directory sector and an empty FAT
+        ld      bc,512 + 1024
+        call    pad_zero
+        ld      hl,0xFFF8               ; the FAT's media byte and 0xFFF
         ld      (fat_cache),hl
         ld      a,h
         ld      (fat_cache + 2),a
         call    fat_flush
-        ld      hl,sector_buf           ; empty directory
-        ld      de,sector_buf + 1
-        ld      bc,511
-        ld      (hl),0
-        ldir
         ld      de,first_dir + 3
 format_dir:
         push    de

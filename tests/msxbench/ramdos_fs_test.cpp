@@ -315,6 +315,39 @@ TEST(FsWrite, AFullDiskStopsTheWriteAndLeavesItConsistent)
     EXPECT_EQ(dos.file("EMPTY.BIN"), Bytes(data.begin(), data.begin() + std::ptrdiff_t(report.files[0].size)));
 }
 
+// 0x26 with no records sets the size to the position: a shorter file gives
+// clusters back, a longer one takes them, unless the disk cannot hold it.
+TEST(FsWrite, NoRecordsSetTheFileSizeToThePosition)
+{
+    Dos dos(1, 0);  // 25 clusters
+    const Bytes data = pattern(3000, 25);
+    dos.write_file("SIZE    BIN", data);
+    const auto resize = [&](std::uint8_t records_of_100) {
+        dos.set_record_size(fcb, 100);
+        dos.m().load(fcb + 33, Bytes{records_of_100, 0, 0, 0});
+        const Result r = dos.call(0x26, fcb, 0);
+        EXPECT_EQ(r.hl, 0);
+        EXPECT_EQ(dos.call(0x10, fcb).a, 0);
+        const fat12::Report report = dos.check();
+        EXPECT_TRUE(report.ok()) << (report.problems.empty() ? "" : report.problems[0]);
+        return r.a;
+    };
+    EXPECT_EQ(resize(10), 0);
+    EXPECT_EQ(dos.file("SIZE.BIN"), Bytes(data.begin(), data.begin() + 1000));
+    EXPECT_EQ(dos.check().free_clusters, 23u);
+    EXPECT_EQ(resize(50), 0);
+    EXPECT_EQ(dos.check().files[0].size, 5000u);
+    EXPECT_EQ(dos.check().free_clusters, 15u);
+    EXPECT_EQ(dos.file("SIZE.BIN")->size(), 5000u);
+    EXPECT_TRUE(std::equal(data.begin(), data.begin() + 1000, dos.file("SIZE.BIN")->begin()));
+    EXPECT_EQ(resize(200), 1);  // 20,000 bytes do not fit
+    EXPECT_EQ(dos.check().files[0].size, 5000u);
+    EXPECT_EQ(dos.check().free_clusters, 15u);
+    EXPECT_EQ(resize(0), 0);
+    EXPECT_EQ(dos.check().files[0].first_cluster, 0);
+    EXPECT_EQ(dos.check().free_clusters, 25u);
+}
+
 // --- Directory functions.
 
 TEST(FsDirectory, DeleteWithWildcardsFreesTheClustersAndTheEntries)
