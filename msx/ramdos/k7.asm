@@ -69,14 +69,14 @@ start:
         ld      bc,low_end - low_code
         ldir
         ld      de,banner
-        call    print
+        call    PRINT
         ld      (stack),sp              ; the banner's bytes are free now
         xor     a
         ld      (open),a
 next_block:
         call    wait_tape
         ld      de,loading
-        call    print
+        call    PRINT
         call    AT_CURSOR               ; the name goes to the cursor
         call    read_block
         ld      hl,ok_text
@@ -118,7 +118,7 @@ clear_fcb:
         djnz    clear_fcb
         ld      (FCB),a                 ; the current drive
         ld      c,F_CREATE
-        call    fcb_call
+        call    FCB_CALL
         or      a
         jr      nz,fail_at_cursor
         inc     a
@@ -130,13 +130,15 @@ append:
         call    BDOS
         pop     hl
         ld      c,F_WRITE
-        call    fcb_call
+        call    FCB_CALL
         or      a
         jr      nz,fail_at_cursor       ; disk full: not reported as done
         ld      a,(flags)
         and     4
-        call    z,close
+        jr      nz,keep_open            ; more parts of it follow
+        call    close
         jr      nz,fail_at_cursor
+keep_open:
         ld      a,(flags)
         rra
         jp      c,next_block
@@ -163,19 +165,9 @@ close:
         xor     a
         ld      (open),a
         ld      c,F_CLOSE
-        call    fcb_call
+        call    FCB_CALL
         or      a
         ret
-
-; fcb_call: In: C = DOS function.  Out: DOS's result.  Changed: as DOS.
-fcb_call:
-        ld      de,FCB
-        jp      BDOS
-
-; print: In: DE = text ending in '$'.  Changed: as DOS.
-print:
-        ld      c,F_PRINT
-        jp      BDOS
 
 ; motor_off: In: nothing.  Out: motor off, interrupts on.  Changed: AF.
 motor_off:
@@ -221,22 +213,18 @@ poll:
 ; wait_tape: polls the keyboard and the tape until 32 level changes arrive or
 ; a key alone on row 6 picks the window: F1 calibrated, F2 8, F3 6, CTRL 12
 ; sampling periods.  STOP gives up.
-;   In: nothing.  Out: override.  Changed: AF, BC, D, E, HL; interrupts off.
+;   In: nothing.  Out: override.  Changed: AF, BC, E, HL; interrupts off.
 wait_tape:
         xor     a
         ld      (override),a
         call    tape_on
         ld      c,32                    ; level changes still to come
-        ld      d,0xFF                  ; row 6 as seen last
 wait_poll:
         in      a,(KEYROW)
         and     0xF0
         or      6
         out     (KEYROW),a
         in      a,(KEYCOL)
-        cp      d
-        ld      d,a
-        jr      z,wait_tape_step        ; no change on row 6
         ld      hl,key_windows
         ld      b,4
 key_next:
@@ -245,7 +233,6 @@ key_next:
         jr      z,key_found
         inc     hl
         djnz    key_next
-wait_tape_step:
         call    poll
         jr      nc,wait_poll
         dec     c
@@ -664,10 +651,21 @@ open            equ     banner + 3      ; 1 while a file is open
 stack           equ     banner + 4      ; stack pointer at start (2 bytes)
 
 ; ---------------------------------------------------------------------------
-; The routines copied to PAGE0_CODE at start and called there (AT_CURSOR,
-; SHOW): what they reach within themselves they reach by relative jumps.
+; The routines copied to PAGE0_CODE at start and called there (FCB_CALL,
+; PRINT, SHOW, AT_CURSOR): what they reach within themselves they reach by
+; relative jumps.
 
 low_code:
+; fcb_call: In: C = DOS function.  Out: DOS's result.  Changed: as DOS.
+fcb_call:
+        ld      de,FCB
+        jp      BDOS
+
+; print: In: DE = text ending in '$'.  Changed: as DOS.
+print:
+        ld      c,F_PRINT
+        jp      BDOS
+
 ; show: writes a text to video memory at the address set last, 54 T per
 ; character.  In: HL = text ending in '$'.  Out: nothing.  Changed: AF, HL.
 show:
@@ -729,6 +727,8 @@ low_end:
 
 AT_CURSOR       equ     at_cursor - low_code + PAGE0_CODE
 SHOW            equ     show - low_code + PAGE0_CODE
+FCB_CALL        equ     fcb_call - low_code + PAGE0_CODE
+PRINT           equ     print - low_code + PAGE0_CODE
 
         if      low_code > IMAGE
         .error  K7 has grown into its image at 0x0400

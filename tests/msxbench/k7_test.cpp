@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <map>
+#include <tuple>
 #include <string>
 
 extern const std::uint8_t ramdos_k7[];
@@ -207,6 +208,11 @@ private:
 class K7Machine {
 public:
     explicit K7Machine(const std::vector<std::string>& wavs, const TapeOptions& options = {})
+        : K7Machine(signals(wavs), options)
+    {
+    }
+
+    explicit K7Machine(const std::vector<WavSignal>& recordings, const TapeOptions& options = {})
         : msx(msx2_layout()), dos(msx)
     {
         Machine& m = msx.machine();
@@ -236,10 +242,15 @@ public:
         m.set_reg(Reg::pc, tpa);
         m.set_reg(Reg::iff1, 1);
         m.set_reg(Reg::iff2, 1);
-        std::vector<WavSignal> signals;
+        msx.insert_tape(recordings, options);
+    }
+
+    static std::vector<WavSignal> signals(const std::vector<std::string>& wavs)
+    {
+        std::vector<WavSignal> recordings;
         for (const std::string& path : wavs)
-            signals.push_back(path.empty() ? silence(0.3) : read_wav(path));
-        msx.insert_tape(signals, options);
+            recordings.push_back(path.empty() ? silence(0.3) : read_wav(path));
+        return recordings;
     }
 
     // Runs K7 until it returns to DOS; false (and a failed expectation)
@@ -257,9 +268,44 @@ public:
         return back;
     }
 
+    // The DOS calls after the banner, with the "Loading:" lines left out.
+    std::vector<std::string> file_calls() const
+    {
+        std::vector<std::string> calls;
+        for (const std::string& call : dos.calls)
+            if (call.rfind("09 ", 0) != 0)
+                calls.push_back(call);
+        return calls;
+    }
+
     Msx msx;
     HostDos dos;
 };
+
+// The recording from the first stretch of at least `seconds` of silence on:
+// a tape started between two blocks.
+WavSignal from_first_pause(const WavSignal& wav, double seconds)
+{
+    const auto run = std::size_t(seconds * wav.rate);
+    std::size_t quiet = 0;
+    for (std::size_t i = 0; i < wav.samples.size(); ++i) {
+        quiet = wav.samples[i] == 0.0f ? quiet + 1 : 0;
+        if (quiet == run)
+            return WavSignal{wav.rate, std::vector<float>(wav.samples.begin() + std::ptrdiff_t(i + 1 - run),
+                                                          wav.samples.end())};
+    }
+    ADD_FAILURE() << "no pause on the tape";
+    return wav;
+}
+
+// The recording up to the end of its first stretch of silence.
+WavSignal to_first_pause(const WavSignal& wav, double seconds)
+{
+    const WavSignal rest = from_first_pause(wav, seconds);
+    return WavSignal{wav.rate, std::vector<float>(wav.samples.begin(),
+                                                  wav.samples.end() - std::ptrdiff_t(rest.samples.size()) +
+                                                      std::ptrdiff_t(seconds * wav.rate))};
+}
 
 Bytes sample_file(std::size_t size, std::uint32_t seed, bool compressible)
 {
@@ -295,6 +341,180 @@ TEST_F(K7Run, RestoresAFileInEveryMode)
                                                            "1A 0400", "26 3000 x 1 at 0", "10 TOOL    COM"}))
             << mode[1];
         EXPECT_EQ(k7.msx.screen_row(1), "Loading:tool    com <OK>") << mode[1];
+    }
+}
+
+
+// A file above 46,080 bytes comes in three parts with flags 5, 7 and 2: one
+// file created, each part written where the last ended, closed once.  The
+// player ignores the motor, so that the unpacking and DOS's writing (70 T a
+// byte here) happen while the tape plays the pause between the parts.
+TEST_F(K7Run, JoinsTheThreePartsOfALargeFile)
+{
+    Bytes data(2 * 46080 + 1234);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = std::uint8_t("Part of a file larger than one block. "[i % 38] ^ (i / 46080) ^ ((i / 4096) & 7));
+    shop.put("big.dat", data);
+    TapeOptions free_running;
+    free_running.motor_controlled = false;
+    K7Machine k7({shop.tapecast({"-cd", "-xp", "-dos", "big.dat"})}, free_running);
+    ASSERT_TRUE(k7.run(60));
+    EXPECT_EQ(k7.dos.files["BIG     DAT"], data);
+    EXPECT_EQ(k7.file_calls(), (std::vector<std::string>{"16 BIG     DAT", "1A 0400", "26 46080 x 1 at 0", "1A 0400",
+                                                          "26 46080 x 1 at 46080", "1A 0400", "26 1234 x 1 at 92160",
+                                                          "10 BIG     DAT"}));
+    for (int row = 1; row <= 3; ++row)
+        EXPECT_EQ(k7.msx.screen_row(row), "Loading:big     dat <OK>") << k7.msx.screen_text();
+}
+
+// Two files, flags 1 then 0: each created, written and closed, and K7
+// returns to DOS after the second.
+TEST_F(K7Run, SavesFilesOneAfterTheOther)
+{
+    const Bytes first = sample_file(900, 1, false);
+    const Bytes second = sample_file(5000, 2, true);
+    shop.put("ONE.BIN", first);
+    shop.put("two.txt", second);
+    K7Machine k7({shop.tapecast({"-cd", "-c", "-p", "500", "-dos", "ONE.BIN", "two.txt"})});
+    ASSERT_TRUE(k7.run(30));
+    EXPECT_EQ(k7.dos.files["ONE     BIN"], first);
+    EXPECT_EQ(k7.dos.files["TWO     TXT"], second);
+    EXPECT_EQ(k7.file_calls(), (std::vector<std::string>{"16 ONE     BIN", "1A 0400", "26 900 x 1 at 0",
+                                                          "10 ONE     BIN", "16 TWO     TXT", "1A 0400",
+                                                          "26 5000 x 1 at 0", "10 TWO     TXT"}));
+    EXPECT_EQ(k7.msx.screen_row(1), "Loading:ONE     BIN <OK>");
+    EXPECT_EQ(k7.msx.screen_row(2), "Loading:two     txt <OK>");
+}
+
+// Keys held while K7 waits for the tape fix the window: CTRL 12 sampling
+// periods, F2 8, F3 6; F1 keeps the one timed on the tape.
+TEST_F(K7Run, KeysChooseTheWindow)
+{
+    const Bytes data = sample_file(2000, 3, true);
+    shop.put("key.com", data);
+    const std::string compressed = shop.tapecast({"-cd", "-c", "-dos", "key.com"}, "c.wav");
+    const std::string experimental = shop.tapecast({"-cd", "-xp", "-dos", "key.com"}, "xp.wav");
+    int timed = 0;
+    for (auto [wav, key, window] : {std::tuple{experimental, key::f1, 0}, std::tuple{compressed, key::ctrl, 12},
+                                    std::tuple{experimental, key::f2, 8}, std::tuple{experimental, key::f3, 6}}) {
+        K7Machine k7({wav});
+        if (window == 0) {
+            K7Machine plain({wav});
+            ASSERT_TRUE(plain.run(15));
+            timed = plain.msx.machine().read(winwid);
+        }
+        k7.msx.keyboard().hold(key[0], key[1]);
+        ASSERT_TRUE(k7.run(15));
+        EXPECT_EQ(k7.msx.machine().read(winwid), window ? window : timed);
+        EXPECT_EQ(k7.dos.files["KEY     COM"], data);
+    }
+}
+
+// STOP while K7 waits for the tape: " <Err>" after what the screen shows,
+// no file created; a file saved before stays as it is.
+TEST_F(K7Run, StopWhileWaitingEndsWithNoFile)
+{
+    const Bytes data = sample_file(1500, 4, true);
+    shop.put("a.com", data);
+    shop.put("b.com", data);
+    {
+        K7Machine k7({shop.tapecast({"-cd", "-c", "-dos", "a.com"})});
+        k7.msx.keyboard().hold(key::stop[0], key::stop[1]);
+        ASSERT_TRUE(k7.run(5));
+        EXPECT_TRUE(k7.file_calls().empty());
+        EXPECT_EQ(k7.msx.screen_row(0), "CassonicDOS-2005 <Err>");
+    }
+    {
+        K7Machine k7({shop.tapecast({"-cd", "-c", "-p", "3000", "-dos", "a.com", "b.com"})});
+        ASSERT_EQ(run_to(k7.msx.machine(), {sfx_entry}, seconds(15)).reason, Stop::breakpoint);
+        k7.msx.keyboard().hold(key::stop[0], key::stop[1], k7.msx.machine().cycles() + seconds(0.5));
+        ASSERT_TRUE(k7.run(5));
+        EXPECT_EQ(k7.file_calls(), (std::vector<std::string>{"16 A       COM", "1A 0400", "26 1500 x 1 at 0",
+                                                              "10 A       COM"}));
+        EXPECT_EQ(k7.dos.files["A       COM"], data);
+        EXPECT_EQ(k7.msx.screen_row(1), "Loading:a       com <OK> <Err>");
+    }
+}
+
+// What K7 does not take for a file: a payload unit damaged into alternating
+// cells; the second part of a file whose first part never came; a block
+// that is no self-extracting image of what arrived (a fast-mode file meant
+// for the loader).  " <Err>" and back to DOS, nothing written.
+TEST_F(K7Run, RefusesWhatIsNoFile)
+{
+    Bytes data(1500);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = std::uint8_t((i * 7) ^ (i >> 3));
+    shop.put("big.bin", data);
+    Bytes wav = test_support::read_file(shop.tapecast({"-cd", "-c", "-dos", "big.bin"}));
+    // 24 cells of code 112 (12 samples each, 1 0 1 0 ...) over the middle of
+    // the payload, well before the trailer and the closing tone.
+    const std::size_t cell = 12 * 2;
+    const std::size_t at = wav.size() - (501 + 11 + 20) * cell - 441 * 2 - 30000 * 2;
+    for (std::size_t c = 0; c < 24; ++c)
+        for (std::size_t s = 0; s < 12; ++s) {
+            const bool high = c % 2 ? (s / 3) % 2 == 1 : s >= 6;
+            wav[at + c * cell + 2 * s] = high ? 0xFF : 0x00;
+            wav[at + c * cell + 2 * s + 1] = high ? 0x7F : 0x00;
+        }
+    test_support::write_file(shop.file("damaged.wav"), wav);
+
+    Bytes large(46080 + 3000);
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = std::uint8_t(i / 100);
+    shop.put("large.dat", large);
+    const WavSignal parts = read_wav(shop.tapecast({"-cd", "-c", "-dos", "large.dat"}, "parts.wav"));
+
+    test_support::write_file(shop.file("game.bin"), test_support::make_bin(0xC000, 0xC000, data));
+    const std::string not_dos = shop.tapecast({"-cd", "-c", "-noldr", "game.bin"}, "game.wav");
+
+    for (const auto& [what, tape, screen] :
+         {std::tuple{"damaged", read_wav(shop.file("damaged.wav")), std::string("Loading:big     bin <Err>")},
+          std::tuple{"second part", from_first_pause(parts, 1.0), std::string("Loading:large   dat <OK> <Err>")},
+          std::tuple{"not DOS mode", read_wav(not_dos), std::string("Loading:")}}) {
+        K7Machine k7(std::vector<WavSignal>{tape});
+        ASSERT_TRUE(k7.run(20)) << what;
+        EXPECT_TRUE(k7.file_calls().empty()) << what;
+        EXPECT_EQ(k7.msx.screen_row(1).substr(0, screen.size()), screen) << what;
+        EXPECT_NE(k7.msx.screen_row(1).find(" <Err>"), std::string::npos) << what << "\n" << k7.msx.screen_text();
+    }
+}
+
+// DOS refusing the file or running out of room is a loading error, not a
+// file reported done; a file left open by an error is closed, so that what
+// was written of it is on the disk and the disk stays consistent.
+TEST_F(K7Run, DiskErrorsEndWithTheFileClosed)
+{
+    Bytes large(46080 + 3000);
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = std::uint8_t(i / 100 + i % 3);
+    shop.put("large.dat", large);
+    const std::string wav = shop.tapecast({"-cd", "-c", "-dos", "large.dat"});
+    {
+        K7Machine k7({wav});
+        k7.dos.refuse_create = true;
+        ASSERT_TRUE(k7.run(30));
+        EXPECT_EQ(k7.file_calls(), (std::vector<std::string>{"16 LARGE   DAT"}));
+        EXPECT_EQ(k7.msx.screen_row(1), "Loading:large   dat <OK> <Err>");
+    }
+    {
+        K7Machine k7({wav});
+        k7.dos.space = 40000;
+        ASSERT_TRUE(k7.run(30));
+        EXPECT_EQ(k7.file_calls(), (std::vector<std::string>{"16 LARGE   DAT", "1A 0400", "26 46080 x 1 at 0",
+                                                              "10 LARGE   DAT"}));
+        EXPECT_EQ(k7.dos.files["LARGE   DAT"], Bytes(large.begin(), large.begin() + 40000));
+        EXPECT_EQ(k7.msx.screen_row(1), "Loading:large   dat <OK> <Err>");
+    }
+    {
+        // The tape ends after the first part; STOP, and the part is kept.
+        K7Machine k7(std::vector<WavSignal>{to_first_pause(read_wav(wav), 1.0)});
+        ASSERT_EQ(run_to(k7.msx.machine(), {sfx_entry}, seconds(20)).reason, Stop::breakpoint);
+        k7.msx.keyboard().hold(key::stop[0], key::stop[1], k7.msx.machine().cycles() + seconds(3));
+        ASSERT_TRUE(k7.run(10));
+        EXPECT_EQ(k7.file_calls(), (std::vector<std::string>{"16 LARGE   DAT", "1A 0400", "26 46080 x 1 at 0",
+                                                              "10 LARGE   DAT"}));
+        EXPECT_EQ(k7.dos.files["LARGE   DAT"], Bytes(large.begin(), large.begin() + 46080));
     }
 }
 
