@@ -53,6 +53,14 @@ bool in(std::uint16_t a, std::uint16_t first, std::uint16_t last)
     return a >= first && a <= last;
 }
 
+std::vector<std::string> file_names(const fat12::Report& report)
+{
+    std::vector<std::string> names;
+    for (const fat12::DirEntry& entry : report.files)
+        names.push_back(entry.name);
+    return names;
+}
+
 // The whole boot with the files: from the image's start, nothing of the
 // image before the unpack buffer and nothing of the BIOS's work area but the
 // keyboard buffer, its pointers, the slot table copies and the two hooks is
@@ -69,8 +77,9 @@ TEST(RamdosFromTape, WritesTheDosFilesTypesK7AndStartsIt)
     const std::uint16_t buffer = startup_symbol("unpack_buffer");
     const Bytes image = m.dump(image_entry, buffer - image_entry);
     const Bytes work_area = m.dump(0xF380, 0xFFFF - 0xF380);
+    // The loader stays until INIT puts the kernel over it.
     const std::uint16_t into_loader = m.read_word(m.reg(Reg::sp));
-    m.add_breakpoint(into_loader);
+    ASSERT_EQ(run_to(m, {startup_symbol("ds_init"), into_loader}, seconds(1)).pc, startup_symbol("ds_init"));
     ASSERT_TRUE(run_to_kernel(*msx, "cold"));
 
     EXPECT_TRUE(changed(m, image, image_entry, buffer).empty());
@@ -96,6 +105,18 @@ TEST(RamdosFromTape, WritesTheDosFilesTypesK7AndStartsIt)
     EXPECT_EQ(m.mapper_register(1), 4);
     EXPECT_EQ(m.mapper_register(2), 1);
 
+    const Bytes disk = disk_image(*msx);
+    const fat12::Report report = fat12::check(disk);
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    EXPECT_EQ(file_names(report), (std::vector<std::string>{"COMMAND.COM", "MSXDOS.SYS", "K7.COM"}));
+    EXPECT_EQ(fat12::read_file(disk, "COMMAND.COM"), as_bytes(ramdos_parts::command()));
+    EXPECT_EQ(fat12::read_file(disk, "MSXDOS.SYS"), as_bytes(ramdos_parts::msxdos()));
+    EXPECT_EQ(fat12::read_file(disk, "K7.COM"), as_bytes(ramdos_parts::k7()));
+
+    const RunResult run = run_to(m, {0x0100}, seconds(5));
+    ASSERT_EQ(run.pc, 0x0100) << msx->screen_text() << "\n[" << msx->transcript() << "]";
+    EXPECT_EQ(m.dump(0x0100, ramdos_parts::k7().size()), as_bytes(ramdos_parts::k7()));
+    EXPECT_NE(msx->transcript().find("A>K7\r\n"), std::string::npos) << msx->transcript();
     EXPECT_TRUE(msx->faults().empty());
 }
 
@@ -108,6 +129,16 @@ TEST(RamdosFromTape, WithoutTheFilesDosWaitsAtThePromptOnAnEmptyDisk)
     ASSERT_TRUE(msx);
     ASSERT_TRUE(run_to_kernel(*msx, "cold"));
     EXPECT_EQ(msx->keybuf_contents(), "");
+    const fat12::Report report = fat12::check(disk_image(*msx));
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    EXPECT_TRUE(report.files.empty());
+    EXPECT_EQ(report.free_clusters, 32u * 10 - 7);
+
+    msx->machine().run(seconds(3));
+    EXPECT_TRUE(msx->waiting_for_key()) << msx->screen_text();
+    EXPECT_TRUE(msx->faults().empty());
+    const std::string& shown = msx->transcript();
+    EXPECT_TRUE(shown.ends_with("\r\nA>") && shown.find("A>") == shown.size() - 2) << shown;
 }
 
 // RAM in a slot below the DOS's, such as a cartridge's, keeps what it
@@ -170,6 +201,10 @@ TEST_P(RamdosLimits, TheDiskTakesNoMorePagesThanTheMachineHas)
     for (std::uint32_t a = 0; a < disk_start; ++a)
         kept += vdp.vram(a) == vram[a];
     EXPECT_EQ(kept, disk_start);
+    const fat12::Report report = fat12::check(disk_image(*msx));
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    EXPECT_EQ(report.clusters, std::uint32_t(32 * (c.ram_pages + c.vram_pages) - 7));
+    EXPECT_EQ(report.files.size(), 3u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
