@@ -530,6 +530,13 @@ chain_trim_keep:
 ; ---------------------------------------------------------------------------
 ; Names and the directory
 
+; fcb_name: the function's FCB in IX and its name in name_pat.
+;   In:  DE -> FCB.  Out: carry = bad drive; else Z = no "?" in the name.
+;   Changed: AF, BC, DE, HL, IX.
+fcb_name:
+        push    de
+        pop     ix
+        ld      de,name_pat
 ; get_name: checks an FCB's drive byte (0 or 1) and copies its name,
 ; upper-cased, to a pattern.
 ;   In:  IX -> FCB, DE -> 11 bytes.  get_name_at: HL -> the name instead.
@@ -715,17 +722,8 @@ fcb_open:
         xor     a
         ret
 
-; fcb_name: the function's FCB in IX and its name in name_pat.
-;   In:  DE -> FCB.  Out: carry = bad drive; else Z = no "?" in the name.
-;   Changed: AF, BC, DE, HL, IX.
-fcb_name:
-        push    de
-        pop     ix
-        ld      de,name_pat
-        jp      get_name
-
 ; ---------------------------------------------------------------------------
-; File functions.  Each: In: DE -> FCB (as MSX-DOS 1 takes it).  Changed: all
+; File functions.  Each: In: DE -> FCB, as a DOS program passes it.  Changed: all
 ; but what the dispatcher keeps.
 
 ; fn_open (0x0F): opens the first file matching the FCB's name.
@@ -736,7 +734,7 @@ fn_open:
         ld      de,name_pat
         xor     a
         call    dir_find
-        jp      nc,fcb_open
+        jr      nc,fcb_open
 fn_fail:
         ld      a,0xFF
         ret
@@ -756,7 +754,7 @@ fn_create:
         ld      c,(ix+12)
         inc     c
         dec     c
-        jp      nz,fcb_open
+        jr      nz,fcb_open
         push    af
         push    hl
         ld      de,26
@@ -1516,7 +1514,7 @@ rand_call:
         ld      e,(ix+33)
         ld      d,(ix+34)
         ld      c,(ix+35)
-        jp      record_io
+        jr      record_io
 
 ; fn_absread (0x2F), fn_abswrite (0x30): H sectors from sector DE of drive
 ; L (0 = A:) to or from the DMA.  After a write the FAT is read again.

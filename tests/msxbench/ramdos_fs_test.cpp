@@ -1,6 +1,6 @@
 // The RAM-disk DOS's file system: the kernel alone in an emulated MSX2,
 // formatted over R mapper pages and V video pages, driven through its
-// function entry as MSX-DOS programs drive it; the disk is then read back
+// function entry as DOS programs drive it; the disk is then read back
 // from the machine's memory and checked as a FAT12 volume.
 #include "machine.h"
 #include "msx.h"
