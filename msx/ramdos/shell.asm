@@ -338,12 +338,13 @@ sh_parse_args:
         ccf
         ret
 
-; sh_clear_fcbs: zeroes FCB 1 and FCB 2 (005Ch-007Fh).
+; sh_clear_fcbs: zeroes FCB 1 and FCB 2 (005Ch-0080h: FCB 1's random record
+; takes 0080h too when its record size is below 64).
 ;   In: nothing.  Out: nothing.  Changed: BC, DE, HL.
 sh_clear_fcbs:
         ld      hl,fcb1
         ld      de,fcb1 + 1
-        ld      bc,default_dma - fcb1 - 1
+        ld      bc,default_dma - fcb1
         ld      (hl),0
         ldir
         ret
