@@ -42,7 +42,10 @@ start:
         or      a
         ret     nz
         ld      hl,1
-        ld      (0x005C + 14),hl
+        ld      (0x005C + 14),hl        ; record size 1
+        dec     hl
+        ld      (0x005C + 33),hl        ; random record 0: its last byte is 0080h
+        ld      (0x005C + 35),hl
         ld      de,0x0100
         ld      c,0x1A
         call    bdos

@@ -481,6 +481,13 @@ private:
     std::unique_ptr<Msx> msx_;
 };
 
+std::string dir_line(const std::string& name, const std::string& ext, std::size_t size)
+{
+    char line[40];
+    std::snprintf(line, sizeof line, "%-8s %-3s%8zu\r\n", name.c_str(), ext.c_str(), size);
+    return line;
+}
+
 TEST(RamdosShell, EmptyDiskAnswersUnknownCommandsBadDrivesAndCtrlC)
 {
     TapeDos dos({"-cd", "-c", "RAMDOS.73n"});
@@ -519,6 +526,69 @@ TEST(RamdosShell, EmptyDiskAnswersUnknownCommandsBadDrivesAndCtrlC)
     EXPECT_TRUE(disk.ok());
     EXPECT_TRUE(disk.files.empty());
     EXPECT_EQ(disk.free_clusters, 313u);
+}
+
+// K7 reads HELLO.COM from the tape; from the prompt it runs with its
+// arguments and writes OUT.TXT; DIR, TYPE, REN and DEL work on the files.
+TEST(RamdosShell, RunsAComProgramFromTheTapeAndTheBuiltInsWorkOnItsFiles)
+{
+    TapeDos dos({"-cd", "-c", "RAMDOS", "hello.com"});
+    ASSERT_TRUE(dos.to_prompt(60));
+    ASSERT_EQ(dos.file("HELLO.COM"), Bytes(msxbench_ramdos_hello, msxbench_ramdos_hello + msxbench_ramdos_hello_size));
+    const std::uint32_t free_before = dos.disk().free_clusters;
+
+    const std::string dir = dos.command("DIR");
+    for (const std::string& line :
+         {dir_line("COMMAND", "COM", ramdos_parts::command().size()), dir_line("MSXDOS", "SYS", ramdos_parts::msxdos().size()),
+          dir_line("K7", "COM", ramdos_parts::k7().size()), dir_line("HELLO", "COM", msxbench_ramdos_hello_size)})
+        EXPECT_NE(dir.find(line), std::string::npos) << line << " in\n" << dir;
+    EXPECT_EQ(dos.command("DIR *.COM").size(), std::string("DIR *.COM\r\n").size() + 3 * dir_line("", "", 0).size());
+    EXPECT_EQ(dos.command("DIR K?.*"), "DIR K?.*\r\n" + dir_line("K7", "COM", ramdos_parts::k7().size()));
+
+    // FCB 1 and 2 from the arguments, the tail after the command word,
+    // SP = K0 - 2 with 0000h on top.
+    // 0080h, the last byte of FCB 1's random record, holds what the last
+    // command left at the transfer address.
+    for (std::size_t a = 0x80; a < 0x100; ++a)
+        dos.m().segment(3)[a] = 0x55;  // page 0 (the shell waits in the BIOS)
+    EXPECT_EQ(dos.command("hello b:one.txt  *.c"), "hello b:one.txt  *.c\r\nHELLO\r\n");
+    const std::optional<Bytes> out = dos.file("OUT.TXT");
+    const std::string text = "Written by HELLO.COM\r\n\x1a";
+    ASSERT_TRUE(out);
+    ASSERT_EQ(out->size(), text.size() + 4 + 0xA4);
+    EXPECT_EQ(std::string(out->begin(), out->begin() + long(text.size())), text);
+    const auto word = [&](std::size_t at) { return (*out)[at] | (*out)[at + 1] << 8; };
+    EXPECT_EQ(word(text.size()), kernel_symbol("K0") - 2);
+    EXPECT_EQ(word(text.size() + 2), 0x0000);
+    const auto page0 = [&](std::uint16_t from, std::size_t n) {
+        const std::size_t at = text.size() + 4 + (from - 0x5C);
+        return Bytes(out->begin() + long(at), out->begin() + long(at + n));
+    };
+    const auto bytes = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    EXPECT_EQ(page0(0x5C, 16), bytes(std::string("\x02ONE     TXT\0\0\0\0", 16)));
+    EXPECT_EQ(page0(0x6C, 20), bytes(std::string("\0????????C  \0\0\0\0\0\0\0\0", 20)));
+    const std::string tail = " B:ONE.TXT  *.C";
+    EXPECT_EQ(page0(0x80, tail.size() + 2), bytes(char(tail.size()) + tail + std::string(1, '\0')));
+
+    EXPECT_EQ(dos.command("TYPE OUT.TXT"), "TYPE OUT.TXT\r\nWritten by HELLO.COM\r\n");
+    EXPECT_EQ(dos.command("REN OUT.TXT X.TXT"), "REN OUT.TXT X.TXT\r\n");
+    EXPECT_EQ(dos.command("REN OUT.TXT Y.TXT"), "REN OUT.TXT Y.TXT\r\nRename failed\r\n");
+    EXPECT_EQ(dos.command("REN X.TXT"), "REN X.TXT\r\nRename failed\r\n");
+    EXPECT_EQ(dos.command("DIR X.TXT"), "DIR X.TXT\r\n" + dir_line("X", "TXT", out->size()));
+    EXPECT_EQ(dos.disk().free_clusters, free_before - 1);
+    EXPECT_EQ(dos.command("ERA X.TXT"), "ERA X.TXT\r\n");
+    EXPECT_EQ(dos.command("DEL X.TXT"), "DEL X.TXT\r\nFile not found\r\n");
+    EXPECT_EQ(dos.disk().free_clusters, free_before);
+
+    // A program that does not fit below K0 is not loaded.
+    const std::size_t big = kernel_symbol("K0") - 0x100 + 1;
+    EXPECT_EQ(dos.command("HELLO BIG.COM", 10), "HELLO BIG.COM\r\nHELLO\r\n");
+    EXPECT_EQ(dos.command("DIR BIG.COM"), "DIR BIG.COM\r\n" + dir_line("BIG", "COM", big));
+    EXPECT_EQ(dos.command("BIG"), "BIG\r\nNot enough memory\r\n");
+
+    const fat12::Report disk = dos.disk();
+    EXPECT_TRUE(disk.ok());
+    EXPECT_TRUE(dos.msx().faults().empty());
 }
 
 }  // namespace
