@@ -2,7 +2,7 @@
 ; mapper segment 4 in page 1 and the RAM of page 2 (segment 1, later part of
 ; the programs' memory) beyond 0x8000; it fills in the variables of the zero
 ; block at the end, CALLs INIT through 0x8000 once and finally jumps to
-; 0x5A11.  INIT copies the resident kernel to K0, checks the RAM-disk's
+; 0x5A11.  INIT copies the resident kernel to K0, checks the RAM disk's
 ; pages against the machine and formats the disk; 0x5A11 then starts DOS.
 ; Nothing here is needed once DOS runs: segment 4 is free again.
         include "layout.inc"
@@ -18,7 +18,7 @@ kernel_image:
         incbin  "kernel.bin"
 kernel_size     equ     $ - kernel_image
 
-; init: installs the kernel and the fixed DOS entries, fits the RAM-disk to
+; init: installs the kernel and the fixed DOS entries, fits the RAM disk to
 ; the machine and formats it.
 ;   In:  the variables at 0x8125, 0x81A0, 0x81AD, 0x81CF; page 0 = BIOS,
 ;        page 1 = segment 4, page 2 = segment 1, page 3 = segment 0;
