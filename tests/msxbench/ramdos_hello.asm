@@ -1,5 +1,5 @@
 ; A small MSX-DOS program for the shell tests.  It prints "HELLO", then
-; writes OUT.TXT: a line of text and an end-of-text mark (1Ah), then what it
+; writes OUT.TXT: two lines of text and an end-of-text mark (1Ah), then what it
 ; was started with: its SP, the word on top of its stack, and 005Ch-00FFh
 ; (FCB 1, FCB 2 and the command tail) as they were.  When FCB 1 names a
 ; file that can be created, it also writes that file, one byte longer than
@@ -63,7 +63,10 @@ start:
 hello:  db      "HELLO", 13, 10, "$"
 fcb:    db      0, "OUT     TXT"
         ds      25
-text:   db      "Written by HELLO.COM", 13, 10, 0x1A
+text:   db      "Written by HELLO.COM", 13, 10  ; then a line that takes the text past 128 bytes
+        db      "0123456789012345678901234567890123456789"
+        db      "0123456789012345678901234567890123456789"
+        db      "0123456789012345678901234567890123456789", 13, 10, 0x1A
 entry_sp:
         dw      0
 entry_top:

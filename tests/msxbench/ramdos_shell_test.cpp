@@ -546,14 +546,17 @@ TEST(RamdosShell, RunsAComProgramFromTheTapeAndTheBuiltInsWorkOnItsFiles)
     EXPECT_EQ(dos.command("DIR K?.*"), "DIR K?.*\r\n" + dir_line("K7", "COM", ramdos_parts::k7().size()));
 
     // FCB 1 and 2 from the arguments, the tail after the command word,
-    // SP = K0 - 2 with 0000h on top.
-    // 0080h, the last byte of FCB 1's random record, holds what the last
-    // command left at the transfer address.
+    // SP = K0 - 2 with 0000h on top.  0080h, the last byte of FCB 1's
+    // random record, holds what the last command left there.
     for (std::size_t a = 0x80; a < 0x100; ++a)
         dos.m().segment(3)[a] = 0x55;  // page 0 (the shell waits in the BIOS)
     EXPECT_EQ(dos.command("hello b:one.txt  *.c"), "hello b:one.txt  *.c\r\nHELLO\r\n");
     const std::optional<Bytes> out = dos.file("OUT.TXT");
-    const std::string text = "Written by HELLO.COM\r\n\x1a";
+    std::string lines = "Written by HELLO.COM\r\n";
+    for (int i = 0; i < 12; ++i)
+        lines += "0123456789";
+    lines += "\r\n";
+    const std::string text = lines + "\x1a";
     ASSERT_TRUE(out);
     ASSERT_EQ(out->size(), text.size() + 4 + 0xA4);
     EXPECT_EQ(std::string(out->begin(), out->begin() + long(text.size())), text);
@@ -570,7 +573,7 @@ TEST(RamdosShell, RunsAComProgramFromTheTapeAndTheBuiltInsWorkOnItsFiles)
     const std::string tail = " B:ONE.TXT  *.C";
     EXPECT_EQ(page0(0x80, tail.size() + 2), bytes(char(tail.size()) + tail + std::string(1, '\0')));
 
-    EXPECT_EQ(dos.command("TYPE OUT.TXT"), "TYPE OUT.TXT\r\nWritten by HELLO.COM\r\n");
+    EXPECT_EQ(dos.command("TYPE OUT.TXT"), "TYPE OUT.TXT\r\n" + lines);
     EXPECT_EQ(dos.command("REN OUT.TXT X.TXT"), "REN OUT.TXT X.TXT\r\n");
     EXPECT_EQ(dos.command("REN OUT.TXT Y.TXT"), "REN OUT.TXT Y.TXT\r\nRename failed\r\n");
     EXPECT_EQ(dos.command("REN X.TXT"), "REN X.TXT\r\nRename failed\r\n");
