@@ -61,17 +61,32 @@ std::vector<std::string> file_names(const fat12::Report& report)
     return names;
 }
 
+struct SlotCase {
+    const char* name;
+    MsxLayout layout;
+    std::uint8_t slot_pa, slot_ps;  // the slot register values under DOS
+};
+
+void PrintTo(const SlotCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class RamdosFromTape : public ::testing::TestWithParam<SlotCase> {};
+
 // The whole boot with the files: from the image's start, nothing of the
 // image before the unpack buffer and nothing of the BIOS's work area but the
 // keyboard buffer, its pointers, the slot table copies and the two hooks is
 // written; the image never returns into the loader; at the DOS start the
 // kernel sits at K0 with its entries and boot parameters, the disk holds
 // the three files exactly, "K7" waits in the keyboard buffer, and DOS runs
-// K7 from the disk.
-TEST(RamdosFromTape, WritesTheDosFilesTypesK7AndStartsIt)
+// K7 from the disk.  With the mapper in its own slot, and sharing the main
+// ROM's primary slot.
+TEST_P(RamdosFromTape, WritesTheDosFilesTypesK7AndStartsIt)
 {
+    const SlotCase c = GetParam();
     loader_harness::Workshop shop;
-    auto msx = start_image(shop, {"-cd", "-c", "RAMDOS"});
+    auto msx = start_image(shop, {"-cd", "-c", "RAMDOS"}, c.layout);
     ASSERT_TRUE(msx);
     Machine& m = msx->machine();
     const std::uint16_t buffer = startup_symbol("unpack_buffer");
@@ -98,8 +113,8 @@ TEST(RamdosFromTape, WritesTheDosFilesTypesK7AndStartsIt)
     EXPECT_EQ(boot_parameter(*msx, "bp_ram_pages"), 3);
     EXPECT_EQ(boot_parameter(*msx, "bp_vram_pages"), 7);
     EXPECT_EQ(boot_parameter(*msx, "bp_top_vram"), 7);
-    EXPECT_EQ(boot_parameter(*msx, "bp_slot_pa"), 0xFF);  // every page on slot 3
-    EXPECT_EQ(boot_parameter(*msx, "bp_slot_ps"), 0xAA);  // every page on its secondary slot 2
+    EXPECT_EQ(boot_parameter(*msx, "bp_slot_pa"), c.slot_pa);
+    EXPECT_EQ(boot_parameter(*msx, "bp_slot_ps"), c.slot_ps);
     EXPECT_EQ(msx->keybuf_contents(), "K7\r");
     EXPECT_EQ(m.reg(Reg::iff1), 0);
     EXPECT_EQ(m.mapper_register(1), 4);
@@ -120,9 +135,21 @@ TEST(RamdosFromTape, WritesTheDosFilesTypesK7AndStartsIt)
     EXPECT_TRUE(msx->faults().empty());
 }
 
+MsxLayout rom_and_ram_in_slot_0()
+{
+    MsxLayout layout = msx2_layout(128, 128, true);
+    layout.ram = {0, 2};
+    return layout;
+}
+
+INSTANTIATE_TEST_SUITE_P(Slots, RamdosFromTape,
+                         ::testing::Values(SlotCase{"RamIn3_2", msx2_layout(), 0xFF, 0xAA},
+                                           SlotCase{"RomAndRamInSlot0", rom_and_ram_in_slot_0(), 0x00, 0xAA}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // RAMDOS.73n: the disk stays empty, nothing is typed, and DOS waits at its
 // prompt.
-TEST(RamdosFromTape, WithoutTheFilesDosWaitsAtThePromptOnAnEmptyDisk)
+TEST(RamdosStartUp, WithoutTheFilesDosWaitsAtThePromptOnAnEmptyDisk)
 {
     loader_harness::Workshop shop;
     auto msx = start_image(shop, {"-cd", "-c", "RAMDOS.73n"});
@@ -144,7 +171,7 @@ TEST(RamdosFromTape, WithoutTheFilesDosWaitsAtThePromptOnAnEmptyDisk)
 // RAM in a slot below the DOS's, such as a cartridge's, keeps what it
 // holds: the disk system goes into the slot of page 3, whose RAM DOS has in
 // every page.
-TEST(RamdosFromTape, RamInAnotherSlotIsLeftAlone)
+TEST(RamdosStartUp, RamInAnotherSlotIsLeftAlone)
 {
     loader_harness::Workshop shop;
     auto msx = start_image(shop, {"-cd", "-c", "RAMDOS"});
