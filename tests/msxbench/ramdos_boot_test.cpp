@@ -299,6 +299,47 @@ TEST_P(RamdosRefused, TellsWhatItNeedsAndGoesBackToBasic)
     }
 }
 
+// A tokenized line of BASIC at `at`: link, number, then `text` and its 00h.
+Bytes basic_line(std::uint16_t at, std::uint16_t number, const Bytes& text)
+{
+    const auto next = std::uint16_t(at + 4 + text.size() + 1);
+    Bytes line = {std::uint8_t(next), std::uint8_t(next >> 8), std::uint8_t(number), std::uint8_t(number >> 8)};
+    line.insert(line.end(), text.begin(), text.end());
+    line.push_back(0);
+    return line;
+}
+
+// The image loaded by a BASIC program's BLOAD statement through the loader's
+// hook, on an MSX1: told, and the program goes on with its next statement,
+// which the interpreter now carries out itself.
+TEST(RamdosRefusedFromBasic, TheProgramGoesOnAfterItsBload)
+{
+    loader_harness::Workshop shop;
+    Bytes program = {0xFF};
+    Bytes bload = {0xCF};  // BLOAD"CAS:",R
+    for (char c : std::string("\"CAS:\",R"))
+        bload.push_back(std::uint8_t(c));
+    const Bytes line10 = basic_line(0x8001, 10, bload);
+    program.insert(program.end(), line10.begin(), line10.end());
+    const Bytes line20 = basic_line(std::uint16_t(0x8001 + line10.size()), 20, {0x91, ' ', 0x12});  // PRINT 1
+    program.insert(program.end(), line20.begin(), line20.end());
+    program.insert(program.end(), {0, 0});
+    shop.put("loads.bas", program);
+    auto msx = loader_harness::play({shop.tapecast({"-cd", "-c", "loads.bas", "RAMDOS"})});
+    Machine& m = msx->machine();
+    ASSERT_EQ(run_to(m, {}, seconds(15)).reason, Stop::requested);
+    ASSERT_TRUE(msx->basic_run_reached());
+
+    std::vector<Statement> statements;
+    EXPECT_EQ(msx->run_statements(seconds(30), statements).reason, Stop::requested) << msx->screen_text();
+    ASSERT_EQ(statements.size(), 2u);
+    EXPECT_TRUE(statements[0].taken_by_hook);
+    EXPECT_FALSE(statements[1].taken_by_hook);
+    EXPECT_TRUE(loader_harness::on_screen(*msx, "with 128K of mapper RAM")) << msx->screen_text();
+    EXPECT_EQ(m.read(h_gone), 0xC9);
+    EXPECT_TRUE(msx->faults().empty());
+}
+
 MsxLayout msx1_layout()
 {
     return MsxLayout{};
