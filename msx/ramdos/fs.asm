@@ -106,7 +106,7 @@ disk_done:
         ei
         ret
 
-disk_vram:
+disk_vram:                              ; A = page - R, B, C and HL as above
         ld      e,a
         ld      a,(bp_top_vram)
         sub     e
@@ -1572,7 +1572,8 @@ abs_fail:
         ret
 
 ; ---------------------------------------------------------------------------
-; Disk and system functions
+; Disk and system functions.  Each changes at most AF, BC, DE, HL, besides
+; its results.
 
 ; fn_diskinfo (0x1B): In: E = drive (0 current, 1 A:).  Out: A = 1 sector
 ; per cluster, BC = 512, DE = clusters, HL = free clusters, IX -> the DPB,
@@ -1750,6 +1751,8 @@ format_dir:
         scf
         jp      disk_io
 
+; The boot sector's first 30 bytes; the total of sectors at +0x13 is filled
+; in, the rest of the sector is zeros.
 boot_sector:
         db      0xEB, 0xFE, 0x90        ; a jump, as a boot sector starts
         db      "CASSONIC"
