@@ -102,6 +102,8 @@ biosc_off:
         pop     de
         ret
 
+; con_jp_hl: jumps to HL, for a CALL to an address in a register.
+;   In: HL.  Out, Changed: as the routine there.
 con_jp_hl:
         jp      (hl)
 

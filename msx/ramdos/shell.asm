@@ -186,6 +186,7 @@ sh_run_start:
 
 ; sh_dir: DIR [name]: one line per file that matches (all without a name):
 ; name, extension and size.
+;   In: sh_tail.  Does not return (back to the prompt).
 sh_dir:
         call    sh_parse_args
         jp      c,sh_bad_drive
@@ -232,6 +233,7 @@ sh_dir_end:
         jp      sh_not_found
 
 ; sh_del: DEL name or ERA name: deletes every file that matches.
+;   In: sh_tail.  Does not return (back to the prompt).
 sh_del:
         call    sh_parse_args
         jr      c,sh_bad_drive
@@ -244,6 +246,7 @@ sh_del:
 
 ; sh_ren: REN old new: the new name goes to FCB 2, i.e. FCB 1 + 16, where
 ; the rename function takes it.
+;   In: sh_tail.  Does not return (back to the prompt).
 sh_ren:
         call    sh_parse_args
         jr      c,sh_bad_drive
@@ -264,6 +267,7 @@ sh_ren_failed:
 
 ; sh_type: TYPE name: prints the file up to its end or to the first 1Ah.
 ; The file is read through 0100h: FCB 1's random record reaches 0080h.
+;   In: sh_tail.  Does not return (back to the prompt).
 sh_type:
         call    sh_parse_args
         jr      c,sh_bad_drive
@@ -304,6 +308,7 @@ sh_type_end:
         jp      shell
 
 ; Messages: each printed on a line of its own, then the prompt.
+;   In: nothing (sh_message: DE -> the text, ending with "$").  Do not return.
 sh_bad_drive:
         ld      de,sh_bad_drive_text
         jr      sh_message
