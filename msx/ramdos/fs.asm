@@ -844,12 +844,11 @@ fn_close:
 ;   Out: A = 0 and at the DMA the FCB's drive byte and the 32-byte entry;
 ;        A = 0xFF when no (further) file matches.
 fn_first:
-        call    fcb_name
-        jp      c,fn_fail
-        ld      hl,name_pat
+        push    de
+        pop     ix
         ld      de,srch_pat
-        ld      bc,11
-        ldir
+        call    get_name
+        jp      c,fn_fail
         ld      a,(ix+0)
         ld      (srch_drive),a
         xor     a
@@ -1536,7 +1535,9 @@ abs_call:
         add     hl,de
         ex      de,hl                   ; DE = sector after the last
         ld      hl,(n_sectors)
-        sbc     hl,de                   ; carry clear after ADD: no overflow past 64K sectors
+        jr      c,abs_range             ; past sector 0xFFFF
+        sbc     hl,de
+abs_range:
         pop     de
         jr      c,abs_fail
         ld      a,b

@@ -591,6 +591,7 @@ TEST(FsSystem, DiskInformationAbsoluteSectorsAndTheSmallFunctions)
     ASSERT_EQ(dos.call(0x2F, 318, 0x0200).a, 0);
     EXPECT_EQ(dos.m().dump(dma, 1024), Bytes(image.begin() + 318 * 512, image.begin() + 320 * 512));
     EXPECT_EQ(dos.call(0x2F, 319, 0x0200).a, 1);  // past the end
+    EXPECT_EQ(dos.call(0x30, 0xFFFF, 0x0200).a, 1);  // and not wrapping to sector 0
     EXPECT_EQ(dos.call(0x2F, 0, 0x0101).a, 1);    // drive B:
 
     // Writing the empty FAT and directory back empties the disk for the kernel too.
