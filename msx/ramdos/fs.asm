@@ -1156,11 +1156,10 @@ block_loop:
         ld      de,cluster_base
         add     hl,de
         ex      de,hl                   ; DE = sector
-        ld      a,(io_pos + 1)
+        ld      hl,(io_pos)
+        ld      a,h
         and     1
-        ld      h,a
-        ld      a,(io_pos)
-        ld      l,a                     ; HL = offset in the sector
+        ld      h,a                     ; HL = offset in the sector
         xor     a
         sub     l
         ld      c,a
