@@ -85,7 +85,7 @@ next_block:
         ld      a,(hl)
         add     a,16
         ld      (hl),a
-        call    motor_off
+        call    MOTOR_OFF
         exx                             ; the image's header gives its length
         push    hl                      ; (LD BC,N at offset 7): it must be
         exx                             ; what arrived
@@ -136,7 +136,7 @@ append:
         ld      a,(flags)
         and     4
         jr      nz,keep_open            ; more parts of it follow
-        call    close
+        call    CLOSE
         jr      nz,fail_at_cursor
 keep_open:
         ld      a,(flags)
@@ -154,27 +154,11 @@ fail:
         ld      sp,(stack)
         ld      hl,err_text
         call    SHOW
-        call    motor_off
+        call    MOTOR_OFF
         ld      a,(open)
         or      a
         ret     z
-        ; fall through
-; close: closes the open file.  In: nothing.  Out: A = 0 and Z when DOS
-; closed it, NZ otherwise.  Changed: AF, BC, DE, HL.
-close:
-        xor     a
-        ld      (open),a
-        ld      c,F_CLOSE
-        call    FCB_CALL
-        or      a
-        ret
-
-; motor_off: In: nothing.  Out: motor off, interrupts on.  Changed: AF.
-motor_off:
-        ld      a,MOTOROFF
-        out     (PPICTL),a
-        ei
-        ret
+        jp      CLOSE
 
 ; ---------------------------------------------------------------------------
 ; Waiting for the tape.
@@ -254,20 +238,28 @@ wait_change:
         ret
 
 ; half: waits for a level change, then counts the periods of the sync loop
-; (42 T) up to the next one.
-;   In: E = level.  Out: A = periods completed before the change, E = level.
-;   Changed: AF, B, E.
+; (42 T) up to the D-th change after it: a half-cycle (D = 1) or a whole
+; cycle (D = 2, 6 T more at the change between its halves).  The level is
+; read first, so that a change that came while the caller was busy does not
+; start the count late.
+;   In: D.  Out: A = periods completed, E = level.  Changed: AF, B, D, E.
 half:
+        in      a,(PSGRD)
+        ld      e,a
         call    wait_change             ; and 11 T to return: as the sync loop's start
         ld      b,0                     ; 8
 half_count:                             ; 42 T per count, as sync_count
         in      a,(PSGRD)               ; 12
         xor     e                       ; 5
-        jp      m,half_end              ; 11
+        jp      m,half_edge             ; 11
         djnz    half_count              ; 14
-half_end:
+half_edge:
         xor     e
         ld      e,a
+        dec     d
+        jr      z,half_end
+        djnz    half_count
+half_end:
         ld      a,b
         neg
         ret
@@ -328,13 +320,17 @@ calib_steady:
         dec     h
         jr      nz,count_again
         ; The sync threshold: the half-cycles of the lead-in as the sync loop
-        ; counts them, averaged over 16 of them (every other one), rounded up
-        ; from a quarter so that the halves of an end mark stay clearly
-        ; short.  Those are a half or two thirds of it, the start mark's long
-        ; half is twice or 4/3 of it.
-        ld      hl,12
-        ld      c,16
-measure_half:
+        ; counts them, from 8 whole cycles (the input's high and low halves
+        ; differ a little, and either may come first).  A whole cycle counts
+        ; about half a period more than its two halves counted one by one;
+        ; (sum + 7) / 16 gives what the halves would, rounded up from a
+        ; quarter, in every mode played 4% slow or fast.  The halves of an
+        ; end mark are a half or two thirds of it, the start mark's long half
+        ; twice or 4/3 of it.
+        ld      hl,7
+        ld      c,8
+measure_cycle:
+        ld      d,2
         call    half
         add     a,l
         ld      l,a
@@ -342,11 +338,11 @@ measure_half:
         sub     l
         ld      h,a
         dec     c
-        jr      nz,measure_half
+        jr      nz,measure_cycle
         add     hl,hl
         add     hl,hl
         add     hl,hl
-        add     hl,hl                   ; H = (sum + 12) / 16
+        add     hl,hl                   ; H = (sum + 7) / 16
         ld      a,h
         or      a
         jr      nz,threshold_set
@@ -364,9 +360,8 @@ threshold_set:
         inc     a
 skip_limit:
         ld      c,a
-        in      a,(PSGRD)               ; the level now: the next change is
-        ld      e,a                     ; a real one
 skip_half:
+        ld      d,1
         call    half
         cp      c
         jr      nc,skip_half
@@ -455,15 +450,15 @@ read_value:
 ; take 22 level changes after the first cell's first one, the last being the
 ; end mark's first, counted in periods of a 66 T loop (C periods).  The
 ; window becomes the time a unit's fourth level change may take, two thirds
-; of a cell (it is half a cell in some modes), with a margin of 30 T, in
-; whole sampling periods rounded up: (5.5 C + 30) / 65, which (C + 18) / 12
-; gives within 7 T for every C from 50 to 140 (every mode, played 4% slow
-; or fast).  Measured on the cells that carry the data, this fits every
-; mode, also the one whose lead-in is made of longer cells.  A window chosen
-; by key stands instead.  The value itself is dropped.
+; of a cell (it is half a cell in some modes), with a margin of 22 T, in
+; whole sampling periods rounded up: 0.667 x 66/8 x C + 22 = 5.5 C + 22 T,
+; plus 64 to round up, divided by 65.  Measured on the cells that carry the
+; data, this fits every mode, also the one whose lead-in is made of longer
+; cells.  A window chosen by key stands instead.  The value itself is
+; dropped.
 ;   In: E = level, override, synchronised on the unit.  Out: D = window
 ;   (also in WINWID), E = level, synchronised on the next unit.
-;   Changed: AF, BC, D, E.
+;   Changed: AF, BC, DE, HL.
 measure_sync:
         call    wait_change             ; the end of the long half ...
         call    wait_change             ; ... and the first cell's first change
@@ -489,14 +484,23 @@ measured:                               ; the end mark has begun
         ld      a,(override)
         or      a
         jr      nz,window_chosen
-        ld      a,c
-        add     a,18
-        ld      d,0xFF
-window_div:
-        inc     d
-        sub     12
-        jr      nc,window_div
-        ld      a,d
+        ld      l,c
+        ld      h,b                     ; B = 0
+        ld      d,h
+        ld      e,l
+        add     hl,hl
+        add     hl,hl
+        add     hl,de
+        add     hl,hl
+        add     hl,de                   ; 11 C
+        ld      de,172
+        add     hl,de
+        ld      de,-130
+        ld      a,0xFF
+window_div:                             ; A = (11 C + 172) / 130
+        inc     a
+        add     hl,de
+        jr      c,window_div
 window_chosen:
         ld      d,a
         ld      (WINWID),a
@@ -651,11 +655,28 @@ open            equ     banner + 3      ; 1 while a file is open
 stack           equ     banner + 4      ; stack pointer at start (2 bytes)
 
 ; ---------------------------------------------------------------------------
-; The routines copied to PAGE0_CODE at start and called there (FCB_CALL,
-; PRINT, SHOW, AT_CURSOR): what they reach within themselves they reach by
-; relative jumps.
+; The routines copied to PAGE0_CODE at start and called there (CLOSE,
+; MOTOR_OFF, FCB_CALL, PRINT, SHOW, AT_CURSOR): what they reach within
+; themselves they reach by relative jumps or through these names.
 
 low_code:
+; close: closes the open file.  In: nothing.  Out: A = 0 and Z when DOS
+; closed it, NZ otherwise.  Changed: AF, BC, DE, HL.
+close:
+        xor     a
+        ld      (open),a
+        ld      c,F_CLOSE
+        call    FCB_CALL
+        or      a
+        ret
+
+; motor_off: In: nothing.  Out: motor off, interrupts on.  Changed: AF.
+motor_off:
+        ld      a,MOTOROFF
+        out     (PPICTL),a
+        ei
+        ret
+
 ; fcb_call: In: C = DOS function.  Out: DOS's result.  Changed: as DOS.
 fcb_call:
         ld      de,FCB
@@ -728,6 +749,8 @@ low_end:
 AT_CURSOR       equ     at_cursor - low_code + PAGE0_CODE
 SHOW            equ     show - low_code + PAGE0_CODE
 FCB_CALL        equ     fcb_call - low_code + PAGE0_CODE
+CLOSE           equ     close - low_code + PAGE0_CODE
+MOTOR_OFF       equ     motor_off - low_code + PAGE0_CODE
 PRINT           equ     print - low_code + PAGE0_CODE
 
         if      low_code > IMAGE
