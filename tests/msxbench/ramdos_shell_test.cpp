@@ -434,10 +434,10 @@ TEST(RamdosConsole, CharacterFunctions)
 
 class TapeDos {
 public:
-    explicit TapeDos(const std::vector<std::string>& args)
+    explicit TapeDos(const std::vector<std::string>& args, const MsxLayout& layout = msx2_layout())
     {
         shop_.put("hello.com", Bytes(msxbench_ramdos_hello, msxbench_ramdos_hello + msxbench_ramdos_hello_size));
-        msx_ = ramdos_harness::start_image(shop_, args);
+        msx_ = ramdos_harness::start_image(shop_, args, layout);
     }
 
     Msx& msx() { return *msx_; }
@@ -488,9 +488,11 @@ std::string dir_line(const std::string& name, const std::string& ext, std::size_
     return line;
 }
 
-TEST(RamdosShell, EmptyDiskAnswersUnknownCommandsBadDrivesAndCtrlC)
+class RamdosShellOn : public ::testing::TestWithParam<SlotCase> {};
+
+TEST_P(RamdosShellOn, EmptyDiskAnswersUnknownCommandsBadDrivesAndCtrlC)
 {
-    TapeDos dos({"-cd", "-c", "RAMDOS.73n"});
+    TapeDos dos({"-cd", "-c", "RAMDOS.73n"}, GetParam().layout);
     ASSERT_TRUE(dos.to_prompt(30));
     const std::string& t = dos.msx().transcript();
     EXPECT_NE(t.find("\r\nCassonic RAM-disk DOS, 160K RAM disk\r\nA>"), std::string::npos) << t;
@@ -527,6 +529,9 @@ TEST(RamdosShell, EmptyDiskAnswersUnknownCommandsBadDrivesAndCtrlC)
     EXPECT_TRUE(disk.files.empty());
     EXPECT_EQ(disk.free_clusters, 313u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Slots, RamdosShellOn, ::testing::Values(ram_in_3_2(), rom_and_ram_in_slot_0()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // K7 reads HELLO.COM from the tape; from the prompt it runs with its
 // arguments and writes OUT.TXT; DIR, TYPE, REN and DEL work on the files.
