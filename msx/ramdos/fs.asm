@@ -407,7 +407,7 @@ chain_seek:
         jr      nz,chain_seek_have
         ld      a,(seek_alloc)          ; an empty file
         or      a
-        jr      z,chain_seek_fail
+        jp      z,chain_seek_fail
         call    fat_alloc
         jr      c,chain_seek_fail
         ld      (ix+26),l
@@ -419,7 +419,11 @@ chain_seek:
         ld      (ix+31),a
         ld      b,h
         ld      c,l
-chain_seek_have:
+chain_seek_have:                        ; BC = first cluster
+        ld      h,b
+        ld      l,c
+        call    cluster_bad
+        jr      c,chain_seek_fail       ; an FCB that points off the disk
         pop     hl
         push    hl
         ld      e,(ix+30)
@@ -427,12 +431,16 @@ chain_seek_have:
         or      a
         sbc     hl,de                   ; HL = steps from the cluster reached last
         jr      c,chain_seek_first
-        ld      a,(ix+28)
-        or      (ix+29)
-        jr      z,chain_seek_first
-        ld      c,(ix+28)
-        ld      b,(ix+29)
-        jr      chain_seek_walk
+        push    hl
+        ld      l,(ix+28)
+        ld      h,(ix+29)
+        call    cluster_bad
+        ld      b,h
+        ld      c,l                     ; BC = the cluster reached last
+        pop     hl
+        jr      nc,chain_seek_walk
+        ld      c,(ix+26)               ; none usable: from the first
+        ld      b,(ix+27)
 chain_seek_first:
         pop     hl
         push    hl                      ; HL = steps from the first cluster

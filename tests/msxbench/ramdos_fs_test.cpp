@@ -348,6 +348,46 @@ TEST(FsWrite, NoRecordsSetTheFileSizeToThePosition)
     EXPECT_EQ(dos.check().free_clusters, 25u);
 }
 
+// An FCB whose cluster fields point off the disk (a program's own, never
+// opened) makes the transfer fail instead of reaching memory beyond the FAT;
+// a stale last-cluster field alone is passed over.
+TEST(FsWrite, AnFcbPointingOffTheDiskIsRefused)
+{
+    Dos dos(1, 0);
+    const Bytes data = pattern(2000, 26);
+    dos.write_file("KEEP    BIN", data);
+    const Bytes variables = dos.m().dump(kernel_symbol("fs_vars"), 256);
+    dos.m().write_word(fcb + 26, 0x0FF0);
+    dos.set_record_size(fcb, 1);
+    dos.m().load(fcb + 33, Bytes(4, 0));
+    Result r = dos.call(0x26, fcb, 100);
+    EXPECT_EQ(r.a, 1);
+    EXPECT_EQ(r.hl, 0);
+    r = dos.call(0x27, fcb, 100);
+    EXPECT_EQ(r.a, 1);
+    EXPECT_EQ(r.hl, 0);
+    const Bytes after = dos.m().dump(kernel_symbol("fs_vars"), 256);
+    const std::uint16_t dpb = kernel_symbol("dpb") - kernel_symbol("fs_vars");
+    EXPECT_TRUE(std::equal(variables.begin() + dpb, variables.begin() + dpb + 21, after.begin() + dpb));
+    EXPECT_TRUE(dos.check().ok());
+    EXPECT_EQ(dos.file("KEEP.BIN"), data);
+
+    dos.m().write_word(fcb + 26, dos.check().files[0].first_cluster);
+    dos.m().write_word(fcb + 28, 0x0800);
+    dos.m().write_word(fcb + 30, 1);
+    dos.m().load(fcb + 33, Bytes{0xD0, 0x07, 0, 0});  // 2000: the 4th cluster, reached from the first
+    const Bytes more = pattern(100, 27);
+    dos.m().load(0x0400, more);
+    dos.call(0x1A, 0x0400);
+    r = dos.call(0x26, fcb, 100);
+    EXPECT_EQ(r.a, 0);
+    EXPECT_EQ(dos.call(0x10, fcb).a, 0);
+    Bytes both = data;
+    both.insert(both.end(), more.begin(), more.end());
+    EXPECT_EQ(dos.file("KEEP.BIN"), both);
+    EXPECT_TRUE(dos.check().ok());
+}
+
 // --- Directory functions.
 
 TEST(FsDirectory, DeleteWithWildcardsFreesTheClustersAndTheEntries)
