@@ -31,7 +31,7 @@ IMAGE   equ     0x0400          ; the received image, then the restored data
 IMAGE_TOP equ   0xBA00          ; the received image stays below: moved up
                                 ; under its depacker it stays above K7
 RANKS   equ     0xBB00          ; rank table of the current block (256 bytes)
-PAGE0_CODE     equ     FCB + 37        ; where the moved routines run, up to 0x0100
+PAGE0_CODE equ  FCB + 37        ; where the moved routines run, up to 0x0100
 
 F_PRINT equ     0x09            ; DE = text ending in '$'
 F_CLOSE equ     0x10            ; DE = FCB; A = 0 or 0xFF
@@ -148,6 +148,7 @@ keep_open:
 ; fail: where the video address stands, after what the block has shown),
 ; stops the tape, closes a file left open (the parts so far stay on the
 ; disk, and the disk stays consistent) and returns to DOS.
+;   In: stack, open.  Out: back to DOS.  Changed: everything.
 fail_at_cursor:
         call    AT_CURSOR
 fail:
@@ -268,9 +269,9 @@ half_end:
 ; read_block: reads a block: calibration on the lead-in, the sync values
 ; 208, the flags, the name (shown at the video address set last and kept in
 ; the FCB), the rank table and the payload, whose bytes are stored from
-; IMAGE on.  A unit of 11 cells or more, or of eight that are neither a rank code
-; nor the trailer, is a loading error, and so is a payload that would reach
-; IMAGE_TOP.
+; IMAGE on.  A unit of 11 cells or more, or of eight that are neither a rank
+; code nor the trailer, is a loading error, and so is a payload that would
+; reach IMAGE_TOP.
 ;   In: override.  Out: flags, name, rank table, the image at IMAGE, HL' =
 ;   one past its last byte, WINWID.  Changed: AF, BC, DE, HL, BC', DE', HL';
 ;   interrupts off.
