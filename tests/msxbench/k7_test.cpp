@@ -8,8 +8,8 @@
 
 #include <cctype>
 #include <map>
-#include <tuple>
 #include <string>
+#include <tuple>
 
 extern const std::uint8_t ramdos_k7[];
 extern const std::size_t ramdos_k7_size;
@@ -38,9 +38,6 @@ public:
     std::map<std::string, Bytes> files;  // closed files by their 11-character name
     std::vector<std::string> calls;
     std::vector<std::string> faults;
-    std::string printed;                 // what function 09 printed
-    std::uint64_t sfx_called_at = 0;     // T-state count when the image was last entered
-    std::uint64_t first_call_after_sfx = 0;
     bool refuse_create = false;
     std::size_t space = std::size_t(-1);  // bytes the disk still takes
 
@@ -51,8 +48,6 @@ public:
         Machine& m = msx_.machine();
         const int function = m.reg(Reg::bc) & 0xFF;
         const std::uint16_t de = m.reg(Reg::de);
-        if (sfx_called_at && !first_call_after_sfx)
-            first_call_after_sfx = m.cycles();
         std::uint8_t a = 0;
         switch (function) {
         case 0x09: print(de); break;
@@ -117,7 +112,6 @@ private:
         for (std::uint16_t p = at; m.read(p) != '$' && s.size() < 200; ++p)
             s += char(m.read(p));
         log(0x09, s);
-        printed += s;
         for (char c : s) {
             if (c == '\r') {
                 m.write(csrx, 1);
@@ -230,12 +224,6 @@ public:
             machine.set_reg(Reg::iff2, 1);
             machine.ret();
         });
-        m.add_trap(sfx_entry, ram, [this](Machine& machine) {
-            dos.sfx_called_at = machine.cycles();
-            dos.first_call_after_sfx = 0;
-            machine.set_reg(Reg::pc, sfx_entry + 1);  // past the trap: PUSH HL is the next
-            machine.push(machine.reg(Reg::hl));
-        });
         m.load(tpa, Bytes(ramdos_k7, ramdos_k7 + ramdos_k7_size));
         m.set_reg(Reg::sp, dos_stack + 2);
         m.push(warm_boot);
@@ -282,11 +270,11 @@ public:
     HostDos dos;
 };
 
-// The recording from the first stretch of at least `seconds` of silence on:
+// The recording from the first stretch of at least `pause` seconds of silence on:
 // a tape started between two blocks.
-WavSignal from_first_pause(const WavSignal& wav, double seconds)
+WavSignal from_first_pause(const WavSignal& wav, double pause)
 {
-    const auto run = std::size_t(seconds * wav.rate);
+    const auto run = std::size_t(pause * wav.rate);
     std::size_t quiet = 0;
     for (std::size_t i = 0; i < wav.samples.size(); ++i) {
         quiet = wav.samples[i] == 0.0f ? quiet + 1 : 0;
@@ -299,12 +287,12 @@ WavSignal from_first_pause(const WavSignal& wav, double seconds)
 }
 
 // The recording up to the end of its first stretch of silence.
-WavSignal to_first_pause(const WavSignal& wav, double seconds)
+WavSignal to_first_pause(const WavSignal& wav, double pause)
 {
-    const WavSignal rest = from_first_pause(wav, seconds);
+    const WavSignal rest = from_first_pause(wav, pause);
     return WavSignal{wav.rate, std::vector<float>(wav.samples.begin(),
                                                   wav.samples.end() - std::ptrdiff_t(rest.samples.size()) +
-                                                      std::ptrdiff_t(seconds * wav.rate))};
+                                                      std::ptrdiff_t(pause * wav.rate))};
 }
 
 Bytes sample_file(std::size_t size, std::uint32_t seed, bool compressible)
