@@ -1,0 +1,274 @@
+// The RAM-disk DOS from the tape to the disk, end to end: each case is one
+// tapecast WAV with RAMDOS first, played from its first sample into an
+// emulated MSX2.  The BIOS reads the fast loader, the loader loads the
+// image, DOS boots with K7 typed, K7 reads the DOS-mode blocks after it and
+// writes their files, and the prompt comes back.  The player runs whatever
+// the motor does, as a CD or a computer playing the WAV: everything DOS and
+// K7 do between two blocks has to fit in the pause the encoder leaves.
+#include "loader_harness.h"
+#include "ramdisk/fat12_image.h"
+#include "ramdos_harness.h"
+#include "ramdos_parts.h"
+#include "tape_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace msxbench {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The machine after a tape: the first time the shell waits for a key is after
+// K7 has ended, since the start-up typed K7 for the first prompt.
+class TapeToDisk {
+public:
+    TapeToDisk(const loader_harness::Workshop& shop, const std::vector<std::string>& args,
+               const MsxLayout& layout = msx2_layout())
+    {
+        TapeOptions free_running;
+        free_running.motor_controlled = false;
+        msx_ = loader_harness::play({shop.tapecast(args)}, layout, free_running);
+        if (!loader_harness::reach(*msx_, {ramdos_harness::image_entry}, 30, ramdos_harness::image_entry)) {
+            msx_.reset();
+            return;
+        }
+        msx_->leave_leftovers();
+    }
+
+    Msx& msx() { return *msx_; }
+
+    // Runs until the shell waits for a key at its prompt, with no fault on
+    // the way.
+    bool to_prompt(double seconds_limit)
+    {
+        if (!msx_)
+            return false;
+        const RunResult r = msx_->machine().run(seconds(seconds_limit));
+        const std::string& t = msx_->transcript();
+        const std::string prompt = "\r\nA>";
+        const bool ok = msx_->waiting_for_key() && msx_->faults().empty() && t.size() >= prompt.size() &&
+                        t.compare(t.size() - prompt.size(), prompt.size(), prompt) == 0;
+        EXPECT_TRUE(ok) << "stopped (" << int(r.reason) << ") at " << std::hex << r.pc << "\n"
+                        << (msx_->faults().empty() ? "" : msx_->faults().front() + "\n") << t << "\n"
+                        << msx_->screen_text();
+        return ok;
+    }
+
+    // Types a command line; what it printed up to the next prompt.
+    std::string command(const std::string& line)
+    {
+        const std::size_t start = msx_->transcript().size();
+        EXPECT_TRUE(msx_->type(line + "\r"));
+        return to_prompt(3) ? msx_->transcript().substr(start) : "";
+    }
+
+    // The rows after K7's banner (the loader shows a "Loading:" line too).
+    std::vector<std::string> k7_rows() const
+    {
+        std::vector<std::string> rows;
+        bool k7 = false;
+        for (int row = 0; row < 24; ++row) {
+            const std::string text = msx_->screen_row(row);
+            if (k7 && text.rfind("Loading:", 0) == 0)
+                rows.push_back(text);
+            k7 = k7 || text == "CassonicDOS-2005";
+        }
+        return rows;
+    }
+
+    Bytes disk() const { return ramdos_harness::disk_image(*msx_); }
+
+private:
+    std::unique_ptr<Msx> msx_;
+};
+
+Bytes pseudo_random(std::size_t size, std::uint32_t seed)
+{
+    Bytes data(size);
+    std::uint32_t x = seed;
+    for (std::uint8_t& byte : data) {
+        x = x * 1103515245u + 12345u;
+        byte = std::uint8_t(x >> 16);
+    }
+    return data;
+}
+
+Bytes text(std::size_t size, const std::string& line)
+{
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i)
+        data[i] = std::uint8_t(line[i % line.size()]);
+    return data;
+}
+
+// A tokenized BASIC program above 2K: lines of REM with their links.
+Bytes basic_program(int lines)
+{
+    Bytes program = {0xFF};
+    std::uint16_t address = 0x8001;
+    for (int n = 1; n <= lines; ++n) {
+        Bytes line = {0, 0, std::uint8_t(n * 10), std::uint8_t((n * 10) >> 8), 0x8F};  // REM
+        for (char c : " a line of a BASIC program long enough to be packed")
+            if (c)
+                line.push_back(std::uint8_t(c));
+        line.push_back(0);
+        address = std::uint16_t(address + line.size());
+        line[0] = std::uint8_t(address);
+        line[1] = std::uint8_t(address >> 8);
+        program.insert(program.end(), line.begin(), line.end());
+    }
+    program.insert(program.end(), {0, 0});
+    return program;
+}
+
+// A 32K cartridge image with CALL 0024h in its code.
+Bytes rom_image()
+{
+    Bytes rom = text(0x8000, "ROM code and data ");
+    const Bytes header = {'A', 'B', 0x10, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0xCD, 0x24, 0x00, 0xC9};  // CALL 0024h / RET at 4010h
+    std::copy(header.begin(), header.end(), rom.begin());
+    for (std::size_t at = 0x1000; at < rom.size(); at += 0x1000)
+        rom[at] = 0xCD, rom[at + 1] = 0x24, rom[at + 2] = 0x00;
+    return rom;
+}
+
+// What the start-up writes before the tape's files.
+std::vector<std::string> system_files()
+{
+    return {"COMMAND.COM", "MSXDOS.SYS", "K7.COM"};
+}
+
+std::vector<std::string> names(const fat12::Report& report)
+{
+    std::vector<std::string> out;
+    for (const fat12::DirEntry& entry : report.files)
+        out.push_back(entry.name);
+    return out;
+}
+
+// Every kind of file the encoder takes arrives as it is: in DOS mode the
+// tape carries the file itself (packed with its own unpacker), not what the
+// loader would be given, so a BIN keeps its header, a BASIC program above 2K
+// stays tokenized BASIC, a ROM is not patched (its CALL 0024h are kept) and a
+// COM program is the program.  A lowercase name is upper-cased on the disk.
+TEST(RamdosTape, FilesOfEveryKindArriveByteForByte)
+{
+    loader_harness::Workshop shop;
+    const Bytes bin = test_support::read_file(shop.file("hello.bin"));
+    const Bytes small_basic = test_support::read_file(shop.file("hello.bas"));
+    const Bytes basic = basic_program(60);
+    const Bytes rom = rom_image();
+    Bytes com = pseudo_random(3000, 5);
+    com[0] = 0xC3;  // JP, as programs start
+    const Bytes notes = text(2500, "notes in a plain text file\r\n");
+    ASSERT_GT(basic.size(), 2048u);
+    shop.put("game.bas", basic);
+    shop.put("GAME.ROM", rom);
+    shop.put("TOOL.COM", com);
+    shop.put("notes.txt", notes);
+
+    TapeToDisk run(shop, {"-cd", "-xp", "RAMDOS", "hello.bin", "hello.bas", "game.bas", "GAME.ROM", "TOOL.COM",
+                          "notes.txt"});
+    ASSERT_TRUE(run.to_prompt(200));
+    const Bytes disk = run.disk();
+    const fat12::Report report = fat12::check(disk);
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    std::vector<std::string> expected = system_files();
+    expected.insert(expected.end(), {"HELLO.BIN", "HELLO.BAS", "GAME.BAS", "GAME.ROM", "TOOL.COM", "NOTES.TXT"});
+    EXPECT_EQ(names(report), expected);
+    EXPECT_EQ(fat12::read_file(disk, "HELLO.BIN"), bin);
+    EXPECT_EQ(fat12::read_file(disk, "HELLO.BAS"), small_basic);
+    EXPECT_EQ(fat12::read_file(disk, "GAME.BAS"), basic);
+    EXPECT_EQ(fat12::read_file(disk, "GAME.ROM"), rom);
+    EXPECT_EQ(fat12::read_file(disk, "TOOL.COM"), com);
+    EXPECT_EQ(fat12::read_file(disk, "NOTES.TXT"), notes);
+    EXPECT_EQ(run.k7_rows(),
+              (std::vector<std::string>{"Loading:hello   bin <OK>", "Loading:hello   bas <OK>",
+                                        "Loading:game    bas <OK>", "Loading:GAME    ROM <OK>",
+                                        "Loading:TOOL    COM <OK>", "Loading:notes   txt <OK>"}))
+        << run.msx().screen_text();
+}
+
+// A 100,000-byte file of pseudo-random bytes (its images barely pack, so
+// each 46,080-byte part arrives as an image larger than the part) comes in
+// three parts, flags 5, 7 and 2, and is joined into one file of its exact
+// length.  Between two files of one name, the second replaces the first:
+// one entry, the first one's clusters free again.
+TEST(RamdosTape, LargeFileJoinedFromItsPartsAndASecondFileOfOneNameReplacesTheFirst)
+{
+    loader_harness::Workshop shop;
+    const Bytes big = pseudo_random(100000, 11);
+    const Bytes first = text(6000, "the first file of this name ");
+    const Bytes second = text(1500, "THE SECOND FILE OF THIS NAME ");
+    shop.put("big.dat", big);
+    shop.put("twice.txt", first);
+    shop.put("TWICE.TXT", second);
+
+    TapeToDisk run(shop, {"-cd", "-xp", "RAMDOS", "twice.txt", "big.dat", "TWICE.TXT"});
+    ASSERT_TRUE(run.to_prompt(400));
+    const Bytes disk = run.disk();
+    const fat12::Report report = fat12::check(disk);
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    std::vector<std::string> expected = system_files();
+    expected.insert(expected.end(), {"TWICE.TXT", "BIG.DAT"});
+    EXPECT_EQ(names(report), expected);
+    EXPECT_EQ(fat12::read_file(disk, "BIG.DAT"), big);
+    EXPECT_EQ(fat12::read_file(disk, "TWICE.TXT"), second);
+    std::uint32_t used = 0;
+    for (const fat12::DirEntry& entry : report.files)
+        used += (entry.size + 511) / 512;
+    EXPECT_EQ(report.free_clusters, report.clusters - used);
+    EXPECT_EQ(run.k7_rows(),
+              (std::vector<std::string>{"Loading:twice   txt <OK>", "Loading:big     dat <OK>",
+                                        "Loading:big     dat <OK>", "Loading:big     dat <OK>",
+                                        "Loading:TWICE   TXT <OK>"}))
+        << run.msx().screen_text();
+}
+
+// RAMDOS.01: no video pages, one RAM page, 12,800 bytes of data space, part
+// of it taken by the system files.  A file larger than the rest gets what
+// fits and K7 reports the error instead of " <OK>" after the write; the file
+// is closed, the disk stays consistent, and the shell lists it.
+TEST(RamdosTape, FullDiskIsALoadingErrorAndLeavesTheDiskConsistent)
+{
+    loader_harness::Workshop shop;
+    const Bytes data = text(12000, "more than the disk holds ");
+    shop.put("large.txt", data);
+    shop.put("after.txt", text(100, "never written "));
+
+    TapeToDisk run(shop, {"-cd", "-xp", "RAMDOS.01", "large.txt", "after.txt"});
+    ASSERT_TRUE(run.to_prompt(100));
+    const Bytes disk = run.disk();
+    const fat12::Report report = fat12::check(disk);
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    EXPECT_EQ(report.clusters, 25u);
+    EXPECT_EQ(report.free_clusters, 0u);
+    std::vector<std::string> expected = system_files();
+    expected.push_back("LARGE.TXT");
+    EXPECT_EQ(names(report), expected);
+    std::uint32_t system_clusters = 0;
+    for (std::size_t i = 0; i < 3; ++i)
+        system_clusters += (report.files[i].size + 511) / 512;
+    const std::size_t fitted = (25 - system_clusters) * 512;
+    const std::optional<Bytes> written = fat12::read_file(disk, "LARGE.TXT");
+    ASSERT_TRUE(written);
+    EXPECT_EQ(*written, Bytes(data.begin(), data.begin() + long(fitted)));
+    EXPECT_EQ(run.k7_rows(), (std::vector<std::string>{"Loading:large   txt <OK> <Err>"}))
+        << run.msx().screen_text();
+
+    char line[40];
+    std::snprintf(line, sizeof line, "LARGE    TXT%8zu\r\n", fitted);
+    const std::string dir = run.command("DIR");
+    EXPECT_NE(dir.find(line), std::string::npos) << dir;
+    EXPECT_EQ(run.command("DIR AFTER.TXT"), "DIR AFTER.TXT\r\nFile not found\r\n\r\nA>");
+}
+
+}  // namespace
+}  // namespace msxbench
