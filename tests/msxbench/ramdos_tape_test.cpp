@@ -157,7 +157,8 @@ std::vector<std::string> names(const fat12::Report& report)
 // tape carries the file itself (packed with its own unpacker), not what the
 // loader would be given, so a BIN keeps its header, a BASIC program above 2K
 // stays tokenized BASIC, a ROM is not patched (its CALL 0024h are kept) and a
-// COM program is the program.  A lowercase name is upper-cased on the disk.
+// COM program is the program.  A lowercase name is upper-cased on the disk;
+// a name without an extension keeps a blank one.
 TEST(RamdosTape, FilesOfEveryKindArriveByteForByte)
 {
     loader_harness::Workshop shop;
@@ -168,20 +169,23 @@ TEST(RamdosTape, FilesOfEveryKindArriveByteForByte)
     Bytes com = pseudo_random(3000, 5);
     com[0] = 0xC3;  // JP, as programs start
     const Bytes notes = text(2500, "notes in a plain text file\r\n");
+    const Bytes readme = text(300, "a name without an extension\r\n");
     ASSERT_GT(basic.size(), 2048u);
     shop.put("game.bas", basic);
     shop.put("GAME.ROM", rom);
     shop.put("TOOL.COM", com);
     shop.put("notes.txt", notes);
+    shop.put("readme", readme);
 
     TapeToDisk run(shop, {"-cd", "-xp", "RAMDOS", "hello.bin", "hello.bas", "game.bas", "GAME.ROM", "TOOL.COM",
-                          "notes.txt"});
+                          "notes.txt", "readme"});
     ASSERT_TRUE(run.to_prompt(200));
     const Bytes disk = run.disk();
     const fat12::Report report = fat12::check(disk);
     EXPECT_TRUE(report.ok()) << report.problems.front();
     std::vector<std::string> expected = system_files();
-    expected.insert(expected.end(), {"HELLO.BIN", "HELLO.BAS", "GAME.BAS", "GAME.ROM", "TOOL.COM", "NOTES.TXT"});
+    expected.insert(expected.end(),
+                    {"HELLO.BIN", "HELLO.BAS", "GAME.BAS", "GAME.ROM", "TOOL.COM", "NOTES.TXT", "README"});
     EXPECT_EQ(names(report), expected);
     EXPECT_EQ(fat12::read_file(disk, "HELLO.BIN"), bin);
     EXPECT_EQ(fat12::read_file(disk, "HELLO.BAS"), small_basic);
@@ -189,10 +193,12 @@ TEST(RamdosTape, FilesOfEveryKindArriveByteForByte)
     EXPECT_EQ(fat12::read_file(disk, "GAME.ROM"), rom);
     EXPECT_EQ(fat12::read_file(disk, "TOOL.COM"), com);
     EXPECT_EQ(fat12::read_file(disk, "NOTES.TXT"), notes);
+    EXPECT_EQ(fat12::read_file(disk, "README"), readme);
     EXPECT_EQ(run.k7_rows(),
               (std::vector<std::string>{"Loading:hello   bin <OK>", "Loading:hello   bas <OK>",
                                         "Loading:game    bas <OK>", "Loading:GAME    ROM <OK>",
-                                        "Loading:TOOL    COM <OK>", "Loading:notes   txt <OK>"}))
+                                        "Loading:TOOL    COM <OK>", "Loading:notes   txt <OK>",
+                                        "Loading:readme      <OK>"}))
         << run.msx().screen_text();
 }
 
