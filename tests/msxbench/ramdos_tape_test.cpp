@@ -68,16 +68,14 @@ public:
         return to_prompt(3) ? msx_->transcript().substr(start) : "";
     }
 
-    // The rows after K7's banner (the loader shows a "Loading:" line too).
+    // K7's "Loading:" rows (the loader's row for the image left out).
     std::vector<std::string> k7_rows() const
     {
         std::vector<std::string> rows;
-        bool k7 = false;
         for (int row = 0; row < 24; ++row) {
             const std::string text = msx_->screen_row(row);
-            if (k7 && text.rfind("Loading:", 0) == 0)
+            if (text.rfind("Loading:", 0) == 0 && text.rfind("Loading:RAMDOS", 0) != 0)
                 rows.push_back(text);
-            k7 = k7 || text == "CassonicDOS-2005";
         }
         return rows;
     }
@@ -274,6 +272,37 @@ TEST(RamdosTape, FullDiskIsALoadingErrorAndLeavesTheDiskConsistent)
     const std::string dir = run.command("DIR");
     EXPECT_NE(dir.find(line), std::string::npos) << dir;
     EXPECT_EQ(run.command("DIR AFTER.TXT"), "DIR AFTER.TXT\r\nFile not found\r\n\r\nA>");
+}
+
+// More files than the directory's 64 entries, with no pause between them
+// (-p 0: K7 unpacks, creates, writes and closes each during the next
+// block's lead-in): the file that finds no entry is a loading error, the
+// files before it are all there and the disk stays consistent.
+TEST(RamdosTape, FullDirectoryIsALoadingErrorAndNoPauseIsNeeded)
+{
+    loader_harness::Workshop shop;
+    std::vector<std::string> args = {"-cd", "-xp", "-p", "0", "RAMDOS"};
+    constexpr int entries_left = 64 - 3;
+    for (int i = 0; i <= entries_left; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        shop.put(name, text(std::size_t(10 + i), name + " "));
+        args.push_back(name);
+    }
+    TapeToDisk run(shop, args);
+    ASSERT_TRUE(run.to_prompt(200));
+    const Bytes disk = run.disk();
+    const fat12::Report report = fat12::check(disk);
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    ASSERT_EQ(report.files.size(), 64u);
+    for (int i = 0; i < entries_left; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        EXPECT_EQ(fat12::read_file(disk, name), text(std::size_t(10 + i), name + " ")) << name;
+    }
+    EXPECT_EQ(report.files.back().name, "F60.TXT");
+    const std::vector<std::string> rows = run.k7_rows();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back(), "Loading:f61     txt <OK> <Err>") << run.msx().screen_text();
+    EXPECT_EQ(run.command("DIR F61.TXT"), "DIR F61.TXT\r\nFile not found\r\n\r\nA>");
 }
 
 }  // namespace
