@@ -305,5 +305,33 @@ TEST(RamdosTape, FullDirectoryIsALoadingErrorAndNoPauseIsNeeded)
     EXPECT_EQ(run.command("DIR F61.TXT"), "DIR F61.TXT\r\nFile not found\r\n\r\nA>");
 }
 
+// The largest disk, RAMDOS.78 on a 512K mapper (8 RAM pages and 7 video
+// pages, 480 sectors): a file of exactly the space the system files leave
+// arrives in six parts (their data packs well, so each image unpacks far
+// beyond its size) and takes the disk to its last cluster without an error.
+TEST(RamdosTape, LargestDiskFilledToItsLastCluster)
+{
+    loader_harness::Workshop shop;
+    std::uint32_t system = 0;
+    for (std::size_t size : {ramdos_parts::command().size(), ramdos_parts::msxdos().size(), ramdos_parts::k7().size()})
+        system += std::uint32_t((size + 511) / 512);
+    constexpr std::uint32_t clusters = 15 * 32 - 7;
+    Bytes data((clusters - system) * 512);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = std::uint8_t("0123456789abcdefghij"[i % 20] + (i / 512) % 7);
+    ASSERT_GT(data.size(), 5u * 46080);
+    shop.put("whole.dat", data);
+
+    TapeToDisk run(shop, {"-cd", "-xp", "RAMDOS.78", "whole.dat"}, msx2_layout(512));
+    ASSERT_TRUE(run.to_prompt(100));
+    const Bytes disk = run.disk();
+    const fat12::Report report = fat12::check(disk);
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    EXPECT_EQ(report.clusters, clusters);
+    EXPECT_EQ(report.free_clusters, 0u);
+    EXPECT_EQ(fat12::read_file(disk, "WHOLE.DAT"), data);
+    EXPECT_EQ(run.k7_rows(), std::vector<std::string>(6, "Loading:whole   dat <OK>")) << run.msx().screen_text();
+}
+
 }  // namespace
 }  // namespace msxbench
