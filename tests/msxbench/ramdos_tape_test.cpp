@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,7 +62,7 @@ public:
         return ok;
     }
 
-    // Types a command line; what it printed up to the next prompt.
+    // Types a command line; what it printed, the next prompt included.
     std::string command(const std::string& line)
     {
         const std::size_t start = msx_->transcript().size();
