@@ -7,14 +7,12 @@
 // hand.  The standard format takes a ROM as the BIN image tapecast saves
 // beside it (BLOAD"CAS:",R), a BASIC program with CLOAD and RUN.
 
+#include "bench_files.h"
 #include "msx.h"
 #include "tape_run.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <random>
 #include <string>
@@ -25,6 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using namespace msxbench;
+using bench::read_all;
+using bench::tapecast;
+using bench::write_all;
 
 enum class Kind { bin, rom, basic };
 
@@ -40,37 +41,6 @@ struct Mode {
     std::vector<std::string> args;  // empty: the standard format at 2400 baud
     bool separate_loader;
 };
-
-Bytes read_all(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_all(const fs::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-std::string quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// Runs tapecast in `dir`; true when it wrote `wav`.
-bool tapecast(const fs::path& dir, std::vector<std::string> args, const std::string& wav)
-{
-    args.insert(args.begin() + 1, {"-o", wav});
-    std::string command = "cd " + quote(dir.string()) + " && " + quote(TAPECAST_PATH);
-    for (const std::string& arg : args)
-        command += " " + quote(arg);
-    command += " > /dev/null 2>&1";
-    return std::system(command.c_str()) == 0 && fs::exists(dir / wav);
-}
 
 // A BIN of 8 KB of code-like bytes at 0x9000.
 Bytes sample_bin()

@@ -5,6 +5,7 @@
 // another packer of the format was measured on, its sizes and the
 // difference. Then the time to pack a 48K input.
 
+#include "bench_files.h"
 #include "convert/rnc_pack.h"
 #include "convert/rnc_unpack.h"
 
@@ -12,8 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,12 +28,6 @@ const std::map<std::string, std::size_t> reference_sizes = {
     {"cbios_main_msx1.rom", 7059}, {"cbios_main_msx2.rom", 7242}, {"cbios_sub.rom", 3385},
     {"cbios_basic.rom", 1773},     {"cbios_disk.rom", 1034},      {"cbios_music.rom", 410},
 };
-
-Bytes read_binary(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::vector<fs::path> corpus()
 {
@@ -81,7 +74,7 @@ int main()
     double total_ms = 0;
     bool all_ok = true;
     for (const fs::path& file : corpus()) {
-        const Bytes input = read_binary(file);
+        const Bytes input = bench::read_all(file);
         const Packed packed = timed_pack(input);
         const UnpackResult check = rnc_unpack(packed.data);
         const bool ok = check.ok() && check.data == input;
@@ -113,8 +106,8 @@ int main()
                         static_cast<double>(ref_theirs)));
 
     // 48K: the MSX2 main ROM followed by the sub ROM.
-    Bytes mix = read_binary("/usr/share/cbios/cbios_main_msx2.rom");
-    const Bytes sub = read_binary("/usr/share/cbios/cbios_sub.rom");
+    Bytes mix = bench::read_all("/usr/share/cbios/cbios_main_msx2.rom");
+    const Bytes sub = bench::read_all("/usr/share/cbios/cbios_sub.rom");
     mix.insert(mix.end(), sub.begin(), sub.end());
     mix.resize(49152, 0xFF);
     double best_ms = 1e9;

@@ -14,15 +14,14 @@
 // (7 video pages, 1 RAM page) with a first file that fills the RAM page puts
 // it in video RAM sectors.
 
+#include "bench_files.h"
 #include "msx.h"
 #include "ramdisk/fat12_image.h"
 #include "ramdos_parts.h"
 #include "tape_run.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <random>
 #include <string>
@@ -33,6 +32,8 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using namespace msxbench;
+using bench::tapecast;
+using bench::write_all;
 
 constexpr std::size_t part_size = 46080;
 constexpr std::uint16_t dos_entry = 0x0005;  // K7 calls DOS here
@@ -42,31 +43,6 @@ constexpr std::uint32_t cluster_bytes = 512;
 constexpr std::uint16_t k7_image = 0x0400;           // where K7 receives a block's image
 constexpr std::uint16_t k7_image_top = 0xBA00;       // and the limit it keeps it below
 constexpr std::uint16_t image_length = k7_image + 8;  // the image's own length (LD BC,N at offset 7)
-
-void write_all(const fs::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-std::string quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// Runs tapecast in `dir`; true when it wrote `wav`.
-bool tapecast(const fs::path& dir, std::vector<std::string> args, const std::string& wav)
-{
-    args.insert(args.begin() + 1, {"-o", wav});
-    std::string command = "cd " + quote(dir.string()) + " && " + quote(TAPECAST_PATH);
-    for (const std::string& arg : args)
-        command += " " + quote(arg);
-    command += " > /dev/null 2>&1";
-    return std::system(command.c_str()) == 0 && fs::exists(dir / wav);
-}
 
 Bytes pseudo_random(std::size_t size, std::uint32_t seed)
 {
