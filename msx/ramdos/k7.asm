@@ -7,13 +7,11 @@
 ;
 ; It runs under the RAM-disk DOS: page 0 is RAM, so no BIOS entry is called;
 ; the tape, the keyboard, the motor and the screen are reached through their
-; ports, DOS through 0x0005.  That DOS needs an MSX2, so video register 14
-; is always written before the name table is addressed.
+; ports, DOS through 0x0005.  That DOS needs an MSX2 and runs in SCREEN 0,
+; so video register 14 is always written before the name table is addressed.
 ;
-; Memory: K7 from 0x0100 up to the image at 0x0400, except its last
-; routines, which it copies at start to the page-0 bytes after the FCB (the
-; command tail's place, which nothing uses while K7 runs); the image as it
-; arrives and the data it restores from 0x0400 on; the rank table above them.
+; Memory: K7 from 0x0100 to 0x02FF, the rank table of the current block at
+; 0x0300, the image as it arrives and the data it restores from 0x0400 on.
 ;
 ; Tape reading, as the fast loader does it: every unit (a value or a rank
 ; code) is a start mark, one to eight bit cells and an end mark.  A cell is
@@ -27,11 +25,10 @@
 
 BDOS    equ     0x0005          ; DOS function entry: C = function
 FCB     equ     0x005C          ; the file control block K7 fills
+RANKS   equ     0xBB00          ; rank table of the current block (256 bytes)
 IMAGE   equ     0x0400          ; the received image, then the restored data
 IMAGE_TOP equ   0xBA00          ; the received image stays below: moved up
                                 ; under its depacker it stays above K7
-RANKS   equ     0xBB00          ; rank table of the current block (256 bytes)
-PAGE0_CODE equ  FCB + 37        ; where the moved routines run, up to 0x0100
 
 F_PRINT equ     0x09            ; DE = text ending in '$'
 F_CLOSE equ     0x10            ; DE = FCB; A = 0 or 0xFF
@@ -39,22 +36,16 @@ F_CREATE equ    0x16            ; DE = FCB; A = 0 or 0xFF
 F_DMA   equ     0x1A            ; DE = transfer address
 F_WRITE equ     0x26            ; DE = FCB, HL = records; A = 0 or 1
 
-LINLEN  equ     0xF3B0          ; width of the current text screen
-CSRY    equ     0xF3DC          ; cursor row, 1-based
-CSRX    equ     0xF3DD          ; cursor column, 1-based
-NAMBAS  equ     0xF922          ; name table of the current text screen
 WINWID  equ     0xFCA5          ; reading window in sampling periods
-SCRMOD  equ     0xFCAF          ; screen mode
 
 PSGSEL  equ     0xA0            ; sound chip register select
 PSGRD   equ     0xA2            ; sound chip register read; R14 bit 7 = tape
 KEYCOL  equ     0xA9            ; keyboard columns of the selected row
 KEYROW  equ     0xAA            ; keyboard row (bits 0-3), motor (bit 4)
 PPICTL  equ     0xAB            ; PPI bit set/reset
-VDPDAT  equ     0x98
-VDPCTL  equ     0x99
-MOTORON equ     0x08            ; port C bit 4 reset
 MOTOROFF equ    0x09            ; port C bit 4 set
+ROW6    equ     0x00            ; port C bit 0 reset: keyboard row 6 (of 6-7)
+ROW7    equ     0x01            ; port C bit 0 set: row 7
 
         org     0x0100
 
@@ -64,50 +55,63 @@ MOTOROFF equ    0x09            ; port C bit 4 set
 ;   In: SP with DOS's return address on top.  Out: back to DOS.
 ;   Changed: everything.
 start:
-        ld      hl,low_code
-        ld      de,PAGE0_CODE
-        ld      bc,low_end - low_code
-        ldir
         ld      de,banner
-        call    PRINT
-        ld      (stack),sp              ; the banner's bytes are free now
-        xor     a
-        ld      (open),a
+        call    print
+        ld      (stack),sp
+        ld      a,'$'                   ; no name to show (the banner's bytes
+        ld      (name),a                ; are free now)
 next_block:
-        call    wait_tape
-        ld      de,loading
-        call    PRINT
-        call    AT_CURSOR               ; the name goes to the cursor
-        call    read_block
-        ld      hl,ok_text
-        call    SHOW
-        ld      hl,CSRX                 ; the cursor past the name and " <OK>"
-        ld      a,(hl)
-        add     a,16
+        call    tape_on
+        ; The sync threshold: the half-cycles of the lead-in as the sync loop
+        ; counts them, from 8 whole cycles in a row (the input's high and low
+        ; halves differ a little): (C + 2) / 16, C counted over the 16 halves,
+        ; rounds what a half would count up from a quarter, in every mode
+        ; played 4% slow or fast.  The halves of an end mark are a half or
+        ; two thirds of it, the start mark's long half twice or 4/3 of it.
+        ; Measured until two measures in a row agree and give 3 or more (as
+        ; every mode's lead-in does): a steady tone, not the noise that a
+        ; silent tape may give.  STOP is looked at while the tape is silent
+        ; and between the measures.
+calibrate:
+        call    poll
+        jr      nc,calibrate
+        ld      d,16
+        call    half
+        add     a,2
+        rra
+        rra
+        rra
+        rra
+        and     0x1F                    ; (C + 2) / 16, the carry shifted in
+        ld      hl,threshold
+        cp      (hl)
         ld      (hl),a
-        call    MOTOR_OFF
-        exx                             ; the image's header gives its length
-        push    hl                      ; (LD BC,N at offset 7): it must be
-        exx                             ; what arrived
-        pop     hl
-        ld      de,IMAGE
-        or      a
-        sbc     hl,de
-        ld      de,(IMAGE + 8)
-        sbc     hl,de                   ; no carry: the end is above IMAGE
-        jr      nz,fail_at_cursor
-        ld      a,d                     ; nothing arrived at all
-        or      e
-        jr      z,fail_at_cursor
+        jr      nz,calibrate
+        cp      3
+        jr      c,calibrate
+        ld      de,loading
+        call    print
+        call    read_block              ; HL = one past the image's end
+        ld      de,(IMAGE + 8)          ; the image's header gives its length
+        ld      a,d                     ; (LD BC,N at offset 7): it must be
+        or      e                       ; what arrived, and not 0
+        jr      z,fail
+        sbc     hl,de                   ; no carry: OR cleared it
+        ld      a,h
+        sub     IMAGE >> 8
+        or      l
+        jr      nz,fail
+        ld      de,ok_text
+        call    report
         ld      hl,IMAGE
         call    IMAGE + 3               ; HL = length restored at IMAGE
         push    hl
         ld      a,(flags)
         and     2
         rrca                            ; 1: continues the file still open
-        ld      hl,open
-        cp      (hl)
-        jr      nz,fail_at_cursor       ; a part without its file, or a file
+        ld      hl,FCB + 14             ; 1 while a file is open: the record
+        cp      (hl)                    ; size K7 gives it
+        jr      nz,fail                 ; a part without its file, or a file
         or      a                       ; whose last part never came
         jr      nz,append
         ld      hl,FCB + 12             ; a new file: the record counters
@@ -118,11 +122,9 @@ clear_fcb:
         djnz    clear_fcb
         ld      (FCB),a                 ; the current drive
         ld      c,F_CREATE
-        call    FCB_CALL
-        or      a
-        jr      nz,fail_at_cursor
+        call    fcb_call
+        jr      nz,fail
         inc     a
-        ld      (open),a
         ld      (FCB + 14),a            ; records of one byte
 append:
         ld      de,IMAGE
@@ -130,236 +132,100 @@ append:
         call    BDOS
         pop     hl
         ld      c,F_WRITE
-        call    FCB_CALL
-        or      a
-        jr      nz,fail_at_cursor       ; disk full: not reported as done
+        call    fcb_call
+        jr      nz,fail                 ; disk full: not reported as done
         ld      a,(flags)
+        cpl
         and     4
-        jr      nz,keep_open            ; more parts of it follow
-        call    CLOSE
-        jr      nz,fail_at_cursor
-keep_open:
+        call    nz,close                ; unless more parts of it follow
+        jr      nz,fail
         ld      a,(flags)
         rra
         jp      c,next_block
         ret
 
-; fail: the error path: shows " <Err>" (fail_at_cursor: at the cursor;
-; fail: where the video address stands, after what the block has shown),
-; stops the tape, closes a file left open (the parts so far stay on the
+; fail: the error path: stops the tape, shows the name if it is not shown
+; yet and " <Err>", closes a file left open (the parts so far stay on the
 ; disk, and the disk stays consistent) and returns to DOS.
-;   In: stack, open.  Out: back to DOS.  Changed: everything.
-fail_at_cursor:
-        call    AT_CURSOR
+;   In: stack, open, name.  Out: back to DOS.  Changed: everything.
 fail:
-        ld      sp,(stack)
-        ld      hl,err_text
-        call    SHOW
-        call    MOTOR_OFF
-        ld      a,(open)
+        ld      sp,0                    ; DOS's, saved at start
+stack   equ     $ - 2
+        ld      de,err_text
+        call    report
+        ld      a,(FCB + 14)
         or      a
         ret     z
-        jp      CLOSE
+        ; fall through
+; close: closes the open file.  In: nothing.  Out: Z when DOS closed it.
+; Changed: AF, BC, DE, HL.
+close:
+        xor     a
+        ld      (FCB + 14),a            ; no file open
+        ld      c,F_CLOSE
+        ; fall through
+; fcb_call: In: C = DOS function.  Out: A = DOS's result, Z when it is 0.
+; Changed: as DOS.
+fcb_call:
+        ld      de,FCB
+        call    BDOS
+        or      a
+        ret
+
+; report: stops the tape and shows the block's name, unless it is shown
+; already, and a text after it.
+;   In: DE = " <OK>$" or " <Err>$", name.  Out: motor off, interrupts on,
+;   name emptied.  Changed: as DOS.
+report:
+        ld      a,MOTOROFF
+        out     (PPICTL),a
+        ei
+        push    de
+        ld      de,name
+        call    print
+        ld      a,'$'
+        ld      (name),a
+        pop     de
+        ; fall through
+; print: In: DE = text ending in '$'.  Changed: as DOS.
+print:
+        ld      c,F_PRINT
+        jp      BDOS
 
 ; ---------------------------------------------------------------------------
-; Waiting for the tape.
-
-; tape_on: In: nothing.  Out: motor on, interrupts off, PSG register 14
-; selected, E = tape level.  Changed: AF, E.
-tape_on:
-        di
-        ld      a,MOTORON
-        out     (PPICTL),a
-        ld      a,14
-        out     (PSGSEL),a
-        in      a,(PSGRD)
-        ld      e,a
-        ret
-
-; poll: one look at STOP and at the tape; STOP takes the error path.
-;   In: E = level.  Out: carry = the level changed (E = the new level).
-;   Changed: AF, E.
-poll:
-        in      a,(KEYROW)
-        and     0xF0
-        or      7
-        out     (KEYROW),a
-        in      a,(KEYCOL)
-        cp      0xEF                    ; STOP alone
-        jr      z,fail_at_cursor
-        in      a,(PSGRD)
-        xor     e
-        ret     p                       ; XOR cleared carry
-        xor     e
-        ld      e,a
-        scf
-        ret
-
-; wait_tape: polls the keyboard and the tape until 32 level changes arrive or
-; a key alone on row 6 picks the window: F1 calibrated, F2 8, F3 6, CTRL 12
-; sampling periods.  STOP gives up.
-;   In: nothing.  Out: override.  Changed: AF, BC, E, HL; interrupts off.
-wait_tape:
-        xor     a
-        ld      (override),a
+; read_block: reads a block: calibration on the lead-in, the sync values
+; 208, the flags, the name (kept in the FCB and for the screen), the rank
+; table and the payload, whose bytes are stored from IMAGE on.  A unit of
+; 11 cells or more, or of eight that are neither a rank code nor the
+; trailer, is a loading error, and so is a payload that would reach
+; IMAGE_TOP.
+;   In: the tape past its first changes.  Out: flags, name, rank table, the
+;   image at IMAGE, HL = one past its last byte, WINWID.  Changed: AF, BC,
+;   DE, HL, BC', DE', HL'; interrupts off.
+read_block:
         call    tape_on
-        ld      c,32                    ; level changes still to come
-wait_poll:
-        in      a,(KEYROW)
-        and     0xF0
-        or      6
-        out     (KEYROW),a
+        ; A key alone on keyboard row 6 fixes the window: F2 8, F3 6, CTRL 12
+        ; sampling periods; else it is timed on the tape.
         in      a,(KEYCOL)
         ld      hl,key_windows
-        ld      b,4
+        ld      b,3
 key_next:
         cp      (hl)
         inc     hl
         jr      z,key_found
         inc     hl
-        djnz    key_next
-        call    poll
-        jr      nc,wait_poll
-        dec     c
-        jr      nz,wait_poll
-        ret
+        djnz    key_next                ; HL at the 0 after the table
 key_found:
         ld      a,(hl)
         ld      (override),a
-        ret
-
-; wait_change: In: E = level.  Out: E = level after the next change.
-; Changed: AF, E.
-wait_change:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,wait_change
-        xor     e
-        ld      e,a
-        ret
-
-; half: waits for a level change, then counts the periods of the sync loop
-; (42 T) up to the D-th change after it: a half-cycle (D = 1) or a whole
-; cycle (D = 2, 6 T more at the change between its halves).  The level is
-; read first, so that a change that came while the caller was busy does not
-; start the count late.
-;   In: D.  Out: A = periods completed, E = level.  Changed: AF, B, D, E.
-half:
-        in      a,(PSGRD)
-        ld      e,a
-        call    wait_change             ; and 11 T to return: as the sync loop's start
-        ld      b,0                     ; 8
-half_count:                             ; 42 T per count, as sync_count
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      m,half_edge             ; 11
-        djnz    half_count              ; 14
-half_edge:
-        xor     e
-        ld      e,a
-        dec     d
-        jr      z,half_end
-        djnz    half_count
-half_end:
-        ld      a,b
-        neg
-        ret
-
-; ---------------------------------------------------------------------------
-; read_block: reads a block: calibration on the lead-in, the sync values
-; 208, the flags, the name (shown at the video address set last and kept in
-; the FCB), the rank table and the payload, whose bytes are stored from
-; IMAGE on.  A unit of 11 cells or more, or of eight that are neither a rank
-; code nor the trailer, is a loading error, and so is a payload that would
-; reach IMAGE_TOP.
-;   In: override.  Out: flags, name, rank table, the image at IMAGE, HL' =
-;   one past its last byte, WINWID.  Changed: AF, BC, DE, HL, BC', DE', HL';
-;   interrupts off.
-read_block:
-        ; Calibration: 240 level changes of the lead-in pass, then the changes
-        ; in 80 sampling periods are counted until 16 counts in a row each
-        ; differ by two at most from the one before (a count of the lead-in
-        ; is off by one either way with the phase): a steady tone, and not
-        ; the noise that a silent tape may give.  A count of 0 is an error.
-        call    tape_on
-        ld      c,240
-pass_changes:
-        call    poll
-        jr      nc,pass_changes
-        dec     c
-        jr      nz,pass_changes
-        ld      hl,16 * 256 + 0xFF      ; H = counts to agree, L = last count
-count_again:
-        ld      bc,80 * 256             ; B = periods, C = changes
-calib_loop:                             ; 65 T on both paths, as the window
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      p,calib_same            ; 11
-        xor     e                       ; 5
-        ld      e,a                     ; 5
-        inc     c                       ; 5
-        cp      0                       ; 8
-        djnz    calib_loop              ; 14
-        jr      calib_done
-calib_same:
-        jr      $ + 2                   ; 13
-        nop                             ; 5
-        nop                             ; 5
-        djnz    calib_loop              ; 14
-calib_done:
-        ld      a,c
-        or      a
-        jp      z,fail
-        sub     l
-        ld      l,c
-        add     a,2
-        cp      5                       ; carry: within two of the last
-        jr      c,calib_steady
-        ld      h,16 + 1
-calib_steady:
-        call    poll                    ; STOP while it is not the lead-in
-        dec     h
-        jr      nz,count_again
-        ; The sync threshold: the half-cycles of the lead-in as the sync loop
-        ; counts them, from 8 whole cycles (the input's high and low halves
-        ; differ a little, and either may come first).  A whole cycle counts
-        ; about half a period more than its two halves counted one by one;
-        ; (sum + 7) / 16 gives what the halves would, rounded up from a
-        ; quarter, in every mode played 4% slow or fast.  The halves of an
-        ; end mark are a half or two thirds of it, the start mark's long half
-        ; twice or 4/3 of it.
-        ld      hl,7
-        ld      c,8
-measure_cycle:
-        ld      d,2
-        call    half
-        add     a,l
-        ld      l,a
-        adc     a,h
-        sub     l
-        ld      h,a
-        dec     c
-        jr      nz,measure_cycle
-        add     hl,hl
-        add     hl,hl
-        add     hl,hl
-        add     hl,hl                   ; H = (sum + 7) / 16
-        ld      a,h
-        or      a
-        jr      nz,threshold_set
-        inc     a
-threshold_set:
-        ld      (threshold),a
         ; The lead-in, which reads as values 255, is passed over up to a
         ; half-cycle that ends two counts short of the threshold: the end
         ; mark after it, whose halves are a half or two thirds of the
         ; lead-in's.  Its 1 cells alike, a window could open at any of their
         ; changes, and at some the last window would run over the end mark
         ; into the next unit.
+        ld      a,(threshold)
         dec     a
-        jr      nz,skip_limit
-        inc     a
-skip_limit:
         ld      c,a
 skip_half:
         ld      d,1
@@ -368,21 +234,23 @@ skip_half:
         jr      nc,skip_half
         call    sync_now                ; the first sync value's start mark
         call    measure_sync            ; the first sync value, dropped
-        exx
-        ld      hl,FCB + 1
-        ld      b,11
-        exx
 skip_sync:
         call    read_value
         cp      208
         jr      z,skip_sync
         ld      (flags),a
+        exx                             ; the name in the FCB and before the
+        ld      hl,FCB + 1              ; '$' that ends it for the screen
+        ld      de,name
+        ld      b,11
+        exx
 name_char:
         call    read_value
-        out     (VDPDAT),a
         exx
         ld      (hl),a
+        ld      (de),a
         inc     l
+        inc     e
         dec     b
         exx
         jr      nz,name_char
@@ -397,19 +265,24 @@ rank_values:
         exx
         jr      nz,rank_values          ; Z once L' wrapped after 256 values
         exx
+        if      RANKS + 256 = IMAGE
+        inc     h                       ; HL' = IMAGE
+        else
         ld      hl,IMAGE
+        endif
         ld      d,RANKS >> 8
         exx
         ; The payload: the byte of every unit's rank is stored until the
-        ; trailer, a unit of 9 or 10 cells (or eight 1 cells, which read_unit
-        ; reports as 10).  The work between two units has to fit in the start
-        ; mark's halves; the limit is looked at once a page.
+        ; trailer, eight 1 cells (read_unit ends it there).  The
+        ; work between two units has to fit in the start mark's halves; the
+        ; limit is looked at once a page.
 payload_unit:
         ld      hl,1
         call    read_unit
         ld      a,h
         cp      9
         jr      nc,payload_end
+payload_byte:
         ld      a,l
         sub     2                       ; the rank
         exx
@@ -426,11 +299,86 @@ payload_page:
         exx
         cp      IMAGE_TOP >> 8
         jr      c,payload_unit
-        jp      fail
+        jr      to_fail
 payload_end:
-        cp      11
-        ret     c
+        jr      nz,to_fail              ; 10: a damaged unit
+        exx                             ; 9: the trailer
+        ret
+to_fail:
         jp      fail
+
+; ---------------------------------------------------------------------------
+; Tape, keyboard and timing.
+
+; tape_on: In: nothing.  Out: motor on, interrupts off, PSG register 14 and
+; keyboard row 6 selected, E = tape level.  Changed: AF, E.
+tape_on:
+        di
+        ld      a,14
+        out     (PSGSEL),a
+        in      a,(KEYROW)
+        and     0xE0                    ; motor on (bit 4 clear)
+        or      6
+        out     (KEYROW),a
+        in      a,(PSGRD)
+        ld      e,a
+        ret
+
+; poll: one look at STOP and at the tape; STOP takes the error path.
+;   In: E = level, keyboard row 6 or 7 selected.  Out: row 7 selected,
+;   carry = the level changed (E = the new level).  Changed: AF, E.
+poll:
+        ld      a,ROW7
+        out     (PPICTL),a
+        in      a,(KEYCOL)
+        cp      0xEF                    ; STOP alone
+        jr      z,to_fail
+        in      a,(PSGRD)
+        xor     e
+        ret     p                       ; XOR cleared carry
+        xor     e
+        ld      e,a
+        scf
+        ret
+
+; wait_change: In: E = level.  Out: E = level after the next change.
+; Changed: AF, E.
+wait_change:
+        in      a,(PSGRD)
+        xor     e
+        jp      p,wait_change
+        xor     e
+        ld      e,a
+        ret
+
+; half: waits for a level change, then counts the periods of the sync loop
+; (42 T) up to the D-th change after it; a change on the way takes 23 T
+; more than a period.  The level is read first, so that a change that came
+; while the caller was busy does not start the count late (half_next: from
+; the level in E).
+;   In: D, E (half_next).  Out: A = periods completed, E = level.
+;   Changed: AF, B, D, E.
+half:
+        in      a,(PSGRD)
+        ld      e,a
+half_next:
+        call    wait_change             ; and 11 T to return
+        ld      b,0                     ; 8
+half_count:                             ; 42 T per count, as sync_count
+        in      a,(PSGRD)               ; 12
+        xor     e                       ; 5
+        jp      m,half_edge             ; 11
+        djnz    half_count              ; 14
+half_edge:
+        xor     e                       ; 5
+        ld      e,a                     ; 5
+        dec     d                       ; 5
+        jr      z,half_end              ; 8
+        djnz    half_count              ; 14
+half_end:
+        ld      a,b
+        neg
+        ret
 
 ; ---------------------------------------------------------------------------
 ; Units.  read_value returns the cells as a binary number; the payload loop
@@ -438,67 +386,41 @@ payload_end:
 ; taking 2 off (for 8 cells the leading 1 falls out and the sum wraps to
 ; 254 + code).
 
-; read_value: In: D = window, E = level, threshold, synchronised on the
-;   unit's start mark.  Out: A = L = value (low 8 bits of the cells), H =
-;   cells (modulo 256), synchronised on the next unit.  Changed: AF, BC, HL, E.
-read_value:
-        ld      hl,0
-        call    read_unit
-        ld      a,l
-        ret
-
-; measure_sync: times the first sync value, 208, whose eight cells 11010000
-; take 22 level changes after the first cell's first one, the last being the
-; end mark's first, counted in periods of a 66 T loop (C periods).  The
-; window becomes the time a unit's fourth level change may take, two thirds
+; measure_sync: times the first sync value, 208, whose first four cells 1101
+; take 14 level changes after the first cell's first one, the last being the
+; fifth cell's first: C periods of the sync loop, 42 C + 13 x 23 T; it is
+; then passed over up to its end mark's first change.  The window becomes the time a unit's fourth level change may take, two thirds
 ; of a cell (it is half a cell in some modes), with a margin of 22 T, in
-; whole sampling periods rounded up: 0.667 x 66/8 x C + 22 = 5.5 C + 22 T,
-; plus 64 to round up, divided by 65.  Measured on the cells that carry the
-; data, this fits every mode, also the one whose lead-in is made of longer
-; cells.  A window chosen by key stands instead.  The value itself is
-; dropped.
+; whole sampling periods rounded up: T / 6 + 22 + 64 = 7 C + 136 over 65.
+; Measured on the cells that carry the data, this fits every mode, also the
+; one whose lead-in is made of longer cells.  A window chosen by key stands
+; instead.  The value itself is dropped.
 ;   In: E = level, override, synchronised on the unit.  Out: D = window
-;   (also in WINWID), E = level, synchronised on the next unit.
-;   Changed: AF, BC, DE, HL.
+;   (also in WINWID), synchronised on the next unit.  Changed: AF, BC, DE, HL.
 measure_sync:
-        call    wait_change             ; the end of the long half ...
-        call    wait_change             ; ... and the first cell's first change
-        ld      bc,22 * 256             ; B = changes to come, C = periods
-measure_loop:                           ; 66 T on both paths
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      p,measure_same          ; 11
-        xor     e                       ; 5
-        ld      e,a                     ; 5
-        inc     c                       ; 5
-        dec     b                       ; 5
-        jr      nz,measure_loop         ; 13
-        jr      measured
-measure_same:
-        inc     c                       ; 5
-        nop                             ; 5
-        nop                             ; 5
-        nop                             ; 5
-        nop                             ; 5
-        jr      measure_loop            ; 13
-measured:                               ; the end mark has begun
-        ld      a,(override)
+        call    wait_change             ; the end of the long half
+        ld      d,14
+        call    half_next               ; from the first cell's first change
+        ld      l,a
+        ld      d,7                     ; the other eight changes, up to the
+        call    half_next               ; end mark's first
+        ld      a,0                     ; the window chosen by key, or 0
+override equ    $ - 1
         or      a
         jr      nz,window_chosen
-        ld      l,c
-        ld      h,b                     ; B = 0
-        ld      d,h
+        ld      h,a
+        ld      d,a
         ld      e,l
         add     hl,hl
         add     hl,hl
-        add     hl,de
         add     hl,hl
-        add     hl,de                   ; 11 C
-        ld      de,172
+        sbc     hl,de                   ; 7 C
+        ld      e,151
         add     hl,de
-        ld      de,-130
-        ld      a,0xFF
-window_div:                             ; A = (11 C + 172) / 130
+        ld      e,-65
+        dec     d                       ; DE = -65
+        dec     a                       ; A = 0xFF
+window_div:                             ; A = (7 C + 136) / 65
         inc     a
         add     hl,de
         jr      c,window_div
@@ -516,8 +438,8 @@ window_chosen:
 ; themselves, and it reads as a unit of 8 to 10 1 cells.
 ;   In: E = level, threshold.  Out: E = level.  Changed: AF, BC, E.
 sync_now:
-        ld      a,(threshold)
-        ld      c,a
+        ld      c,0                     ; the threshold, set by read_block
+threshold equ   $ - 1
         jr      sync_measure
 sync_edge:
         xor     e
@@ -532,6 +454,14 @@ sync_count:                             ; 42 T per count
         djnz    sync_count              ; 14
         ret
 
+; read_value: In: D = window, E = level, threshold, synchronised on the
+;   unit's start mark.  Out: A = L = value (low 8 bits of the cells), H =
+;   cells (modulo 256), synchronised on the next unit.  Changed: AF, BC, HL, E.
+read_value:
+        ld      hl,0
+        call    read_unit
+        ld      a,l
+        ret
 ; read_unit: reads the cells of a unit whose start mark sync_now has found,
 ; up to its end mark, and then synchronises on the next start mark.  Every
 ; path from the end mark to the next unit's first cell must be short: the
@@ -539,13 +469,13 @@ sync_count:                             ; 42 T per count
 ;   In: D = window, E = level, H = 0, L = initial code.  Out: H = cells
 ;   (modulo 256), L = code with the cells shifted in.  Changed: AF, BC, HL, E.
 read_unit:
-long_half:                              ; wait for the end of the long half ...
+long_half:
         in      a,(PSGRD)
         xor     e
         jp      p,long_half
         xor     e
         ld      e,a
-first_change:                           ; ... and for the first cell's first change
+first_change:                           ; ... and the first cell's first change
         in      a,(PSGRD)
         xor     e
         jp      p,first_change
@@ -572,20 +502,21 @@ window_same:
         ; next window ready and wait for the cell's last change, or its last
         ; two after an even count; the next window opens at the next cell's
         ; first change.  From the change that opened a window to the wait
-        ; for the next cell it takes 80 T more than the window (85 after an
-        ; even count): the shortest cells, 488 T at 5500 baud in the
-        ; experimental mode, leave no more.
+        ; for the next cell it takes 83 T more than the window: the
+        ; shortest cells, 488 T at 5500 baud in the experimental mode, leave
+        ; little more.  After an even count the first of the two changes
+        ; comes a half-cycle before the second.
 window_closed:
-        inc     h                       ; one more cell
-        ld      a,c
-        ld      b,d
-        rra                             ; carry: an odd count
-        jr      nc,even_count
-        rra                             ; carry: 2 or 3 changes, a 1 cell
-        rl      l
-        jr      c,eighth_odd            ; a rank code's eighth cell
+        inc     h                       ; 5: one more cell
+        ld      a,c                     ; 5
+        ld      b,d                     ; 5
+        rra                             ; 5: carry: an odd count
+        jr      nc,even_count           ; 8
+        rra                             ; 5: carry: 2 or 3 changes, a 1 cell
+        rl      l                       ; 10
+        jr      c,eighth_odd            ; 8
 odd_wait:
-        in      a,(PSGRD)
+        in      a,(PSGRD)               ; 12
         xor     e
         jp      p,odd_wait
         xor     e
@@ -596,46 +527,34 @@ even_count:
         rra
         rl      l
         jr      c,eighth_even
-resync_one:
+even_wait:
         in      a,(PSGRD)
         xor     e
-        jp      p,resync_one
+        jp      p,even_wait
         xor     e
         ld      e,a
-resync_last:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,resync_last
-        xor     e
-        ld      e,a
-        ld      c,0xFC
-        jp      window
-
-; A rank code's marker bit left L with its eighth cell (a value's leading
-; 1 with its ninth).  The only rank codes of eight cells are 0000000x; their
-; end mark follows.  Eight cells of anything else end the unit at once: all
-; 1 cells are the trailer (ten 1 cells, of which the synchronisation after
-; the last byte may take two), as if it were read to its end mark (H = 10);
-; any other mix is a damaged unit (H = 11).
+        jp      odd_wait
 eighth_odd:
         call    eighth_cell
         jr      odd_wait
 eighth_even:
         call    eighth_cell
-        jr      resync_one
-;   In: H = cells, L = code.  Out: back to the cell loop for a value's
-;   ninth cell or a rank 0000000x; else out of read_unit with H = 10
-;   (trailer) or 11 (damaged).  Changed: AF, BC (when leaving), H.
+        jr      even_wait
+
+; eighth_cell: a rank code's marker bit left L with its eighth cell (a
+; value's leading 1 with its ninth).  The only rank codes of eight cells are
+; 0000000x, whose end mark follows; eight cells of anything else end the
+; unit at once (eight 1 cells are the trailer, whose end mark may not read
+; as one after the synchronisation took some of its cells).
+;   In: H = cells, L = code.  Out: back to the cell loop for 0000000x, else
+;   out of read_unit.  Changed: AF.
 eighth_cell:
-        ld      a,h
-        cp      8
-        ret     nz                      ; a value's ninth cell: read on
         ld      a,l
         cp      2
-        ret     c                       ; 0000000x
-        pop     bc                      ; leave the unit, back to its reader
-        inc     a
-        ld      h,10
+        ret     c
+        pop     af
+        ld      h,9
+        inc     l
         ret     z
         inc     h
         ret
@@ -643,120 +562,16 @@ eighth_cell:
 ; ---------------------------------------------------------------------------
 ; Texts and tables.  The banner's bytes hold the variables once it is shown.
 
-key_windows:    db      0xBF, 8, 0x7F, 6, 0xFD, 12, 0xDF, 0    ; F2, F3, CTRL, F1
+key_windows:    db      0xBF, 8, 0x7F, 6, 0xFD, 12, 0   ; F2, F3, CTRL, none
 loading:        db      13, 10, "Loading:$"
 ok_text:        db      " <OK>$"
 err_text:       db      " <Err>$"
 banner:         db      "CassonicDOS-2005$"
 
-flags           equ     banner          ; flags value of the current block
-override        equ     banner + 1      ; window chosen by key, 0 = calibrate
-threshold       equ     banner + 2      ; sync: counts of the long half
-open            equ     banner + 3      ; 1 while a file is open
-stack           equ     banner + 4      ; stack pointer at start (2 bytes)
+flags           equ     banner + 4      ; flags value of the current block
+name            equ     banner + 5      ; the block's name, up to the '$'
 
-; ---------------------------------------------------------------------------
-; The routines copied to PAGE0_CODE at start and called there (CLOSE,
-; MOTOR_OFF, FCB_CALL, PRINT, SHOW, AT_CURSOR): what they reach within
-; themselves they reach by relative jumps or through these names.
-
-low_code:
-; close: closes the open file.  In: nothing.  Out: A = 0 and Z when DOS
-; closed it, NZ otherwise.  Changed: AF, BC, DE, HL.
-close:
-        xor     a
-        ld      (open),a
-        ld      c,F_CLOSE
-        call    FCB_CALL
-        or      a
-        ret
-
-; motor_off: In: nothing.  Out: motor off, interrupts on.  Changed: AF.
-motor_off:
-        ld      a,MOTOROFF
-        out     (PPICTL),a
-        ei
-        ret
-
-; fcb_call: In: C = DOS function.  Out: DOS's result.  Changed: as DOS.
-fcb_call:
-        ld      de,FCB
-        jp      BDOS
-
-; print: In: DE = text ending in '$'.  Changed: as DOS.
-print:
-        ld      c,F_PRINT
-        jp      BDOS
-
-; show: writes a text to video memory at the address set last, 54 T per
-; character.  In: HL = text ending in '$'.  Out: nothing.  Changed: AF, HL.
-show:
-        ld      a,(hl)
-        cp      '$'
-        ret     z
-        out     (VDPDAT),a
-        inc     hl
-        jr      show
-
-; at_cursor: sets the video write address to the cursor's character, as the
-; BIOS computes it: NAMBAS + (CSRY-1) * W + (CSRX-1) + (W + 1 - LINLEN) / 2
-; with W = 80, 40 or 32 by screen mode and width.
-;   In: nothing.  Out: nothing.  Changed: AF, BC, DE, HL; interrupts off.
-at_cursor:
-        ld      a,(SCRMOD)
-        ld      hl,(LINLEN)             ; L = LINLEN
-        ld      c,32
-        dec     a
-        jr      z,width_known           ; SCREEN 1
-        ld      c,40
-        ld      a,c
-        cp      l                       ; carry: a width above 40
-        jr      nc,width_known
-        ld      c,80
-width_known:                            ; C = W
-        ld      a,c
-        inc     a
-        sub     l
-        rra                             ; (W + 1 - LINLEN) / 2
-        ld      hl,(CSRY)               ; L = row, H = column
-        add     a,h
-        dec     a
-        ld      b,l
-        ld      l,a
-        ld      h,0
-        ld      de,(NAMBAS)
-        add     hl,de
-        ld      e,c
-        ld      d,0
-        dec     b
-        jr      z,rows_added
-add_row:
-        add     hl,de
-        djnz    add_row
-rows_added:
-        di
-        ld      c,VDPCTL
-        xor     a
-        out     (c),a
-        ld      a,0x80 + 14
-        out     (c),a
-        out     (c),l
-        set     6,h                     ; writing (the name table is below 16K)
-        out     (c),h
-        ret
-
-low_end:
-
-AT_CURSOR       equ     at_cursor - low_code + PAGE0_CODE
-SHOW            equ     show - low_code + PAGE0_CODE
-FCB_CALL        equ     fcb_call - low_code + PAGE0_CODE
-CLOSE           equ     close - low_code + PAGE0_CODE
-MOTOR_OFF       equ     motor_off - low_code + PAGE0_CODE
-PRINT           equ     print - low_code + PAGE0_CODE
-
-        if      low_code > IMAGE
-        .error  K7 has grown into its image at 0x0400
-        endif
-        if      low_end - low_code > 0x0100 - PAGE0_CODE
-        .error  the moved routines are too long for their place below 0x0100
+k7_end:
+        if      k7_end > RANKS
+        .error  K7 has grown into its rank table at 0x0300
         endif

@@ -313,7 +313,7 @@ protected:
 
 // One file in each kind of fast signal: restored byte for byte, saved under
 // its DOS name, with the exact sequence of DOS calls; the name and " <OK>"
-// go to the screen after "Loading:".
+// are printed after "Loading:" once the block is in.
 TEST_F(K7Run, RestoresAFileInEveryMode)
 {
     const Bytes data = sample_file(3000, 7, true);
@@ -325,8 +325,9 @@ TEST_F(K7Run, RestoresAFileInEveryMode)
         K7Machine k7({shop.tapecast(args)});
         ASSERT_TRUE(k7.run(20)) << mode[1];
         EXPECT_EQ(k7.dos.files["TOOL    COM"], data) << mode[1];
-        EXPECT_EQ(k7.dos.calls, (std::vector<std::string>{"09 CassonicDOS-2005", "09 \r\nLoading:", "16 TOOL    COM",
-                                                           "1A 0400", "26 3000 x 1 at 0", "10 TOOL    COM"}))
+        EXPECT_EQ(k7.dos.calls,
+                  (std::vector<std::string>{"09 CassonicDOS-2005", "09 \r\nLoading:", "09 tool    com", "09  <OK>",
+                                            "16 TOOL    COM", "1A 0400", "26 3000 x 1 at 0", "10 TOOL    COM"}))
             << mode[1];
         EXPECT_EQ(k7.msx.screen_row(1), "Loading:tool    com <OK>") << mode[1];
     }
