@@ -6,29 +6,33 @@
 ; file of the block before, bit 2 more parts of this file follow.
 ;
 ; It runs under the RAM-disk DOS: page 0 is RAM, so no BIOS entry is called;
-; the tape, the keyboard, the motor and the screen are reached through their
-; ports, DOS through 0x0005.  That DOS needs an MSX2 and runs in SCREEN 0,
-; so video register 14 is always written before the name table is addressed.
+; the tape, the keyboard and the motor are reached through their ports, DOS
+; through 0x0005, also for the screen: the block's name and " <OK>" or
+; " <Err>" are printed once the block is in (video memory is never touched).
 ;
-; Memory: K7 from 0x0100 to 0x02FF, the rank table of the current block at
-; 0x0300, the image as it arrives and the data it restores from 0x0400 on.
+; Memory: K7 from 0x0100, the image as it arrives and the data it restores
+; from 0x0400 on, the rank table of the current block at RANKS: at 0x0300
+; once K7 fits below it, above the received image until then.
 ;
 ; Tape reading, as the fast loader does it: every unit (a value or a rank
 ; code) is a start mark, one to eight bit cells and an end mark.  A cell is
 ; told by the level changes counted in a window of sampling periods (65 T)
 ; that opens at its first change: 0-1 a 0 cell, 2-3 a 1 cell, a fourth ends
-; the unit (the end mark).  The lead-in gives a steady count of changes and
-; the length of its half-cycles, from which start marks (a long half) are
-; told from end marks (short ones); the window is timed on the eight cells
-; of the first sync value, in the code the data comes in.  Only changes
-; count, never the level, so either polarity reads.
+; the unit (the end mark).  The length of the lead-in's half-cycles tells
+; start marks (a long half) from end marks (short ones); the window is timed
+; on the cells of the first sync value, in the code the data comes in.  Only
+; changes count, never the level, so either polarity reads.  The paths
+; between two windows and between two units are counted in T-states (MSX
+; timing, one wait state per M1 cycle): the shortest cells and marks leave
+; no more time than they take.
 
 BDOS    equ     0x0005          ; DOS function entry: C = function
 FCB     equ     0x005C          ; the file control block K7 fills
 RANKS   equ     0xBB00          ; rank table of the current block (256 bytes)
 IMAGE   equ     0x0400          ; the received image, then the restored data
-IMAGE_TOP equ   0xBA00          ; the received image stays below: moved up
-                                ; under its depacker it stays above K7
+IMAGE_TOP equ   0xBA00          ; the received image stays below (and below
+                                ; RANKS); moved up under its depacker it
+                                ; stays above the restored data
 
 F_PRINT equ     0x09            ; DE = text ending in '$'
 F_CLOSE equ     0x10            ; DE = FCB; A = 0 or 0xFF
@@ -44,8 +48,7 @@ KEYCOL  equ     0xA9            ; keyboard columns of the selected row
 KEYROW  equ     0xAA            ; keyboard row (bits 0-3), motor (bit 4)
 PPICTL  equ     0xAB            ; PPI bit set/reset
 MOTOROFF equ    0x09            ; port C bit 4 set
-ROW6    equ     0x00            ; port C bit 0 reset: keyboard row 6 (of 6-7)
-ROW7    equ     0x01            ; port C bit 0 set: row 7
+ROW7    equ     0x01            ; port C bit 0 set: keyboard row 7 (from 6)
 
         org     0x0100
 
@@ -61,37 +64,135 @@ start:
         ld      a,'$'                   ; no name to show (the banner's bytes
         ld      (name),a                ; are free now)
 next_block:
+        call    tape_on                 ; 256 level changes: the tape plays
+        ld      b,0
+        call    wait_changes
+        ld      de,loading
+        call    print
+        ; The block: the sync values 208, the flags, the name (kept in the
+        ; FCB and for the screen), the rank table and the payload, whose
+        ; bytes are stored from IMAGE on.  A payload unit of eight cells or
+        ; more that is neither a rank code nor the trailer is a loading
+        ; error, and so is a payload that would reach IMAGE_TOP.
         call    tape_on
+        ; A key alone on keyboard row 6 fixes the window: F2 8, F3 6, CTRL 12
+        ; sampling periods; else it is timed on the tape.
+        in      a,(KEYCOL)
+        ld      hl,key_windows
+        ld      b,3
+key_next:
+        cp      (hl)
+        inc     hl
+        jr      z,key_found
+        inc     hl
+        djnz    key_next                ; HL at the 0 after the table
+key_found:
+        ld      a,(hl)
+        ld      (override),a
         ; The sync threshold: the half-cycles of the lead-in as the sync loop
         ; counts them, from 8 whole cycles in a row (the input's high and low
-        ; halves differ a little): (C + 2) / 16, C counted over the 16 halves,
-        ; rounds what a half would count up from a quarter, in every mode
-        ; played 4% slow or fast.  The halves of an end mark are a half or
-        ; two thirds of it, the start mark's long half twice or 4/3 of it.
-        ; Measured until two measures in a row agree and give 3 or more (as
-        ; every mode's lead-in does): a steady tone, not the noise that a
-        ; silent tape may give.  STOP is looked at while the tape is silent
-        ; and between the measures.
+        ; halves differ a little): (C + 1) / 16, C counted over the 16 halves,
+        ; rounds what a half would count up from a quarter (as summing eight
+        ; cycles counted one by one does), in every mode played 4% slow or
+        ; fast.  The halves of an end mark are a half or two thirds of it,
+        ; the start mark's long half twice or 4/3 of it.  Measured until two
+        ; measures in a row agree and give 3 or more (as every mode's lead-in
+        ; does): a steady tone, not the noise that a silent tape may give.
 calibrate:
-        call    poll
-        jr      nc,calibrate
+        ld      b,1                     ; STOP looked at between the measures
+        call    wait_changes
         ld      d,16
         call    half
-        add     a,2
+        add     a,1
         rra
         rra
         rra
         rra
-        and     0x1F                    ; (C + 2) / 16, the carry shifted in
+        and     0x1F                    ; (C + 1) / 16, the carry shifted in
         ld      hl,threshold
         cp      (hl)
         ld      (hl),a
         jr      nz,calibrate
         cp      3
         jr      c,calibrate
-        ld      de,loading
-        call    print
-        call    read_block              ; HL = one past the image's end
+        ; The lead-in, which reads as values 255, is passed over up to a
+        ; half-cycle that ends two counts short of the threshold: the end
+        ; mark after it, whose halves are a half or two thirds of the
+        ; lead-in's.  Its 1 cells alike, a window could open at any of their
+        ; changes, and at some the last window would run over the end mark
+        ; into the next unit.
+        dec     a
+        ld      c,a
+skip_half:
+        ld      d,1
+        call    half
+        cp      c
+        jr      nc,skip_half
+        call    sync_now                ; the first sync value's start mark
+        call    measure_sync            ; the first sync value, dropped
+skip_sync:
+        call    read_value
+        cp      208
+        jr      z,skip_sync
+        ld      (flags),a
+        exx                             ; the name in the FCB and before the
+        ld      hl,FCB + 1              ; '$' that ends it for the screen
+        ld      de,name
+        ld      b,11
+        exx
+name_char:
+        call    read_value
+        exx
+        ld      (hl),a
+        ld      (de),a
+        inc     l
+        inc     e
+        dec     b
+        exx
+        jr      nz,name_char
+        exx
+        ld      de,RANKS
+        exx
+rank_values:
+        call    read_value
+        exx
+        ld      (de),a
+        inc     e
+        exx
+        jr      nz,rank_values          ; Z once E' wrapped after 256 values
+        exx
+        ld      hl,IMAGE                ; D' stays on the rank table
+        exx
+        ; The payload: the byte of every unit's rank is stored until the
+        ; trailer, eight 1 cells (read_unit ends it there).  The work
+        ; between two units has to fit in the start mark's halves; the limit
+        ; is looked at once a page.
+payload_unit:
+        ld      hl,1
+        call    read_unit
+        ld      a,h
+        cp      9
+        jr      nc,payload_end
+        ld      a,l
+        sub     2                       ; the rank
+        exx
+        ld      e,a
+        ld      a,(de)                  ; the byte it stands for
+        ld      (hl),a
+        inc     l
+        jr      z,payload_page
+        exx
+        jr      payload_unit
+payload_page:
+        inc     h
+        ld      a,h
+        exx
+        cp      IMAGE_TOP >> 8
+        jr      c,payload_unit
+        jr      fail
+payload_end:
+        jr      nz,fail                 ; 10: a damaged unit
+        exx                             ; 9: the trailer; HL = its end
         ld      de,(IMAGE + 8)          ; the image's header gives its length
         ld      a,d                     ; (LD BC,N at offset 7): it must be
         or      e                       ; what arrived, and not 0
@@ -135,19 +236,21 @@ append:
         call    fcb_call
         jr      nz,fail                 ; disk full: not reported as done
         ld      a,(flags)
-        cpl
-        and     4
-        call    nz,close                ; unless more parts of it follow
-        jr      nz,fail
-        ld      a,(flags)
+        rra                             ; carry: more blocks follow
+        push    af
         rra
+        rra                             ; carry: more parts of this file
+        call    nc,close
+        jr      nz,fail
+        pop     af
         jp      c,next_block
         ret
 
 ; fail: the error path: stops the tape, shows the name if it is not shown
 ; yet and " <Err>", closes a file left open (the parts so far stay on the
 ; disk, and the disk stays consistent) and returns to DOS.
-;   In: stack, open, name.  Out: back to DOS.  Changed: everything.
+;   In: stack, name, FCB + 14 = 1 while a file is open.  Out: back to DOS.
+;   Changed: everything.
 fail:
         ld      sp,0                    ; DOS's, saved at start
 stack   equ     $ - 2
@@ -193,121 +296,6 @@ print:
         jp      BDOS
 
 ; ---------------------------------------------------------------------------
-; read_block: reads a block: calibration on the lead-in, the sync values
-; 208, the flags, the name (kept in the FCB and for the screen), the rank
-; table and the payload, whose bytes are stored from IMAGE on.  A unit of
-; 11 cells or more, or of eight that are neither a rank code nor the
-; trailer, is a loading error, and so is a payload that would reach
-; IMAGE_TOP.
-;   In: the tape past its first changes.  Out: flags, name, rank table, the
-;   image at IMAGE, HL = one past its last byte, WINWID.  Changed: AF, BC,
-;   DE, HL, BC', DE', HL'; interrupts off.
-read_block:
-        call    tape_on
-        ; A key alone on keyboard row 6 fixes the window: F2 8, F3 6, CTRL 12
-        ; sampling periods; else it is timed on the tape.
-        in      a,(KEYCOL)
-        ld      hl,key_windows
-        ld      b,3
-key_next:
-        cp      (hl)
-        inc     hl
-        jr      z,key_found
-        inc     hl
-        djnz    key_next                ; HL at the 0 after the table
-key_found:
-        ld      a,(hl)
-        ld      (override),a
-        ; The lead-in, which reads as values 255, is passed over up to a
-        ; half-cycle that ends two counts short of the threshold: the end
-        ; mark after it, whose halves are a half or two thirds of the
-        ; lead-in's.  Its 1 cells alike, a window could open at any of their
-        ; changes, and at some the last window would run over the end mark
-        ; into the next unit.
-        ld      a,(threshold)
-        dec     a
-        ld      c,a
-skip_half:
-        ld      d,1
-        call    half
-        cp      c
-        jr      nc,skip_half
-        call    sync_now                ; the first sync value's start mark
-        call    measure_sync            ; the first sync value, dropped
-skip_sync:
-        call    read_value
-        cp      208
-        jr      z,skip_sync
-        ld      (flags),a
-        exx                             ; the name in the FCB and before the
-        ld      hl,FCB + 1              ; '$' that ends it for the screen
-        ld      de,name
-        ld      b,11
-        exx
-name_char:
-        call    read_value
-        exx
-        ld      (hl),a
-        ld      (de),a
-        inc     l
-        inc     e
-        dec     b
-        exx
-        jr      nz,name_char
-        exx
-        ld      hl,RANKS
-        exx
-rank_values:
-        call    read_value
-        exx
-        ld      (hl),a
-        inc     l
-        exx
-        jr      nz,rank_values          ; Z once L' wrapped after 256 values
-        exx
-        if      RANKS + 256 = IMAGE
-        inc     h                       ; HL' = IMAGE
-        else
-        ld      hl,IMAGE
-        endif
-        ld      d,RANKS >> 8
-        exx
-        ; The payload: the byte of every unit's rank is stored until the
-        ; trailer, eight 1 cells (read_unit ends it there).  The
-        ; work between two units has to fit in the start mark's halves; the
-        ; limit is looked at once a page.
-payload_unit:
-        ld      hl,1
-        call    read_unit
-        ld      a,h
-        cp      9
-        jr      nc,payload_end
-payload_byte:
-        ld      a,l
-        sub     2                       ; the rank
-        exx
-        ld      e,a
-        ld      a,(de)                  ; the byte it stands for
-        ld      (hl),a
-        inc     l
-        jr      z,payload_page
-        exx
-        jr      payload_unit
-payload_page:
-        inc     h
-        ld      a,h
-        exx
-        cp      IMAGE_TOP >> 8
-        jr      c,payload_unit
-        jr      to_fail
-payload_end:
-        jr      nz,to_fail              ; 10: a damaged unit
-        exx                             ; 9: the trailer
-        ret
-to_fail:
-        jp      fail
-
-; ---------------------------------------------------------------------------
 ; Tape, keyboard and timing.
 
 ; tape_on: In: nothing.  Out: motor on, interrupts off, PSG register 14 and
@@ -324,21 +312,21 @@ tape_on:
         ld      e,a
         ret
 
-; poll: one look at STOP and at the tape; STOP takes the error path.
-;   In: E = level, keyboard row 6 or 7 selected.  Out: row 7 selected,
-;   carry = the level changed (E = the new level).  Changed: AF, E.
-poll:
+; wait_changes: waits for B level changes (0: 256), looking at STOP.
+;   In: B, E = level.  Out: E = level.  Changed: AF, B, E; keyboard row 7.
+wait_changes:
         ld      a,ROW7
         out     (PPICTL),a
+wait_more:
         in      a,(KEYCOL)
         cp      0xEF                    ; STOP alone
-        jr      z,to_fail
+        jp      z,fail
         in      a,(PSGRD)
         xor     e
-        ret     p                       ; XOR cleared carry
+        jp      p,wait_more
         xor     e
         ld      e,a
-        scf
+        djnz    wait_more
         ret
 
 ; wait_change: In: E = level.  Out: E = level after the next change.
@@ -355,7 +343,7 @@ wait_change:
 ; (42 T) up to the D-th change after it; a change on the way takes 23 T
 ; more than a period.  The level is read first, so that a change that came
 ; while the caller was busy does not start the count late (half_next: from
-; the level in E).
+; the level in E, for a caller that has just seen a change).
 ;   In: D, E (half_next).  Out: A = periods completed, E = level.
 ;   Changed: AF, B, D, E.
 half:
@@ -388,13 +376,15 @@ half_end:
 
 ; measure_sync: times the first sync value, 208, whose first four cells 1101
 ; take 14 level changes after the first cell's first one, the last being the
-; fifth cell's first: C periods of the sync loop, 42 C + 13 x 23 T; it is
-; then passed over up to its end mark's first change.  The window becomes the time a unit's fourth level change may take, two thirds
-; of a cell (it is half a cell in some modes), with a margin of 22 T, in
-; whole sampling periods rounded up: T / 6 + 22 + 64 = 7 C + 136 over 65.
-; Measured on the cells that carry the data, this fits every mode, also the
-; one whose lead-in is made of longer cells.  A window chosen by key stands
-; instead.  The value itself is dropped.
+; fifth cell's first: C periods of the sync loop (a change on the way takes
+; 23 T more); it is then passed over up to its end mark's first change.  The
+; window becomes the time a unit's fourth level change may take, two thirds
+; of a cell (it is half a cell in some modes), with a margin of about 22 T,
+; in whole sampling periods rounded up: (7 C + 143) / 64, which gives in
+; every mode played 4% slow or fast what timing all eight cells in periods
+; of 66 T does.  Measured on the cells that carry the data, this fits every
+; mode, also the one whose lead-in is made of longer cells.  A window chosen
+; by key stands instead.  The value itself is dropped.
 ;   In: E = level, override, synchronised on the unit.  Out: D = window
 ;   (also in WINWID), synchronised on the next unit.  Changed: AF, BC, DE, HL.
 measure_sync:
@@ -415,15 +405,11 @@ override equ    $ - 1
         add     hl,hl
         add     hl,hl
         sbc     hl,de                   ; 7 C
-        ld      e,151
+        ld      e,143
         add     hl,de
-        ld      e,-65
-        dec     d                       ; DE = -65
-        dec     a                       ; A = 0xFF
-window_div:                             ; A = (7 C + 136) / 65
-        inc     a
-        add     hl,de
-        jr      c,window_div
+        add     hl,hl
+        add     hl,hl
+        ld      a,h                     ; (7 C + 143) / 64
 window_chosen:
         ld      d,a
         ld      (WINWID),a
@@ -435,15 +421,15 @@ window_chosen:
 ; mark's low half is longer.  It returns inside that half, so that the caller
 ; has the rest of it and the short half after it for its own work.  The
 ; trailer of a block has no start mark: its half-cycles are long enough
-; themselves, and it reads as a unit of 8 to 10 1 cells.
+; themselves, and read_unit ends it at its eighth 1 cell.
 ;   In: E = level, threshold.  Out: E = level.  Changed: AF, BC, E.
 sync_now:
-        ld      c,0                     ; the threshold, set by read_block
+        ld      c,0                     ; the threshold, set at calibration
 threshold equ   $ - 1
         jr      sync_measure
 sync_edge:
-        xor     e
-        ld      e,a
+        xor     e                       ; 5
+        ld      e,a                     ; 5
         jr      sync_measure            ; 13
 sync_measure:
         ld      b,c                     ; 5
@@ -462,6 +448,7 @@ read_value:
         call    read_unit
         ld      a,l
         ret
+
 ; read_unit: reads the cells of a unit whose start mark sync_now has found,
 ; up to its end mark, and then synchronises on the next start mark.  Every
 ; path from the end mark to the next unit's first cell must be short: the
@@ -469,7 +456,7 @@ read_value:
 ;   In: D = window, E = level, H = 0, L = initial code.  Out: H = cells
 ;   (modulo 256), L = code with the cells shifted in.  Changed: AF, BC, HL, E.
 read_unit:
-long_half:
+long_half:                              ; wait for the end of the long half ...
         in      a,(PSGRD)
         xor     e
         jp      p,long_half
@@ -502,10 +489,10 @@ window_same:
         ; next window ready and wait for the cell's last change, or its last
         ; two after an even count; the next window opens at the next cell's
         ; first change.  From the change that opened a window to the wait
-        ; for the next cell it takes 83 T more than the window: the
+        ; for the next cell it takes 80 T more than the window: the
         ; shortest cells, 488 T at 5500 baud in the experimental mode, leave
-        ; little more.  After an even count the first of the two changes
-        ; comes a half-cycle before the second.
+        ; little more, nor does the last quarter of a 1 cell whose fourth
+        ; change comes just after the window.
 window_closed:
         inc     h                       ; 5: one more cell
         ld      a,c                     ; 5
@@ -526,7 +513,7 @@ odd_wait:
 even_count:
         rra
         rl      l
-        jr      c,eighth_even
+        call    c,eighth_cell
 even_wait:
         in      a,(PSGRD)
         xor     e
@@ -537,17 +524,16 @@ even_wait:
 eighth_odd:
         call    eighth_cell
         jr      odd_wait
-eighth_even:
-        call    eighth_cell
-        jr      even_wait
 
 ; eighth_cell: a rank code's marker bit left L with its eighth cell (a
 ; value's leading 1 with its ninth).  The only rank codes of eight cells are
 ; 0000000x, whose end mark follows; eight cells of anything else end the
-; unit at once (eight 1 cells are the trailer, whose end mark may not read
-; as one after the synchronisation took some of its cells).
+; unit at once: eight 1 cells are the trailer (ten, of which the
+; synchronisation after the last byte may take two, and whose end mark
+; then need not read as one), reported as 9 cells, any other mix a damaged
+; unit, reported as 10.
 ;   In: H = cells, L = code.  Out: back to the cell loop for 0000000x, else
-;   out of read_unit.  Changed: AF.
+;   out of read_unit with H = 9 or 10.  Changed: AF, H.
 eighth_cell:
         ld      a,l
         cp      2
@@ -560,7 +546,8 @@ eighth_cell:
         ret
 
 ; ---------------------------------------------------------------------------
-; Texts and tables.  The banner's bytes hold the variables once it is shown.
+; Texts and tables.  Once shown, the banner's bytes hold the flags and the
+; name, which ends at its '$'.
 
 key_windows:    db      0xBF, 8, 0x7F, 6, 0xFD, 12, 0   ; F2, F3, CTRL, none
 loading:        db      13, 10, "Loading:$"
@@ -572,6 +559,11 @@ flags           equ     banner + 4      ; flags value of the current block
 name            equ     banner + 5      ; the block's name, up to the '$'
 
 k7_end:
+        if      k7_end > IMAGE
+        .error  K7 has grown into the image at 0x0400
+        endif
+        if      RANKS < IMAGE
         if      k7_end > RANKS
-        .error  K7 has grown into its rank table at 0x0300
+        .error  K7 has grown into its rank table
+        endif
         endif
