@@ -334,6 +334,28 @@ TEST_F(K7Run, RestoresAFileInEveryMode)
 }
 
 
+// The CD modes played 4% slow and 4% fast: a file of pseudo-random bytes
+// (every rank in use, codes of seven and eight cells among them) arrives
+// byte for byte.  The time between two cells and between two units is
+// counted in T-states; a few more on those paths make some unit misread,
+// and a misread rank gives a wrong byte that nothing else on the tape
+// catches.
+TEST_F(K7Run, ReadsTheCdModesPlayedFourPercentSlowOrFast)
+{
+    const Bytes data = sample_file(12000, 5, false);
+    shop.put("noise.bin", data);
+    for (const char* mode : {"-c", "-xp"}) {
+        const std::string wav = shop.tapecast({"-cd", mode, "-dos", "noise.bin"}, std::string(mode + 1) + ".wav");
+        for (double speed : {0.96, 1.04}) {
+            TapeOptions options;
+            options.conditions.speed = speed;
+            K7Machine k7({wav}, options);
+            ASSERT_TRUE(k7.run(30)) << mode << " at " << speed;
+            EXPECT_EQ(k7.dos.files["NOISE   BIN"], data) << mode << " at " << speed;
+        }
+    }
+}
+
 // A file above 46,080 bytes comes in three parts with flags 5, 7 and 2: one
 // file created, each part written where the last ended, closed once.  The
 // player ignores the motor, so that the unpacking and DOS's writing (70 T a
