@@ -61,6 +61,8 @@ start:
         ld      de,banner
         call    print
         ld      (stack),sp
+        xor     a
+        ld      (FCB + 14),a            ; no file open
         ld      a,'$'                   ; no name to show (the banner's bytes
         ld      (name),a                ; are free now)
 next_block:
