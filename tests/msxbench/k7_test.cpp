@@ -458,16 +458,7 @@ TEST_F(K7Run, RefusesWhatIsNoFile)
         data[i] = std::uint8_t((i * 7) ^ (i >> 3));
     shop.put("big.bin", data);
     Bytes wav = test_support::read_file(shop.tapecast({"-cd", "-c", "-dos", "big.bin"}));
-    // 24 cells of code 112 (12 samples each, 1 0 1 0 ...) over the middle of
-    // the payload, well before the trailer and the closing tone.
-    const std::size_t cell = 12 * 2;
-    const std::size_t at = wav.size() - (501 + 11 + 20) * cell - 441 * 2 - 30000 * 2;
-    for (std::size_t c = 0; c < 24; ++c)
-        for (std::size_t s = 0; s < 12; ++s) {
-            const bool high = c % 2 ? (s / 3) % 2 == 1 : s >= 6;
-            wav[at + c * cell + 2 * s] = high ? 0xFF : 0x00;
-            wav[at + c * cell + 2 * s + 1] = high ? 0x7F : 0x00;
-        }
+    loader_harness::damage_last_payload(wav);
     test_support::write_file(shop.file("damaged.wav"), wav);
 
     Bytes large(46080 + 3000);

@@ -64,4 +64,30 @@ std::vector<std::uint8_t> marker_bin(std::uint16_t start, std::uint8_t marker, s
     return test_support::make_bin(start, start, code);
 }
 
+std::vector<std::uint8_t> basic_line(std::uint16_t at, std::uint16_t number, const std::vector<std::uint8_t>& text)
+{
+    const auto next = std::uint16_t(at + 4 + text.size() + 1);
+    std::vector<std::uint8_t> line;
+    line.reserve(4 + text.size() + 1);
+    for (const unsigned word : {unsigned(next), unsigned(number)}) {
+        line.push_back(std::uint8_t(word));
+        line.push_back(std::uint8_t(word >> 8));
+    }
+    line.insert(line.end(), text.begin(), text.end());
+    line.push_back(0);
+    return line;
+}
+
+void damage_last_payload(std::vector<std::uint8_t>& wav)
+{
+    const std::size_t cell = 12 * 2;  // code 112: 12 samples of 16 bits
+    const std::size_t at = wav.size() - (501 + 11 + 20) * cell - 441 * 2 - 30000 * 2;
+    for (std::size_t c = 0; c < 24; ++c)
+        for (std::size_t s = 0; s < 12; ++s) {
+            const bool high = c % 2 ? (s / 3) % 2 == 1 : s >= 6;
+            wav[at + c * cell + 2 * s] = high ? 0xFF : 0x00;
+            wav[at + c * cell + 2 * s + 1] = high ? 0x7F : 0x00;
+        }
+}
+
 }  // namespace loader_harness

@@ -45,4 +45,11 @@ bool on_screen(const msxbench::Msx& msx, const std::string& text);
 // A small BIN file whose code stores `marker` at `flag` and returns.
 std::vector<std::uint8_t> marker_bin(std::uint16_t start, std::uint8_t marker, std::uint16_t flag);
 
+// A tokenized line of BASIC at `at`: link, number, then `text` and its 00h.
+std::vector<std::uint8_t> basic_line(std::uint16_t at, std::uint16_t number, const std::vector<std::uint8_t>& text);
+
+// Spoils a CD compressed WAV: 24 cells of code 112 (1 0 1 0 ...) over its
+// last block's payload, well before the trailer and the closing tone.
+void damage_last_payload(std::vector<std::uint8_t>& wav);
+
 }  // namespace loader_harness

@@ -125,16 +125,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Mode{"Experimental5500", {"5500", "-xp"}, true}),
     [](const ::testing::TestParamInfo<Mode>& info) { return std::string(info.param.name); });
 
-// A tokenized line of BASIC at `at`: link, number, then `text` and its 00h.
-Bytes basic_line(std::uint16_t at, std::uint16_t number, const Bytes& text)
-{
-    const auto next = std::uint16_t(at + 4 + text.size() + 1);
-    Bytes line = {std::uint8_t(next), std::uint8_t(next >> 8), std::uint8_t(number), std::uint8_t(number >> 8)};
-    line.insert(line.end(), text.begin(), text.end());
-    line.push_back(0);
-    return line;
-}
-
 class LoaderRun : public ::testing::Test {
 protected:
     Workshop shop;
@@ -352,16 +342,7 @@ TEST_F(LoaderRun, ADamagedPayloadUnitGivesAnError)
         data[i] = std::uint8_t((i * 7) ^ (i >> 3));
     shop.put("big.bin", test_support::make_bin(0x9000, 0x9000, data));
     Bytes wav = test_support::read_file(shop.tapecast({"-cd", "-c", "big.bin"}));
-    // 24 cells of code 112 (12 samples each, 1 0 1 0 ...) over the middle of
-    // the payload, well before the trailer and the closing tone.
-    const std::size_t cell = 12 * 2;
-    const std::size_t at = wav.size() - (501 + 11 + 20) * cell - 441 * 2 - 30000 * 2;
-    for (std::size_t c = 0; c < 24; ++c)
-        for (std::size_t s = 0; s < 12; ++s) {
-            const bool high = c % 2 ? (s / 3) % 2 == 1 : s >= 6;
-            wav[at + c * cell + 2 * s] = high ? 0xFF : 0x00;
-            wav[at + c * cell + 2 * s + 1] = high ? 0x7F : 0x00;
-        }
+    loader_harness::damage_last_payload(wav);
     test_support::write_file(shop.file("damaged.wav"), wav);
     auto msx = play({shop.file("damaged.wav")});
     ASSERT_TRUE(reach(*msx, {basic_return, 0x9000}, 20, basic_return));

@@ -299,16 +299,6 @@ TEST_P(RamdosRefused, TellsWhatItNeedsAndGoesBackToBasic)
     }
 }
 
-// A tokenized line of BASIC at `at`: link, number, then `text` and its 00h.
-Bytes basic_line(std::uint16_t at, std::uint16_t number, const Bytes& text)
-{
-    const auto next = std::uint16_t(at + 4 + text.size() + 1);
-    Bytes line = {std::uint8_t(next), std::uint8_t(next >> 8), std::uint8_t(number), std::uint8_t(number >> 8)};
-    line.insert(line.end(), text.begin(), text.end());
-    line.push_back(0);
-    return line;
-}
-
 // The image loaded by a BASIC program's BLOAD statement through the loader's
 // hook, on an MSX1: told, and the program goes on with its next statement,
 // which the interpreter now carries out itself.
@@ -319,9 +309,9 @@ TEST(RamdosRefusedFromBasic, TheProgramGoesOnAfterItsBload)
     Bytes bload = {0xCF};  // BLOAD"CAS:",R
     for (char c : std::string("\"CAS:\",R"))
         bload.push_back(std::uint8_t(c));
-    const Bytes line10 = basic_line(0x8001, 10, bload);
+    const Bytes line10 = loader_harness::basic_line(0x8001, 10, bload);
     program.insert(program.end(), line10.begin(), line10.end());
-    const Bytes line20 = basic_line(std::uint16_t(0x8001 + line10.size()), 20, {0x91, ' ', 0x12});  // PRINT 1
+    const Bytes line20 = loader_harness::basic_line(std::uint16_t(0x8001 + line10.size()), 20, {0x91, ' ', 0x12});  // PRINT 1
     program.insert(program.end(), line20.begin(), line20.end());
     program.insert(program.end(), {0, 0});
     shop.put("loads.bas", program);
