@@ -7,8 +7,9 @@
 ;
 ; It runs under the RAM-disk DOS: page 0 is RAM, so no BIOS entry is called;
 ; the tape, the keyboard and the motor are reached through their ports, DOS
-; through 0x0005, also for the screen: the block's name and " <OK>" or
-; " <Err>" are printed once the block is in (video memory is never touched).
+; through 0x0005, also for the screen; only the name of the block goes
+; straight into video memory at the cursor as it arrives, then " <OK>" or
+; " <Err>" is printed after it.
 ;
 ; Memory: K7 from 0x0100, the image as it arrives and the data it restores
 ; from 0x0400 on, the rank table of the current block at RANKS: at 0x0300
@@ -41,12 +42,18 @@ F_DMA   equ     0x1A            ; DE = transfer address
 F_WRITE equ     0x26            ; DE = FCB, HL = records; A = 0 or 1
 
 WINWID  equ     0xFCA5          ; reading window in sampling periods
+LINLEN  equ     0xF3B0          ; width of the text screen
+CSRY    equ     0xF3DC          ; cursor row, from 1
+CSRX    equ     0xF3DD          ; cursor column, from 1
+SCRMOD  equ     0xFCAF          ; screen mode
+NAMBAS  equ     0xF922          ; name table of the screen
 
 PSGSEL  equ     0xA0            ; sound chip register select
 PSGRD   equ     0xA2            ; sound chip register read; R14 bit 7 = tape
 KEYCOL  equ     0xA9            ; keyboard columns of the selected row
 KEYROW  equ     0xAA            ; keyboard row (bits 0-3), motor (bit 4)
 PPICTL  equ     0xAB            ; PPI bit set/reset
+VDPCTL  equ     0x99            ; video processor: address and registers
 MOTOROFF equ    0x09            ; port C bit 4 set
 ROW7    equ     0x01            ; port C bit 0 set: keyboard row 7 (from 6)
 
@@ -63,9 +70,9 @@ start:
         ld      (stack),sp
         xor     a
         ld      (FCB + 14),a            ; no file open
-        ld      a,'$'                   ; no name to show (the banner's bytes
-        ld      (name),a                ; are free now)
 next_block:
+        xor     a                       ; nothing shown yet after "Loading:"
+        ld      (shown),a
         call    tape_on                 ; 256 level changes: the tape plays
         ld      b,0
         call    wait_changes
@@ -77,6 +84,7 @@ next_block:
         ; more that is neither a rank code nor the trailer is a loading
         ; error, and so is a payload that would reach IMAGE_TOP.
         call    tape_on
+        call    name_at_cursor
         ; A key alone on keyboard row 6 fixes the window: F2 8, F3 6, CTRL 12
         ; sampling periods; else it is timed on the tape.
         in      a,(KEYCOL)
@@ -137,18 +145,16 @@ skip_sync:
         cp      208
         jr      z,skip_sync
         ld      (flags),a
-        exx                             ; the name in the FCB and before the
-        ld      hl,FCB + 1              ; '$' that ends it for the screen
-        ld      de,name
+        exx                             ; the name in the FCB and on the
+        ld      hl,FCB + 1              ; screen
         ld      b,11
         exx
 name_char:
         call    read_value
         exx
         ld      (hl),a
-        ld      (de),a
+        out     (0x98),a
         inc     l
-        inc     e
         dec     b
         exx
         jr      nz,name_char
@@ -248,10 +254,10 @@ append:
         jp      c,next_block
         ret
 
-; fail: the error path: stops the tape, shows the name if it is not shown
-; yet and " <Err>", closes a file left open (the parts so far stay on the
-; disk, and the disk stays consistent) and returns to DOS.
-;   In: stack, name, FCB + 14 = 1 while a file is open.  Out: back to DOS.
+; fail: the error path: stops the tape, shows " <Err>", closes a file left
+; open (the parts so far stay on the disk, and the disk stays consistent)
+; and returns to DOS.
+;   In: stack, shown, FCB + 14 = 1 while a file is open.  Out: back to DOS.
 ;   Changed: everything.
 fail:
         ld      sp,0                    ; DOS's, saved at start
@@ -277,25 +283,64 @@ fcb_call:
         or      a
         ret
 
-; report: stops the tape and shows the block's name, unless it is shown
-; already, and a text after it.
-;   In: DE = " <OK>$" or " <Err>$", name.  Out: motor off, interrupts on,
-;   name emptied.  Changed: as DOS.
+; report: stops the tape and prints a text after the name on the screen.
+;   In: DE = " <OK>$" or " <Err>$", shown = the columns the name took.
+;   Out: motor off, interrupts on, shown = 0.  Changed: as DOS.
 report:
         ld      a,MOTOROFF
         out     (PPICTL),a
         ei
-        push    de
-        ld      de,name
-        call    print
-        ld      a,'$'
-        ld      (name),a
-        pop     de
+        ld      hl,shown                ; the cursor past the name
+        ld      a,(CSRX)
+        add     a,(hl)
+        ld      (CSRX),a
+        ld      (hl),0
         ; fall through
 ; print: In: DE = text ending in '$'.  Changed: as DOS.
 print:
         ld      c,F_PRINT
         jp      BDOS
+
+; name_at_cursor: points the video memory's write address at the cursor,
+; where the name's characters go as they arrive.  SCREEN 0 rows are 40 or
+; 80 characters apart (by LINLEN), SCREEN 1 rows 32.
+;   In: interrupts off.  Out: shown = 11.  Changed: AF, BC, HL.
+name_at_cursor:
+        xor     a                       ; video page register R#14 = 0
+        out     (VDPCTL),a
+        ld      a,0x8E
+        out     (VDPCTL),a
+        ld      bc,32
+        ld      a,(SCRMOD)
+        or      a
+        jr      nz,width_known
+        ld      c,40
+        ld      a,(LINLEN)
+        cp      41
+        jr      c,width_known
+        ld      c,80
+width_known:
+        ld      hl,(NAMBAS)
+        ld      a,(CSRY)                ; HL + (CSRY - 1) rows
+        jr      row_next
+row:
+        add     hl,bc
+row_next:
+        dec     a
+        jr      nz,row
+        ld      a,(CSRX)                ; + CSRX - 1 columns
+        dec     a
+        ld      c,a
+        add     hl,bc
+        ld      a,l
+        out     (VDPCTL),a
+        ld      a,h
+        and     0x3F
+        or      0x40                    ; writing
+        out     (VDPCTL),a
+        ld      a,11
+        ld      (shown),a
+        ret
 
 ; ---------------------------------------------------------------------------
 ; Tape, keyboard and timing.
@@ -549,7 +594,7 @@ eighth_cell:
 
 ; ---------------------------------------------------------------------------
 ; Texts and tables.  Once shown, the banner's bytes hold the flags and the
-; name, which ends at its '$'.
+; columns the name took on the screen.
 
 key_windows:    db      0xBF, 8, 0x7F, 6, 0xFD, 12, 0   ; F2, F3, CTRL, none
 loading:        db      13, 10, "Loading:$"
@@ -558,7 +603,7 @@ err_text:       db      " <Err>$"
 banner:         db      "CassonicDOS-2005$"
 
 flags           equ     banner + 4      ; flags value of the current block
-name            equ     banner + 5      ; the block's name, up to the '$'
+shown           equ     banner + 5      ; columns the block's name took
 
 k7_end:
         if      k7_end > IMAGE
