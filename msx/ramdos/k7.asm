@@ -8,12 +8,12 @@
 ; It runs under the RAM-disk DOS: page 0 is RAM, so no BIOS entry is called;
 ; the tape, the keyboard and the motor are reached through their ports, DOS
 ; through 0x0005, also for the screen; only the name of the block goes
-; straight into video memory at the cursor as it arrives, then " <OK>" or
-; " <Err>" is printed after it.
+; straight into video memory as it arrives, in the room "Loading:" left for
+; it, and " <OK>" or " <Err>" is printed after it.
 ;
 ; Memory: K7 from 0x0100, the image as it arrives and the data it restores
-; from 0x0400 on, the rank table of the current block at RANKS: at 0x0300
-; once K7 fits below it, above the received image until then.
+; from 0x0400 on, the rank table of the current block at RANKS, above the
+; received image: K7 is too large to leave 0x0300 to 0x03FF free for it.
 ;
 ; Tape reading, as the fast loader does it: every unit (a value or a rank
 ; code) is a start mark, one to eight bit cells and an end mark.  A cell is
@@ -44,7 +44,6 @@ F_WRITE equ     0x26            ; DE = FCB, HL = records; A = 0 or 1
 WINWID  equ     0xFCA5          ; reading window in sampling periods
 LINLEN  equ     0xF3B0          ; width of the text screen
 CSRY    equ     0xF3DC          ; cursor row, from 1
-CSRX    equ     0xF3DD          ; cursor column, from 1
 SCRMOD  equ     0xFCAF          ; screen mode
 NAMBAS  equ     0xF922          ; name table of the screen
 
@@ -71,32 +70,27 @@ start:
         xor     a
         ld      (FCB + 14),a            ; no file open
 next_block:
-        xor     a                       ; nothing shown yet after "Loading:"
-        ld      (shown),a
         call    tape_on                 ; 256 level changes: the tape plays
         ld      b,0
         call    wait_changes
         ld      de,loading
         call    print
         ; The block: the sync values 208, the flags, the name (kept in the
-        ; FCB and for the screen), the rank table and the payload, whose
-        ; bytes are stored from IMAGE on.  A payload unit of eight cells or
-        ; more that is neither a rank code nor the trailer is a loading
-        ; error, and so is a payload that would reach IMAGE_TOP.
+        ; FCB and shown), the rank table and the payload, whose bytes are
+        ; stored from IMAGE on.  A payload unit of eight cells or more that
+        ; is neither a rank code nor the trailer is a loading error, and so
+        ; is a payload that would reach IMAGE_TOP.
         call    tape_on
         call    name_at_cursor
         ; A key alone on keyboard row 6 fixes the window: F2 8, F3 6, CTRL 12
-        ; sampling periods; else it is timed on the tape.
+        ; sampling periods; else it is timed on the tape.  No match leaves
+        ; HL past the fourth key, as a match of it would: window 0.
         in      a,(KEYCOL)
         ld      hl,key_windows
-        ld      b,3
-key_next:
-        cp      (hl)
-        inc     hl
-        jr      z,key_found
-        inc     hl
-        djnz    key_next                ; HL at the 0 after the table
-key_found:
+        ld      bc,4
+        cpir
+        ld      c,3
+        add     hl,bc
         ld      a,(hl)
         ld      (override),a
         ; The sync threshold: the half-cycles of the lead-in as the sync loop
@@ -112,8 +106,8 @@ calibrate:
         ld      b,1                     ; STOP looked at between the measures
         call    wait_changes
         ld      d,16
-        call    half
-        add     a,1
+        call    half                    ; A = C - 1
+        add     a,2
         rra
         rra
         rra
@@ -131,11 +125,11 @@ calibrate:
         ; lead-in's.  Its 1 cells alike, a window could open at any of their
         ; changes, and at some the last window would run over the end mark
         ; into the next unit.
-        dec     a
+        sub     2
         ld      c,a
 skip_half:
         ld      d,1
-        call    half
+        call    half                    ; A = C - 1
         cp      c
         jr      nc,skip_half
         call    sync_now                ; the first sync value's start mark
@@ -144,33 +138,35 @@ skip_sync:
         call    read_value
         cp      208
         jr      z,skip_sync
-        ld      (flags),a
+        push    af                      ; the flags, kept on the stack
         exx                             ; the name in the FCB and on the
-        ld      hl,FCB + 1              ; screen
+        ld      de,FCB + 1              ; screen, then the rank table; the
+        ld      hl,IMAGE                ; payload from IMAGE
         ld      b,11
         exx
 name_char:
         call    read_value
         exx
-        ld      (hl),a
+        ld      (de),a
         out     (0x98),a
-        inc     l
+        inc     e
         dec     b
         exx
         jr      nz,name_char
+        ; The rank table is stored two places on: a rank code of n cells,
+        ; started at 1, ends as 2^n + code, its rank (2^n - 2) + code plus
+        ; 2, which picks the entry directly.
         exx
-        ld      de,RANKS
+        ld      de,RANKS + 2            ; B' = 0: 256 values
         exx
 rank_values:
         call    read_value
         exx
         ld      (de),a
         inc     e
+        dec     b
         exx
-        jr      nz,rank_values          ; Z once E' wrapped after 256 values
-        exx
-        ld      hl,IMAGE                ; D' stays on the rank table
-        exx
+        jr      nz,rank_values
         ; The payload: the byte of every unit's rank is stored until the
         ; trailer, eight 1 cells (read_unit ends it there).  The work
         ; between two units has to fit in the start mark's halves; the limit
@@ -182,10 +178,9 @@ payload_unit:
         cp      9
         jr      nc,payload_end
         ld      a,l
-        sub     2                       ; the rank
         exx
         ld      e,a
-        ld      a,(de)                  ; the byte it stands for
+        ld      a,(de)                  ; the byte its rank stands for
         ld      (hl),a
         inc     l
         jr      z,payload_page
@@ -214,8 +209,9 @@ payload_end:
         call    report
         ld      hl,IMAGE
         call    IMAGE + 3               ; HL = length restored at IMAGE
+        pop     af                      ; the flags
+        push    af
         push    hl
-        ld      a,(flags)
         and     2
         rrca                            ; 1: continues the file still open
         ld      hl,FCB + 14             ; 1 while a file is open: the record
@@ -223,8 +219,9 @@ payload_end:
         jr      nz,fail                 ; a part without its file, or a file
         or      a                       ; whose last part never came
         jr      nz,append
-        ld      hl,FCB + 12             ; a new file: the record counters
-        ld      b,37 - 12               ; and the rest of the FCB cleared,
+        dec     hl                      ; a new file: from FCB + 12 the
+        dec     hl                      ; record counters and the rest of
+        ld      b,37 - 12               ; the FCB cleared,
 clear_fcb:
         ld      (hl),a
         inc     hl
@@ -243,7 +240,8 @@ append:
         ld      c,F_WRITE
         call    fcb_call
         jr      nz,fail                 ; disk full: not reported as done
-        ld      a,(flags)
+        pop     hl                      ; the flags (Z kept for the close)
+        ld      a,h
         rra                             ; carry: more blocks follow
         push    af
         rra
@@ -257,7 +255,7 @@ append:
 ; fail: the error path: stops the tape, shows " <Err>", closes a file left
 ; open (the parts so far stay on the disk, and the disk stays consistent)
 ; and returns to DOS.
-;   In: stack, shown, FCB + 14 = 1 while a file is open.  Out: back to DOS.
+;   In: stack, FCB + 14 = 1 while a file is open.  Out: back to DOS.
 ;   Changed: everything.
 fail:
         ld      sp,0                    ; DOS's, saved at start
@@ -283,28 +281,23 @@ fcb_call:
         or      a
         ret
 
-; report: stops the tape and prints a text after the name on the screen.
-;   In: DE = " <OK>$" or " <Err>$", shown = the columns the name took.
-;   Out: motor off, interrupts on, shown = 0.  Changed: as DOS.
+; report: stops the tape and prints a text (after the name).
+;   In: DE = " <OK>$" or " <Err>$".  Out: motor off, interrupts on.
+;   Changed: as DOS.
 report:
         ld      a,MOTOROFF
         out     (PPICTL),a
         ei
-        ld      hl,shown                ; the cursor past the name
-        ld      a,(CSRX)
-        add     a,(hl)
-        ld      (CSRX),a
-        ld      (hl),0
         ; fall through
 ; print: In: DE = text ending in '$'.  Changed: as DOS.
 print:
         ld      c,F_PRINT
         jp      BDOS
 
-; name_at_cursor: points the video memory's write address at the cursor,
-; where the name's characters go as they arrive.  SCREEN 0 rows are 40 or
-; 80 characters apart (by LINLEN), SCREEN 1 rows 32.
-;   In: interrupts off.  Out: shown = 11.  Changed: AF, BC, HL.
+; name_at_cursor: points the video memory's write address at the room
+; "Loading:" left for the name on the cursor's row, column 9.  SCREEN 0
+; rows are 40 or 80 characters apart (by LINLEN), SCREEN 1 rows 32.
+;   In: interrupts off.  Out: nothing.  Changed: AF, BC, HL.
 name_at_cursor:
         xor     a                       ; video page register R#14 = 0
         out     (VDPCTL),a
@@ -328,18 +321,13 @@ row:
 row_next:
         dec     a
         jr      nz,row
-        ld      a,(CSRX)                ; + CSRX - 1 columns
-        dec     a
-        ld      c,a
+        ld      c,8                     ; + 8 columns
         add     hl,bc
         ld      a,l
         out     (VDPCTL),a
         ld      a,h
-        and     0x3F
-        or      0x40                    ; writing
+        or      0x40                    ; writing (name tables lie below 16K)
         out     (VDPCTL),a
-        ld      a,11
-        ld      (shown),a
         ret
 
 ; ---------------------------------------------------------------------------
@@ -391,7 +379,7 @@ wait_change:
 ; more than a period.  The level is read first, so that a change that came
 ; while the caller was busy does not start the count late (half_next: from
 ; the level in E, for a caller that has just seen a change).
-;   In: D, E (half_next).  Out: A = periods completed, E = level.
+;   In: D, E (half_next).  Out: A = periods completed - 1, E = level.
 ;   Changed: AF, B, D, E.
 half:
         in      a,(PSGRD)
@@ -412,33 +400,31 @@ half_edge:
         djnz    half_count              ; 14
 half_end:
         ld      a,b
-        neg
+        cpl
         ret
 
 ; ---------------------------------------------------------------------------
 ; Units.  read_value returns the cells as a binary number; the payload loop
-; makes rank = (2^L - 2) + code for L cells by starting the code at 1 and
-; taking 2 off (for 8 cells the leading 1 falls out and the sum wraps to
-; 254 + code).
+; starts the code at 1, which makes n cells 2^n + code, the rank plus 2 (for
+; 8 cells the leading 1 falls out and the sum wraps).
 
 ; measure_sync: times the first sync value, 208, whose first four cells 1101
 ; take 14 level changes after the first cell's first one, the last being the
 ; fifth cell's first: C periods of the sync loop (a change on the way takes
 ; 23 T more); it is then passed over up to its end mark's first change.  The
 ; window becomes the time a unit's fourth level change may take, two thirds
-; of a cell (it is half a cell in some modes), with a margin of about 22 T,
-; in whole sampling periods rounded up: (7 C + 143) / 64, which gives in
-; every mode played 4% slow or fast what timing all eight cells in periods
-; of 66 T does.  Measured on the cells that carry the data, this fits every
-; mode, also the one whose lead-in is made of longer cells.  A window chosen
-; by key stands instead.  The value itself is dropped.
+; of a cell (it is half a cell in some modes), with a margin, in whole
+; sampling periods rounded up: (7 C + 143) / 64.  Measured on the cells that
+; carry the data, this fits every mode, also the one whose lead-in is made
+; of longer cells.  A window chosen by key stands instead.  The value itself
+; is dropped.
 ;   In: E = level, override, synchronised on the unit.  Out: D = window
 ;   (also in WINWID), synchronised on the next unit.  Changed: AF, BC, DE, HL.
 measure_sync:
         call    wait_change             ; the end of the long half
         ld      d,14
         call    half_next               ; from the first cell's first change
-        ld      l,a
+        ld      l,a                     ; C - 1
         ld      d,7                     ; the other eight changes, up to the
         call    half_next               ; end mark's first
         ld      a,0                     ; the window chosen by key, or 0
@@ -451,8 +437,8 @@ override equ    $ - 1
         add     hl,hl
         add     hl,hl
         add     hl,hl
-        sbc     hl,de                   ; 7 C
-        ld      e,143
+        sbc     hl,de                   ; 7 (C - 1)
+        ld      e,143 + 7
         add     hl,de
         add     hl,hl
         add     hl,hl
@@ -473,11 +459,6 @@ window_chosen:
 sync_now:
         ld      c,0                     ; the threshold, set at calibration
 threshold equ   $ - 1
-        jr      sync_measure
-sync_edge:
-        xor     e                       ; 5
-        ld      e,a                     ; 5
-        jr      sync_measure            ; 13
 sync_measure:
         ld      b,c                     ; 5
 sync_count:                             ; 42 T per count
@@ -486,6 +467,10 @@ sync_count:                             ; 42 T per count
         jp      m,sync_edge             ; 11
         djnz    sync_count              ; 14
         ret
+sync_edge:
+        xor     e                       ; 5
+        ld      e,a                     ; 5
+        jr      sync_measure            ; 13
 
 ; read_value: In: D = window, E = level, threshold, synchronised on the
 ;   unit's start mark.  Out: A = L = value (low 8 bits of the cells), H =
@@ -502,21 +487,35 @@ read_value:
 ; caller's work between two units has the start mark's two halves.
 ;   In: D = window, E = level, H = 0, L = initial code.  Out: H = cells
 ;   (modulo 256), L = code with the cells shifted in.  Changed: AF, BC, HL, E.
-read_unit:
-long_half:                              ; wait for the end of the long half ...
-        in      a,(PSGRD)
-        xor     e
-        jp      p,long_half
-        xor     e
-        ld      e,a
-first_change:                           ; ... and the first cell's first change
-        in      a,(PSGRD)
-        xor     e
-        jp      p,first_change
-        xor     e
-        ld      e,a
-        ld      b,d
-        ld      c,0xFC                  ; counts up to 0 at the fourth change
+;
+; A window opens 10 T after a cell's first change is seen.  Once it has
+; closed before the cell ended, the cell is counted and the wait goes on for
+; the cell's last change, or its last two after an even count, and then for
+; the next cell's first change.  These paths are short: the shortest cells,
+; 488 T at 5500 baud in the experimental mode, leave little more time than
+; the window, nor does the last quarter of a 1 cell whose fourth change
+; comes just after the window.  The wait for the end of a start mark's long
+; half is the same as for a 1 cell's last change.
+even_count:
+        rra                             ; 5: carry: 2 changes, a 1 cell
+        rl      l                       ; 10
+        call    c,eighth_cell           ; 11
+read_unit:                              ; the end of the start mark's long
+even_wait:                              ; half, or a 1 cell's last change
+        in      a,(PSGRD)               ; 12
+        xor     e                       ; 5
+        jp      p,even_wait             ; 11
+        xor     e                       ; 5
+        ld      e,a                     ; 5
+odd_entry:
+        ld      b,d                     ; 5
+        ld      c,0xFC                  ; 8: counts up to 0 at the fourth change
+odd_wait:                               ; the next cell's first change
+        in      a,(PSGRD)               ; 12
+        xor     e                       ; 5
+        jp      p,odd_wait              ; 11
+        xor     e                       ; 5
+        ld      e,a                     ; 5
 window:                                 ; 65 T on both paths
         in      a,(PSGRD)               ; 12
         xor     e                       ; 5
@@ -532,45 +531,16 @@ window_same:
         nop                             ; 5
         nop                             ; 5
         djnz    window                  ; 14
-        ; The window closed before the cell ended: count the cell, get the
-        ; next window ready and wait for the cell's last change, or its last
-        ; two after an even count; the next window opens at the next cell's
-        ; first change.  From the change that opened a window to the wait
-        ; for the next cell it takes 80 T more than the window: the
-        ; shortest cells, 488 T at 5500 baud in the experimental mode, leave
-        ; little more, nor does the last quarter of a 1 cell whose fourth
-        ; change comes just after the window.
 window_closed:
         inc     h                       ; 5: one more cell
         ld      a,c                     ; 5
-        ld      b,d                     ; 5
         rra                             ; 5: carry: an odd count
         jr      nc,even_count           ; 8
-        rra                             ; 5: carry: 2 or 3 changes, a 1 cell
+        rra                             ; 5: carry: 3 changes, a 1 cell
         rl      l                       ; 10
-        jr      c,eighth_odd            ; 8
-odd_wait:
-        in      a,(PSGRD)               ; 12
-        xor     e
-        jp      p,odd_wait
-        xor     e
-        ld      e,a
-        ld      c,0xFC                  ; also puts the window 8 T after the change
-        jp      window
-even_count:
-        rra
-        rl      l
-        call    c,eighth_cell
-even_wait:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,even_wait
-        xor     e
-        ld      e,a
-        jp      odd_wait
-eighth_odd:
+        jr      nc,odd_entry            ; 13
         call    eighth_cell
-        jr      odd_wait
+        jr      odd_entry
 
 ; eighth_cell: a rank code's marker bit left L with its eighth cell (a
 ; value's leading 1 with its ninth).  The only rank codes of eight cells are
@@ -593,17 +563,13 @@ eighth_cell:
         ret
 
 ; ---------------------------------------------------------------------------
-; Texts and tables.  Once shown, the banner's bytes hold the flags and the
-; columns the name took on the screen.
+; Texts and tables.
 
-key_windows:    db      0xBF, 8, 0x7F, 6, 0xFD, 12, 0   ; F2, F3, CTRL, none
-loading:        db      13, 10, "Loading:$"
+key_windows:    db      0xBF, 0x7F, 0xFD, 0, 8, 6, 12, 0   ; F2, F3, CTRL
+loading:        db      13, 10, "Loading:           $"
 ok_text:        db      " <OK>$"
 err_text:       db      " <Err>$"
 banner:         db      "CassonicDOS-2005$"
-
-flags           equ     banner + 4      ; flags value of the current block
-shown           equ     banner + 5      ; columns the block's name took
 
 k7_end:
         if      k7_end > IMAGE
