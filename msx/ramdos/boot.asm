@@ -110,15 +110,7 @@ boot_vectors_done:
         jp      z,shell
         ld      de,boot_banner
         call    con_string
-        ld      a,(bp_ram_pages)        ; 16K per page of the disk
-        ld      hl,bp_vram_pages
-        add     a,(hl)
-        ld      l,a
-        ld      h,0
-        add     hl,hl
-        add     hl,hl
-        add     hl,hl
-        add     hl,hl
+        call    disk_kbytes
         ld      b,1
         call    sh_print_hl
         ld      de,boot_banner_end

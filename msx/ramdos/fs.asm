@@ -1692,12 +1692,9 @@ fn_settime:
 
 ; ---------------------------------------------------------------------------
 
-; fs_format: lays out an empty FAT12 disk over the pages the boot parameters
-; give and sets the file system's variables.
-;   In:  bp_ram_pages, bp_vram_pages (R + V >= 1), bp_top_vram set;
-;        page 2 = segment 1.
-;   Out: nothing.  Changed: all but IX, IY.
-fs_format:
+; disk_kbytes: the size of the disk the boot parameters give, 16K a page.
+;   In: bp_ram_pages, bp_vram_pages.  Out: HL = kilobytes.  Changed: AF, HL.
+disk_kbytes:
         ld      a,(bp_ram_pages)
         ld      hl,bp_vram_pages
         add     a,(hl)
@@ -1707,6 +1704,15 @@ fs_format:
         add     hl,hl
         add     hl,hl
         add     hl,hl
+        ret
+
+; fs_format: lays out an empty FAT12 disk over the pages the boot parameters
+; give and sets the file system's variables.
+;   In:  bp_ram_pages, bp_vram_pages (R + V >= 1), bp_top_vram set;
+;        page 2 = segment 1.
+;   Out: nothing.  Changed: all but IX, IY.
+fs_format:
+        call    disk_kbytes
         add     hl,hl                   ; HL = N
         ld      (n_sectors),hl
         push    hl
