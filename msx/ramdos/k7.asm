@@ -7,10 +7,15 @@
 ;
 ; It runs under the RAM-disk DOS: page 0 is RAM, so no BIOS entry is called;
 ; the tape, the keyboard and the motor are reached through their ports, DOS
-; through 0x0005, also for the screen; only the name of the block goes
-; straight into video memory as it arrives, in the room "Loading:" left for
-; it, and " <OK>" or " <Err>" is printed after it.
-;
+; through 0x0005, also for the screen.  Only the name of the block goes
+; straight into video memory as it arrives: printing "Loading:" left the
+; video processor's write address just after the colon (the screen's output
+; routine writes a character and moves on, and DOS leaves page register R#14
+; at 0), and nothing touches the video memory until the block is in.  " <OK>"
+; or " <Err>" is printed after the name, at the cursor moved past it; an
+; error after DOS has been at work on the disk leaves that address in one of
+; its video pages, so nothing else is written there straight.
+
 ; Memory: K7 from 0x0100, the image as it arrives and the data it restores
 ; from 0x0400 on, the rank table of the current block at RANKS, above the
 ; received image: K7 is too large to leave 0x0300 to 0x03FF free for it.
@@ -42,17 +47,14 @@ F_DMA   equ     0x1A            ; DE = transfer address
 F_WRITE equ     0x26            ; DE = FCB, HL = records; A = 0 or 1
 
 WINWID  equ     0xFCA5          ; reading window in sampling periods
-LINLEN  equ     0xF3B0          ; width of the text screen
-CSRY    equ     0xF3DC          ; cursor row, from 1
-SCRMOD  equ     0xFCAF          ; screen mode
-NAMBAS  equ     0xF922          ; name table of the screen
+CSRX    equ     0xF3DD          ; cursor column, from 1
 
 PSGSEL  equ     0xA0            ; sound chip register select
 PSGRD   equ     0xA2            ; sound chip register read; R14 bit 7 = tape
 KEYCOL  equ     0xA9            ; keyboard columns of the selected row
 KEYROW  equ     0xAA            ; keyboard row (bits 0-3), motor (bit 4)
 PPICTL  equ     0xAB            ; PPI bit set/reset
-VDPCTL  equ     0x99            ; video processor: address and registers
+VDPDATA equ     0x98            ; video memory at the write address
 MOTOROFF equ    0x09            ; port C bit 4 set
 ROW7    equ     0x01            ; port C bit 0 set: keyboard row 7 (from 6)
 
@@ -66,7 +68,6 @@ ROW7    equ     0x01            ; port C bit 0 set: keyboard row 7 (from 6)
 start:
         ld      de,banner
         call    print
-        ld      (stack),sp
         xor     a
         ld      (FCB + 14),a            ; no file open
 next_block:
@@ -75,13 +76,14 @@ next_block:
         call    wait_changes
         ld      de,loading
         call    print
+        ld      a,9 + 11                ; the report goes after the name
+        ld      (CSRX),a
         ; The block: the sync values 208, the flags, the name (kept in the
         ; FCB and shown), the rank table and the payload, whose bytes are
         ; stored from IMAGE on.  A payload unit of eight cells or more that
         ; is neither a rank code nor the trailer is a loading error, and so
         ; is a payload that would reach IMAGE_TOP.
         call    tape_on
-        call    name_at_cursor
         ; A key alone on keyboard row 6 fixes the window: F2 8, F3 6, CTRL 12
         ; sampling periods; else it is timed on the tape.  No match leaves
         ; HL past the fourth key, as a match of it would: window 0.
@@ -148,7 +150,7 @@ name_char:
         call    read_value
         exx
         ld      (de),a
-        out     (0x98),a
+        out     (VDPDATA),a
         inc     e
         dec     b
         exx
@@ -254,18 +256,17 @@ append:
 
 ; fail: the error path: stops the tape, shows " <Err>", closes a file left
 ; open (the parts so far stay on the disk, and the disk stays consistent)
-; and returns to DOS.
-;   In: stack, FCB + 14 = 1 while a file is open.  Out: back to DOS.
+; and ends through DOS's warm boot, from whatever depth it was called.
+;   In: FCB + 14 = 1 while a file is open.  Out: to 0x0000.
 ;   Changed: everything.
 fail:
-        ld      sp,0                    ; DOS's, saved at start
-stack   equ     $ - 2
         ld      de,err_text
         call    report
         ld      a,(FCB + 14)
         or      a
-        ret     z
-        ; fall through
+        call    nz,close
+        rst     0
+
 ; close: closes the open file.  In: nothing.  Out: Z when DOS closed it.
 ; Changed: AF, BC, DE, HL.
 close:
@@ -293,42 +294,6 @@ report:
 print:
         ld      c,F_PRINT
         jp      BDOS
-
-; name_at_cursor: points the video memory's write address at the room
-; "Loading:" left for the name on the cursor's row, column 9.  SCREEN 0
-; rows are 40 or 80 characters apart (by LINLEN), SCREEN 1 rows 32.
-;   In: interrupts off.  Out: nothing.  Changed: AF, BC, HL.
-name_at_cursor:
-        xor     a                       ; video page register R#14 = 0
-        out     (VDPCTL),a
-        ld      a,0x8E
-        out     (VDPCTL),a
-        ld      bc,32
-        ld      a,(SCRMOD)
-        or      a
-        jr      nz,width_known
-        ld      c,40
-        ld      a,(LINLEN)
-        cp      41
-        jr      c,width_known
-        ld      c,80
-width_known:
-        ld      hl,(NAMBAS)
-        ld      a,(CSRY)                ; HL + (CSRY - 1) rows
-        jr      row_next
-row:
-        add     hl,bc
-row_next:
-        dec     a
-        jr      nz,row
-        ld      c,8                     ; + 8 columns
-        add     hl,bc
-        ld      a,l
-        out     (VDPCTL),a
-        ld      a,h
-        or      0x40                    ; writing (name tables lie below 16K)
-        out     (VDPCTL),a
-        ret
 
 ; ---------------------------------------------------------------------------
 ; Tape, keyboard and timing.
@@ -566,7 +531,7 @@ eighth_cell:
 ; Texts and tables.
 
 key_windows:    db      0xBF, 0x7F, 0xFD, 0, 8, 6, 12, 0   ; F2, F3, CTRL
-loading:        db      13, 10, "Loading:           $"
+loading:        db      13, 10, "Loading:$"
 ok_text:        db      " <OK>$"
 err_text:       db      " <Err>$"
 banner:         db      "CassonicDOS-2005$"

@@ -31,8 +31,9 @@ constexpr std::uint64_t write_cost = 70;     // T-states per byte written to the
 
 // The DOS functions K7 may use, on host-side files, with the FCB fields as
 // MSX-DOS keeps them.  Every call is logged ("16 NAME    EXT", "26 1234",
-// ...); anything else K7 asks for is a fault.  Each call leaves the video
-// address elsewhere, as the RAM disk's video pages do.
+// ...); anything else K7 asks for is a fault.  Printing leaves the video
+// address after the last character, as the screen's output routine does;
+// the file functions leave it in a video page of the RAM disk.
 class HostDos {
 public:
     std::map<std::string, Bytes> files;  // closed files by their 11-character name
@@ -65,10 +66,11 @@ public:
         if (de != fcb && (function == 0x10 || function == 0x16 || function == 0x26))
             faults.push_back("an FCB away from 0x005C");
         m.set_reg(Reg::af, std::uint16_t(a << 8 | (m.reg(Reg::af) & 0xFF)));
-        // The RAM disk leaves the video address in one of its pages.
-        Vdp& vdp = msx_.vdp();
-        for (std::uint8_t byte : {0x07, 0x8E, 0x00, 0x40})
-            vdp.write(0x99, byte, m.cycles());
+        if (function != 0x09) {
+            Vdp& vdp = msx_.vdp();
+            for (std::uint8_t byte : {0x07, 0x8E, 0x00, 0x40})
+                vdp.write(0x99, byte, m.cycles());
+        }
         m.set_reg(Reg::iff1, 1);
         m.set_reg(Reg::iff2, 1);
         m.ret();
@@ -122,6 +124,7 @@ private:
                 const std::uint32_t address = m.read_word(nambas) + std::uint32_t((m.read(csry) - 1) * columns +
                                                                                  m.read(csrx) - 1);
                 msx_.vdp().poke_vram(address, std::uint8_t(c));
+                msx_.vdp().set_write_address(address + 1);
                 m.write(csrx, std::uint8_t(m.read(csrx) + 1));
             }
         }
@@ -242,7 +245,9 @@ public:
     }
 
     // Runs K7 until it returns to DOS; false (and a failed expectation)
-    // when it doesn't within `seconds` of emulated time.
+    // when it doesn't within `seconds` of emulated time.  A normal end
+    // returns on DOS's stack as it came; the error path goes to the warm
+    // boot from wherever it was.
     bool run(double seconds_limit)
     {
         const RunResult result = run_to(msx.machine(), {warm_boot}, seconds(seconds_limit));
@@ -250,7 +255,9 @@ public:
         EXPECT_TRUE(back) << "stopped (" << int(result.reason) << ") at " << std::hex << result.pc << "\n"
                           << msx.screen_text();
         EXPECT_TRUE(dos.faults.empty()) << dos.faults.front();
-        EXPECT_EQ(msx.machine().reg(Reg::sp), dos_stack + 2);
+        if (msx.screen_text().find(" <Err>") == std::string::npos) {
+            EXPECT_EQ(msx.machine().reg(Reg::sp), dos_stack + 2);
+        }
         EXPECT_FALSE(msx.ppi().motor_on());
         EXPECT_EQ(msx.machine().reg(Reg::iff1), 1);
         return back;
@@ -313,8 +320,8 @@ protected:
 
 // One file in each kind of fast signal: restored byte for byte, saved under
 // its DOS name, with the exact sequence of DOS calls; the name goes into
-// video memory after "Loading:" as it arrives (whatever page the DOS left
-// selected), " <OK>" is printed after it once the block is in.
+// video memory after "Loading:" as it arrives, " <OK>" is printed after it
+// once the block is in.
 TEST_F(K7Run, RestoresAFileInEveryMode)
 {
     const Bytes data = sample_file(3000, 7, true);
@@ -334,7 +341,7 @@ TEST_F(K7Run, RestoresAFileInEveryMode)
         ASSERT_TRUE(k7.run(20)) << mode[1];
         EXPECT_EQ(k7.dos.files["TOOL    COM"], data) << mode[1];
         EXPECT_EQ(k7.dos.calls,
-                  (std::vector<std::string>{"09 CassonicDOS-2005", "09 \r\nLoading:           ", "09  <OK>",
+                  (std::vector<std::string>{"09 CassonicDOS-2005", "09 \r\nLoading:", "09  <OK>",
                                             "16 TOOL    COM", "1A 0400", "26 3000 x 1 at 0", "10 TOOL    COM"}))
             << mode[1];
         EXPECT_EQ(k7.msx.screen_row(1), "Loading:tool    com <OK>") << mode[1];
