@@ -46,7 +46,6 @@ F_CREATE equ    0x16            ; DE = FCB; A = 0 or 0xFF
 F_DMA   equ     0x1A            ; DE = transfer address
 F_WRITE equ     0x26            ; DE = FCB, HL = records; A = 0 or 1
 
-WINWID  equ     0xFCA5          ; reading window in sampling periods
 CSRX    equ     0xF3DD          ; cursor column, from 1
 
 PSGSEL  equ     0xA0            ; sound chip register select
@@ -299,7 +298,7 @@ print:
 ; Tape, keyboard and timing.
 
 ; tape_on: In: nothing.  Out: motor on, interrupts off, PSG register 14 and
-; keyboard row 6 selected, E = tape level.  Changed: AF, E.
+; keyboard row 6 selected.  Changed: AF.
 tape_on:
         di
         ld      a,14
@@ -308,12 +307,11 @@ tape_on:
         and     0xE0                    ; motor on (bit 4 clear)
         or      6
         out     (KEYROW),a
-        in      a,(PSGRD)
-        ld      e,a
         ret
 
 ; wait_changes: waits for B level changes (0: 256), looking at STOP.
-;   In: B, E = level.  Out: E = level.  Changed: AF, B, E; keyboard row 7.
+;   In: B, E = a level seen before (one that is out of date counts as one
+;   change).  Out: E = level.  Changed: AF, B, E; keyboard row 7.
 wait_changes:
         ld      a,ROW7
         out     (PPICTL),a
@@ -383,8 +381,8 @@ half_end:
 ; carry the data, this fits every mode, also the one whose lead-in is made
 ; of longer cells.  A window chosen by key stands instead.  The value itself
 ; is dropped.
-;   In: E = level, override, synchronised on the unit.  Out: D = window
-;   (also in WINWID), synchronised on the next unit.  Changed: AF, BC, DE, HL.
+;   In: E = level, override, synchronised on the unit.  Out: D = window,
+;   synchronised on the next unit.  Changed: AF, BC, DE, HL.
 measure_sync:
         call    wait_change             ; the end of the long half
         ld      d,14
@@ -410,7 +408,6 @@ override equ    $ - 1
         ld      a,h                     ; (7 C + 143) / 64
 window_chosen:
         ld      d,a
-        ld      (WINWID),a
         ; fall through
 ; sync_now: finds the next start mark, measuring from the level change just
 ; seen: the one that ended a unit may already be the start mark's first.  A

@@ -5,8 +5,8 @@
 #
 # Also the static library ramdos_items, for the tests: every item unpacked
 # (ramdos_kernel, ramdos_disksys, ramdos_command, ramdos_msxdos, ramdos_k7)
-# and the symbol files of the kernel and the start-up (ramdos_kernel_sym,
-# ramdos_startup_sym: pasmo's "name EQU 0XXXXH" lines).
+# and the symbol files of the kernel, the start-up and K7 (ramdos_kernel_sym,
+# ramdos_startup_sym, ramdos_k7_sym: pasmo's "name EQU 0XXXXH" lines).
 set(RAMDOS_SRC ${PROJECT_SOURCE_DIR}/msx/ramdos)
 set(RAMDOS_OUT ${CMAKE_CURRENT_BINARY_DIR}/ramdos)
 file(MAKE_DIRECTORY ${RAMDOS_OUT})
@@ -37,7 +37,7 @@ ramdos_assemble(disksys.bin disksys.asm SYMBOLS ${RAMDOS_OUT}/disksys.sym
                 DEPENDS ${RAMDOS_OUT}/kernel.bin ${RAMDOS_OUT}/kernel.sym)
 ramdos_assemble(command.bin command.asm)
 ramdos_assemble(msxdos_sys.bin msxdos_sys.asm)
-ramdos_assemble(k7.bin k7.asm)
+ramdos_assemble(k7.bin k7.asm SYMBOLS ${RAMDOS_OUT}/k7.sym)
 
 set(ramdos_packed)
 foreach(item disksys command msxdos_sys k7)
@@ -49,7 +49,7 @@ ramdos_assemble(ramdos.bin startup.asm SYMBOLS ${RAMDOS_OUT}/startup.sym DEPENDS
 
 set(ramdos_item_sources)
 foreach(pair kernel:kernel.bin disksys:disksys.bin command:command.bin msxdos:msxdos_sys.bin k7:k7.bin
-             kernel_sym:kernel_all.sym startup_sym:startup.sym)
+             kernel_sym:kernel_all.sym startup_sym:startup.sym k7_sym:k7.sym)
   string(REPLACE ":" ";" pair ${pair})
   list(GET pair 0 symbol)
   list(GET pair 1 file)

@@ -20,6 +20,8 @@ extern const std::uint8_t ramdos_kernel_sym[];
 extern const std::size_t ramdos_kernel_sym_size;
 extern const std::uint8_t ramdos_startup_sym[];
 extern const std::size_t ramdos_startup_sym_size;
+extern const std::uint8_t ramdos_k7_sym[];
+extern const std::size_t ramdos_k7_sym_size;
 
 namespace ramdos_parts {
 namespace {
@@ -66,6 +68,11 @@ std::uint16_t kernel_symbol(std::string_view name)
 std::uint16_t startup_symbol(std::string_view name)
 {
     return lookup(ramdos_startup_sym, ramdos_startup_sym_size, name);
+}
+
+std::uint16_t k7_symbol(std::string_view name)
+{
+    return lookup(ramdos_k7_sym, ramdos_k7_sym_size, name);
 }
 
 }  // namespace ramdos_parts
