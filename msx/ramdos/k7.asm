@@ -192,11 +192,11 @@ payload_page:
         ld      a,h
         exx
         cp      IMAGE_TOP >> 8
-        jr      c,payload_unit
-        jr      fail
+payload_top equ $ - 1
+        jr      c,payload_unit          ; at IMAGE_TOP Z is set: on to fail
 payload_end:
-        jr      nz,fail                 ; 10: a damaged unit
-        exx                             ; 9: the trailer; HL = its end
+        jr      z,fail                  ; 9: a damaged unit
+        exx                             ; 10: the trailer; HL = its end
         ld      de,(IMAGE + 8)          ; the image's header gives its length
         ld      a,d                     ; (LD BC,N at offset 7): it must be
         or      e                       ; what arrived, and not 0
@@ -230,7 +230,6 @@ clear_fcb:
         ld      (FCB),a                 ; the current drive
         ld      c,F_CREATE
         call    fcb_call
-        jr      nz,fail
         inc     a
         ld      (FCB + 14),a            ; records of one byte
 append:
@@ -239,47 +238,47 @@ append:
         call    BDOS
         pop     hl
         ld      c,F_WRITE
-        call    fcb_call
-        jr      nz,fail                 ; disk full: not reported as done
-        pop     hl                      ; the flags (Z kept for the close)
+        call    fcb_call                ; disk full: not reported as done
+        pop     hl                      ; the flags
         ld      a,h
         rra                             ; carry: more blocks follow
         push    af
         rra
         rra                             ; carry: more parts of this file
         call    nc,close
-        jr      nz,fail
         pop     af
         jp      c,next_block
         ret
 
-; fail: the error path: stops the tape, shows " <Err>", closes a file left
-; open (the parts so far stay on the disk, and the disk stays consistent)
-; and ends through DOS's warm boot, from whatever depth it was called.
+; fail: the error path: closes a file left open (the parts so far stay on
+; the disk, and the disk stays consistent; a close that fails comes back
+; here with none open), stops the tape, shows " <Err>" and ends through
+; DOS's warm boot, from whatever depth it was called.
 ;   In: FCB + 14 = 1 while a file is open.  Out: to 0x0000.
 ;   Changed: everything.
 fail:
-        ld      de,err_text
-        call    report
         ld      a,(FCB + 14)
         or      a
         call    nz,close
+        ld      de,err_text
+        call    report
         rst     0
 
-; close: closes the open file.  In: nothing.  Out: Z when DOS closed it.
+; close: closes the open file.  In: nothing.  Out: A = 0, or to fail.
 ; Changed: AF, BC, DE, HL.
 close:
         xor     a
         ld      (FCB + 14),a            ; no file open
         ld      c,F_CLOSE
         ; fall through
-; fcb_call: In: C = DOS function.  Out: A = DOS's result, Z when it is 0.
-; Changed: as DOS.
+; fcb_call: a file function of DOS; any result but 0 is a loading error.
+;   In: C = DOS function.  Out: A = 0, Z, or to fail.  Changed: as DOS.
 fcb_call:
         ld      de,FCB
         call    BDOS
         or      a
-        ret
+        ret     z
+        jr      fail
 
 ; report: stops the tape and prints a text (after the name).
 ;   In: DE = " <OK>$" or " <Err>$".  Out: motor off, interrupts on.
@@ -509,8 +508,8 @@ window_closed:
 ; 0000000x, whose end mark follows; eight cells of anything else end the
 ; unit at once: eight 1 cells are the trailer (ten, of which the
 ; synchronisation after the last byte may take two, and whose end mark
-; then need not read as one), reported as 9 cells, any other mix a damaged
-; unit, reported as 10.
+; then need not read as one), reported as 10 cells, any other mix a damaged
+; unit, reported as 9.
 ;   In: H = cells, L = code.  Out: back to the cell loop for 0000000x, else
 ;   out of read_unit with H = 9 or 10.  Changed: AF, H.
 eighth_cell:
@@ -518,10 +517,10 @@ eighth_cell:
         cp      2
         ret     c
         pop     af
-        ld      h,9
+        ld      h,10
         inc     l
         ret     z
-        inc     h
+        dec     h
         ret
 
 ; ---------------------------------------------------------------------------

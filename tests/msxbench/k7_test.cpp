@@ -547,6 +547,25 @@ TEST_F(K7Run, RefusesWhatIsNoFile)
     }
 }
 
+// A payload longer than the room below the rank table ends the block at
+// the limit instead of running on over DOS.  A random part of 46,080 bytes
+// makes an image of 46,351, 241 bytes short of the limit; here the limit is
+// lowered to 0x0800 for a small one.
+TEST_F(K7Run, StopsAPayloadAtItsLimit)
+{
+    shop.put("long.bin", sample_file(3000, 6, false));
+    K7Machine k7({shop.tapecast({"-cd", "-xp", "-dos", "long.bin"})});
+    Machine& m = k7.msx.machine();
+    m.write(ramdos_parts::k7_symbol("payload_top"), 0x08);
+    for (std::uint16_t at = 0x0800; at < 0x1800; ++at)
+        m.write(at, 0xE5);
+    ASSERT_TRUE(k7.run(20));
+    EXPECT_TRUE(k7.file_calls().empty());
+    EXPECT_EQ(k7.msx.screen_row(1), "Loading:long    bin <Err>");
+    for (std::uint16_t at = 0x0800; at < 0x1800; ++at)
+        ASSERT_EQ(m.read(at), 0xE5) << std::hex << at;
+}
+
 // DOS refusing the file or running out of room is a loading error, not a
 // file reported done; a file left open by an error is closed, so that what
 // was written of it is on the disk and the disk stays consistent.
