@@ -239,8 +239,7 @@ append:
         pop     hl
         ld      c,F_WRITE
         call    fcb_call                ; disk full: not reported as done
-        pop     hl                      ; the flags
-        ld      a,h
+        pop     af                      ; the flags
         rra                             ; carry: more blocks follow
         push    af
         rra
