@@ -107,8 +107,8 @@ calibrate:
         ld      b,1                     ; STOP looked at between the measures
         call    wait_changes
         ld      d,16
-        call    half                    ; A = C - 1
-        add     a,2
+        call    half                    ; A = C
+        add     a,1
         rra
         rra
         rra
@@ -126,11 +126,11 @@ calibrate:
         ; lead-in's.  Its 1 cells alike, a window could open at any of their
         ; changes, and at some the last window would run over the end mark
         ; into the next unit.
-        sub     2
+        dec     a
         ld      c,a
 skip_half:
         ld      d,1
-        call    half                    ; A = C - 1
+        call    half                    ; A = C
         cp      c
         jr      nc,skip_half
         call    sync_now                ; the first sync value's start mark
@@ -340,14 +340,15 @@ wait_change:
 ; more than a period.  The level is read first, so that a change that came
 ; while the caller was busy does not start the count late (half_next: from
 ; the level in E, for a caller that has just seen a change).
-;   In: D, E (half_next).  Out: A = periods completed - 1, E = level.
+;   In: D, E (half_next).  Out: A = periods completed (0 when an end
+;   mark's half ends within the first; 255 for 255 or more), E = level.
 ;   Changed: AF, B, D, E.
 half:
         in      a,(PSGRD)
         ld      e,a
 half_next:
         call    wait_change             ; and 11 T to return
-        ld      b,0                     ; 8
+        ld      b,255                   ; 8
 half_count:                             ; 42 T per count, as sync_count
         in      a,(PSGRD)               ; 12
         xor     e                       ; 5
@@ -378,34 +379,37 @@ half_end:
 ; sampling periods rounded up: (7 C + 143) / 64.  Measured on the cells that
 ; carry the data, this fits every mode, also the one whose lead-in is made
 ; of longer cells.  A window chosen by key stands instead.  The value itself
-; is dropped.
+; is dropped.  The window is worked out in the fifth cell, a 0 cell: after
+; the end mark's first change there is no time for it, as the start mark
+; after the end mark may come early enough to be missed.
 ;   In: E = level, override, synchronised on the unit.  Out: D = window,
 ;   synchronised on the next unit.  Changed: AF, BC, DE, HL.
 measure_sync:
         call    wait_change             ; the end of the long half
         ld      d,14
         call    half_next               ; from the first cell's first change
-        ld      l,a                     ; C - 1
-        ld      d,7                     ; the other eight changes, up to the
-        call    half_next               ; end mark's first
+        ld      l,a                     ; C
         ld      a,0                     ; the window chosen by key, or 0
 override equ    $ - 1
         or      a
         jr      nz,window_chosen
         ld      h,a
-        ld      d,a
-        ld      e,l
+        ld      b,a
+        ld      c,l
         add     hl,hl
         add     hl,hl
         add     hl,hl
-        sbc     hl,de                   ; 7 (C - 1)
-        ld      e,143 + 7
-        add     hl,de
+        sbc     hl,bc                   ; 7 C
+        ld      c,143
+        add     hl,bc
         add     hl,hl
         add     hl,hl
         ld      a,h                     ; (7 C + 143) / 64
 window_chosen:
-        ld      d,a
+        ld      c,a
+        ld      d,7                     ; the other eight changes, up to the
+        call    half_next               ; end mark's first
+        ld      d,c
         ; fall through
 ; sync_now: finds the next start mark, measuring from the level change just
 ; seen: the one that ended a unit may already be the start mark's first.  A
