@@ -16,9 +16,8 @@
 ; error after DOS has been at work on the disk leaves that address in one of
 ; its video pages, so nothing else is written there straight.
 
-; Memory: K7 from 0x0100, the image as it arrives and the data it restores
-; from 0x0400 on, the rank table of the current block at RANKS, above the
-; received image: K7 is too large to leave 0x0300 to 0x03FF free for it.
+; Memory: K7 from 0x0100, the rank table of the current block at RANKS
+; (0x0300), the image as it arrives and the data it restores from 0x0400 on.
 ;
 ; Tape reading, as the fast loader does it: every unit (a value or a rank
 ; code) is a start mark, one to eight bit cells and an end mark.  A cell is
@@ -34,11 +33,11 @@
 
 BDOS    equ     0x0005          ; DOS function entry: C = function
 FCB     equ     0x005C          ; the file control block K7 fills
-RANKS   equ     0xBB00          ; rank table of the current block (256 bytes)
+RANKS   equ     0x0300          ; rank table of the current block (256 bytes)
 IMAGE   equ     0x0400          ; the received image, then the restored data
-IMAGE_TOP equ   0xBA00          ; the received image stays below (and below
-                                ; RANKS); moved up under its depacker it
-                                ; stays above the restored data
+IMAGE_TOP equ   0xBA00          ; the received image stays below: moved up
+                                ; under its depacker it stays above the
+                                ; restored data
 
 F_PRINT equ     0x09            ; DE = text ending in '$'
 F_CLOSE equ     0x10            ; DE = FCB; A = 0 or 0xFF
@@ -70,8 +69,7 @@ start:
         xor     a
         ld      (FCB + 14),a            ; no file open
 next_block:
-        call    tape_on                 ; 256 level changes: the tape plays
-        ld      b,0
+        ld      d,0                     ; 256 level changes: the tape plays
         call    wait_changes
         ld      de,loading
         call    print
@@ -82,18 +80,11 @@ next_block:
         ; stored from IMAGE on.  A payload unit of eight cells or more that
         ; is neither a rank code nor the trailer is a loading error, and so
         ; is a payload that would reach IMAGE_TOP.
-        call    tape_on
-        ; A key alone on keyboard row 6 fixes the window: F2 8, F3 6, CTRL 12
-        ; sampling periods; else it is timed on the tape.  No match leaves
-        ; HL past the fourth key, as a match of it would: window 0.
-        in      a,(KEYCOL)
-        ld      hl,key_windows
-        ld      bc,4
-        cpir
-        ld      c,3
-        add     hl,bc
-        ld      a,(hl)
-        ld      (override),a
+        exx                             ; the name in the FCB and on the
+        ld      de,FCB + 1              ; screen, then the rank table; the
+        ld      hl,IMAGE                ; payload from IMAGE (a unit read as
+        ld      b,11                    ; the trailer before the payload
+        exx                             ; fails the length check)
         ; The sync threshold: the half-cycles of the lead-in as the sync loop
         ; counts them, from 8 whole cycles in a row (the input's high and low
         ; halves differ a little): (C + 1) / 16, C counted over the 16 halves,
@@ -104,8 +95,8 @@ next_block:
         ; measures in a row agree and give 3 or more (as every mode's lead-in
         ; does): a steady tone, not the noise that a silent tape may give.
 calibrate:
-        ld      b,1                     ; STOP looked at between the measures
-        call    wait_changes
+        ld      d,1                     ; STOP and the keys looked at between
+        call    wait_changes            ; the measures
         ld      d,16
         call    half                    ; A = C
         add     a,1
@@ -140,11 +131,6 @@ skip_sync:
         cp      208
         jr      z,skip_sync
         push    af                      ; the flags, kept on the stack
-        exx                             ; the name in the FCB and on the
-        ld      de,FCB + 1              ; screen, then the rank table; the
-        ld      hl,IMAGE                ; payload from IMAGE
-        ld      b,11
-        exx
 name_char:
         call    read_value
         exx
@@ -169,34 +155,88 @@ rank_values:
         exx
         jr      nz,rank_values
         ; The payload: the byte of every unit's rank is stored until the
-        ; trailer, eight 1 cells (read_unit ends it there).  The work
-        ; between two units has to fit in the start mark's halves; the limit
-        ; is looked at once a page.
+        ; trailer, eight 1 cells, with which read_unit goes on at
+        ; payload_end.  The work between two units has to fit in the start
+        ; mark's halves.
 payload_unit:
-        ld      hl,1
-        call    read_unit
-        ld      a,h
-        cp      9
-        jr      nc,payload_end
-        ld      a,l
+        ld      l,1
+        call    read_unit               ; A = L
         exx
         ld      e,a
         ld      a,(de)                  ; the byte its rank stands for
         ld      (hl),a
-        inc     l
-        jr      z,payload_page
-        exx
-        jr      payload_unit
-payload_page:
-        inc     h
+        inc     hl
         ld      a,h
         exx
         cp      IMAGE_TOP >> 8
 payload_top equ $ - 1
-        jr      c,payload_unit          ; at IMAGE_TOP Z is set: on to fail
+        jr      c,payload_unit
+        ; fall through: the payload would reach IMAGE_TOP
+
+; fail: the error path: closes a file left open (the parts so far stay on
+; the disk, and the disk stays consistent; a close that fails comes back
+; here with none open), stops the tape, shows " <Err>" and ends through
+; DOS's warm boot, from whatever depth it was called.
+;   In: FCB + 14 = 1 while a file is open.  Out: to 0x0000.
+;   Changed: everything.
+fail:
+        ld      a,(FCB + 14)
+        or      a
+        call    nz,close
+        ld      de,err_text
+        call    report
+        rst     0
+
+; close: closes the open file.  In: nothing.  Out: A = 0, or to fail.
+; Changed: AF, BC, DE, HL.
+close:
+        xor     a
+        ld      (FCB + 14),a            ; no file open
+        ld      c,F_CLOSE
+        ; fall through
+; fcb_call: a file function of DOS; any result but 0 is a loading error.
+;   In: C = DOS function.  Out: A = 0, Z, or to fail.  Changed: as DOS.
+fcb_call:
+        ld      de,FCB
+        call    BDOS
+        or      a
+        ret     z
+        jr      fail
+
+; report: stops the tape and prints a text (after the name).
+;   In: DE = " <OK>$" or " <Err>$".  Out: motor off, interrupts on.
+;   Changed: as DOS.
+report:
+        ld      a,MOTOROFF
+        out     (PPICTL),a
+        ei
+        ; fall through
+; print: In: DE = text ending in '$'.  Changed: as DOS.
+print:
+        ld      c,F_PRINT
+        jp      BDOS
+
+; eighth_cell: a rank code's marker bit left L with its eighth cell (a
+; value's leading 1 with its ninth).  The only rank codes of eight cells are
+; 0000000x, whose end mark follows; eight cells of anything else end the
+; unit at once, and the payload with it: eight 1 cells are the trailer (ten,
+; of which the synchronisation after the last byte may take two, and whose
+; end mark then need not read as one), any other mix is a damaged unit.
+; The trailer goes on at payload_end, as the return from read_unit's caller
+; (payload_unit) would; a value read as the trailer gets there a level
+; deeper, but with nothing received yet the length check fails it.
+;   In: L = code.  Out: back to the cell loop for 0000000x, else to
+;   payload_end or fail.  Changed: F, C (A is kept for the cell loop).
+eighth_cell:
+        ld      c,l
+        srl     c
+        ret     z
+        pop     af                      ; out of read_unit ...
+        pop     af                      ; ... and of payload_unit's call
+        inc     l
+        jp      nz,fail                 ; not the trailer
 payload_end:
-        jr      z,fail                  ; 9: a damaged unit
-        exx                             ; 10: the trailer; HL = its end
+        exx                             ; HL = the trailer's end
         ld      de,(IMAGE + 8)          ; the image's header gives its length
         ld      a,d                     ; (LD BC,N at offset 7): it must be
         or      e                       ; what arrived, and not 0
@@ -249,55 +289,19 @@ append:
         jp      c,next_block
         ret
 
-; fail: the error path: closes a file left open (the parts so far stay on
-; the disk, and the disk stays consistent; a close that fails comes back
-; here with none open), stops the tape, shows " <Err>" and ends through
-; DOS's warm boot, from whatever depth it was called.
-;   In: FCB + 14 = 1 while a file is open.  Out: to 0x0000.
-;   Changed: everything.
-fail:
-        ld      a,(FCB + 14)
-        or      a
-        call    nz,close
-        ld      de,err_text
-        call    report
-        rst     0
-
-; close: closes the open file.  In: nothing.  Out: A = 0, or to fail.
-; Changed: AF, BC, DE, HL.
-close:
-        xor     a
-        ld      (FCB + 14),a            ; no file open
-        ld      c,F_CLOSE
-        ; fall through
-; fcb_call: a file function of DOS; any result but 0 is a loading error.
-;   In: C = DOS function.  Out: A = 0, Z, or to fail.  Changed: as DOS.
-fcb_call:
-        ld      de,FCB
-        call    BDOS
-        or      a
-        ret     z
-        jr      fail
-
-; report: stops the tape and prints a text (after the name).
-;   In: DE = " <OK>$" or " <Err>$".  Out: motor off, interrupts on.
-;   Changed: as DOS.
-report:
-        ld      a,MOTOROFF
-        out     (PPICTL),a
-        ei
-        ; fall through
-; print: In: DE = text ending in '$'.  Changed: as DOS.
-print:
-        ld      c,F_PRINT
-        jp      BDOS
-
 ; ---------------------------------------------------------------------------
 ; Tape, keyboard and timing.
 
-; tape_on: In: nothing.  Out: motor on, interrupts off, PSG register 14 and
-; keyboard row 6 selected.  Changed: AF.
-tape_on:
+; wait_changes: switches the motor on, selects the tape input (PSG register
+; 14) with interrupts off, takes up the window keys, and waits for D level
+; changes (0: 256), looking at STOP.  A key alone on keyboard row 6 fixes
+; the window: F2 8, F3 6, CTRL 12 sampling periods; else it is timed on the
+; tape.  No match leaves HL past the fourth key, as a match of it would:
+; window 0.
+;   In: D, E = a level seen before (one that is out of date counts as one
+;   change).  Out: E = level, override.  Changed: AF, BC, D, E, HL;
+;   keyboard row 7.
+wait_changes:
         di
         ld      a,14
         out     (PSGSEL),a
@@ -305,12 +309,14 @@ tape_on:
         and     0xE0                    ; motor on (bit 4 clear)
         or      6
         out     (KEYROW),a
-        ret
-
-; wait_changes: waits for B level changes (0: 256), looking at STOP.
-;   In: B, E = a level seen before (one that is out of date counts as one
-;   change).  Out: E = level.  Changed: AF, B, E; keyboard row 7.
-wait_changes:
+        in      a,(KEYCOL)
+        ld      hl,key_windows
+        ld      bc,4
+        cpir
+        ld      c,3
+        add     hl,bc
+        ld      a,(hl)
+        ld      (override),a
         ld      a,ROW7
         out     (PPICTL),a
 wait_more:
@@ -322,7 +328,8 @@ wait_more:
         jp      p,wait_more
         xor     e
         ld      e,a
-        djnz    wait_more
+        dec     d
+        jr      nz,wait_more
         ret
 
 ; wait_change: In: E = level.  Out: E = level after the next change.
@@ -370,46 +377,42 @@ half_end:
 ; starts the code at 1, which makes n cells 2^n + code, the rank plus 2 (for
 ; 8 cells the leading 1 falls out and the sum wraps).
 
-; measure_sync: times the first sync value, 208, whose first four cells 1101
-; take 14 level changes after the first cell's first one, the last being the
-; fifth cell's first: C periods of the sync loop (a change on the way takes
-; 23 T more); it is then passed over up to its end mark's first change.  The
-; window becomes the time a unit's fourth level change may take, two thirds
-; of a cell (it is half a cell in some modes), with a margin, in whole
-; sampling periods rounded up: (7 C + 143) / 64.  Measured on the cells that
-; carry the data, this fits every mode, also the one whose lead-in is made
-; of longer cells.  A window chosen by key stands instead.  The value itself
-; is dropped.  The window is worked out in the fifth cell, a 0 cell: after
-; the end mark's first change there is no time for it, as the start mark
-; after the end mark may come early enough to be missed.
+; measure_sync: times the first sync value, 208 (cells 11010000), over the
+; 12 level changes after its first cell's first one: three and a half cells,
+; the last change being the middle one of the fourth cell in every mode, C
+; periods of the sync loop (a change on the way takes 23 T more).  It is
+; then passed over up to its end mark's first change.  The window becomes
+; the time a unit's fourth level change may take, two thirds of a cell (it
+; is half a cell in some modes), with a margin, in whole sampling periods
+; rounded up: (C + 17) / 8.  Measured on the cells that carry the data, this
+; fits every mode, also the one whose lead-in is made of longer cells.  A
+; window chosen by key stands instead.  The value itself is dropped.  The
+; window is worked out before the fourth cell's last change has come (the
+; pass after it counts changes, and one that has already come counts as its
+; first); the end mark's changes leave no time for more than a glance at the
+; key's window, as the start mark after it may come early enough to be
+; missed.
 ;   In: E = level, override, synchronised on the unit.  Out: D = window,
-;   synchronised on the next unit.  Changed: AF, BC, DE, HL.
+;   synchronised on the next unit.  Changed: AF, BC, DE.
 measure_sync:
         call    wait_change             ; the end of the long half
-        ld      d,14
+        ld      d,12
         call    half_next               ; from the first cell's first change
-        ld      l,a                     ; C
+        add     a,17
+        rra
+        rra
+        rra
+        and     0x3F                    ; (C + 17) / 8, the carry shifted out
+        ld      c,a
+        ld      d,9                     ; the other ten changes, up to the
+        call    half_next               ; end mark's first
+        ld      d,c
         ld      a,0                     ; the window chosen by key, or 0
 override equ    $ - 1
         or      a
-        jr      nz,window_chosen
-        ld      h,a
-        ld      b,a
-        ld      c,l
-        add     hl,hl
-        add     hl,hl
-        add     hl,hl
-        sbc     hl,bc                   ; 7 C
-        ld      c,143
-        add     hl,bc
-        add     hl,hl
-        add     hl,hl
-        ld      a,h                     ; (7 C + 143) / 64
-window_chosen:
-        ld      c,a
-        ld      d,7                     ; the other eight changes, up to the
-        call    half_next               ; end mark's first
-        ld      d,c
+        jr      z,window_set
+        ld      d,a
+window_set:
         ; fall through
 ; sync_now: finds the next start mark, measuring from the level change just
 ; seen: the one that ended a unit may already be the start mark's first.  A
@@ -419,7 +422,8 @@ window_chosen:
 ; has the rest of it and the short half after it for its own work.  The
 ; trailer of a block has no start mark: its half-cycles are long enough
 ; themselves, and read_unit ends it at its eighth 1 cell.
-;   In: E = level, threshold.  Out: E = level.  Changed: AF, BC, E.
+;   In: E = level, threshold, L.  Out: E = level, A = L (the unit just
+;   read, for read_unit's callers).  Changed: AF, BC, E.
 sync_now:
         ld      c,0                     ; the threshold, set at calibration
 threshold equ   $ - 1
@@ -430,27 +434,19 @@ sync_count:                             ; 42 T per count
         xor     e                       ; 5
         jp      m,sync_edge             ; 11
         djnz    sync_count              ; 14
+        ld      a,l
         ret
 sync_edge:
         xor     e                       ; 5
         ld      e,a                     ; 5
         jr      sync_measure            ; 13
 
-; read_value: In: D = window, E = level, threshold, synchronised on the
-;   unit's start mark.  Out: A = L = value (low 8 bits of the cells), H =
-;   cells (modulo 256), synchronised on the next unit.  Changed: AF, BC, HL, E.
-read_value:
-        ld      hl,0
-        call    read_unit
-        ld      a,l
-        ret
-
 ; read_unit: reads the cells of a unit whose start mark sync_now has found,
 ; up to its end mark, and then synchronises on the next start mark.  Every
 ; path from the end mark to the next unit's first cell must be short: the
 ; caller's work between two units has the start mark's two halves.
-;   In: D = window, E = level, H = 0, L = initial code.  Out: H = cells
-;   (modulo 256), L = code with the cells shifted in.  Changed: AF, BC, HL, E.
+;   In: D = window, E = level, L = initial code.  Out: A = L = code with
+;   the cells shifted in.  Changed: AF, BC, L, E.
 ;
 ; A window opens 10 T after a cell's first change is seen.  Once it has
 ; closed before the cell ended, the cell is counted and the wait goes on for
@@ -460,10 +456,14 @@ read_value:
 ; the window, nor does the last quarter of a 1 cell whose fourth change
 ; comes just after the window.  The wait for the end of a start mark's long
 ; half is the same as for a 1 cell's last change.
-even_count:
-        rra                             ; 5: carry: 2 changes, a 1 cell
-        rl      l                       ; 10
-        call    c,eighth_cell           ; 11
+;
+; read_value: read_unit for a value, whose code starts at 0.
+;   In: D = window, E = level, threshold, synchronised on the unit's start
+;   mark.  Out: A = L = value, synchronised on the next unit.
+;   Changed: AF, BC, L, E.
+read_value:
+        ld      l,0
+        ; fall through
 read_unit:                              ; the end of the start mark's long
 even_wait:                              ; half, or a 1 cell's last change
         in      a,(PSGRD)               ; 12
@@ -496,35 +496,15 @@ window_same:
         nop                             ; 5
         djnz    window                  ; 14
 window_closed:
-        inc     h                       ; 5: one more cell
         ld      a,c                     ; 5
         rra                             ; 5: carry: an odd count
-        jr      nc,even_count           ; 8
-        rra                             ; 5: carry: 3 changes, a 1 cell
+        rra                             ; 5: carry: 2 or 3 changes, a 1 cell;
+                                        ; bit 7: the odd count
         rl      l                       ; 10
-        jr      nc,odd_entry            ; 13
-        call    eighth_cell
-        jr      odd_entry
-
-; eighth_cell: a rank code's marker bit left L with its eighth cell (a
-; value's leading 1 with its ninth).  The only rank codes of eight cells are
-; 0000000x, whose end mark follows; eight cells of anything else end the
-; unit at once: eight 1 cells are the trailer (ten, of which the
-; synchronisation after the last byte may take two, and whose end mark
-; then need not read as one), reported as 10 cells, any other mix a damaged
-; unit, reported as 9.
-;   In: H = cells, L = code.  Out: back to the cell loop for 0000000x, else
-;   out of read_unit with H = 9 or 10.  Changed: AF, H.
-eighth_cell:
-        ld      a,l
-        cp      2
-        ret     c
-        pop     af
-        ld      h,10
-        inc     l
-        ret     z
-        dec     h
-        ret
+        call    c,eighth_cell           ; 11
+        rla                             ; 5: carry: an odd count
+        jr      c,odd_entry             ; 13
+        jr      even_wait               ; 8 + 13
 
 ; ---------------------------------------------------------------------------
 ; Texts and tables.
@@ -536,11 +516,6 @@ err_text:       db      " <Err>$"
 banner:         db      "CassonicDOS-2005$"
 
 k7_end:
-        if      k7_end > IMAGE
-        .error  K7 has grown into the image at 0x0400
-        endif
-        if      RANKS < IMAGE
         if      k7_end > RANKS
         .error  K7 has grown into its rank table
-        endif
         endif
