@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cctype>
 #include <map>
 #include <string>
@@ -551,10 +553,39 @@ TEST_F(K7Run, StopWhileWaitingEndsWithNoFile)
     }
 }
 
+// Overwrites a -cd -c recording (code 112: 12 samples of 16 bits a cell)
+// from the first cell of the first unit carrying `value` with `cells` 1
+// cells: a unit longer than any value.
+void ones_over_value(Bytes& wav, std::uint8_t value, int cells)
+{
+    const auto level = [](bool high) { return high ? Bytes{0xFF, 0x7F} : Bytes{0x00, 0x00}; };
+    const auto append = [&](Bytes& to, const char* shape) {
+        for (const char* c = shape; *c; ++c) {
+            const Bytes sample = level(*c == 'H');
+            to.insert(to.end(), sample.begin(), sample.end());
+        }
+    };
+    const char* bit0 = "000000HHHHHH";
+    const char* bit1 = "000HHH000HHH";
+    Bytes unit;
+    append(unit, "0000HH");
+    for (int bit = std::bit_width(unsigned(value)) - 1; bit >= 0; --bit)
+        append(unit, value >> bit & 1 ? bit1 : bit0);
+    append(unit, "00HH00HH00HH");
+    const auto found = std::search(wav.begin() + 44, wav.end(), unit.begin(), unit.end());
+    ASSERT_NE(found, wav.end()) << "no unit carrying " << int(value);
+    Bytes ones;
+    for (int c = 0; c < cells; ++c)
+        append(ones, bit1);
+    std::copy(ones.begin(), ones.end(), found + 12);
+}
+
 // What K7 does not take for a file: a payload unit damaged into alternating
-// cells; the second part of a file whose first part never came; a block
-// that is no self-extracting image of what arrived (a fast-mode file meant
-// for the loader).  " <Err>" and back to DOS, nothing written.
+// cells; a name character damaged into twelve 1 cells (read like a trailer
+// where a value belongs); the second part of a file whose first part never
+// came; a block that is no self-extracting image of what arrived (a
+// fast-mode file meant for the loader).  " <Err>" and back to DOS, nothing
+// written.
 TEST_F(K7Run, RefusesWhatIsNoFile)
 {
     Bytes data(1500);
@@ -564,6 +595,9 @@ TEST_F(K7Run, RefusesWhatIsNoFile)
     Bytes wav = test_support::read_file(shop.tapecast({"-cd", "-c", "-dos", "big.bin"}));
     loader_harness::damage_last_payload(wav);
     test_support::write_file(shop.file("damaged.wav"), wav);
+    Bytes named = test_support::read_file(shop.file("out.wav"));
+    ones_over_value(named, 'b', 12);
+    test_support::write_file(shop.file("named.wav"), named);
 
     Bytes large(46080 + 3000);
     for (std::size_t i = 0; i < large.size(); ++i)
@@ -576,6 +610,7 @@ TEST_F(K7Run, RefusesWhatIsNoFile)
 
     for (const auto& [what, tape, screen] :
          {std::tuple{"damaged", read_wav(shop.file("damaged.wav")), std::string("Loading:big     bin <Err>")},
+          std::tuple{"damaged name", read_wav(shop.file("named.wav")), std::string("Loading:")},
           std::tuple{"second part", from_first_pause(parts, 1.0), std::string("Loading:large   dat <OK> <Err>")},
           std::tuple{"not DOS mode", read_wav(not_dos), std::string("Loading:")}}) {
         K7Machine k7(std::vector<WavSignal>{tape});
