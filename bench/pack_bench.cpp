@@ -6,8 +6,8 @@
 // difference. Then the time to pack a 48K input.
 
 #include "bench_files.h"
-#include "convert/rnc_pack.h"
-#include "convert/rnc_unpack.h"
+#include "codec/rnc_pack.h"
+#include "codec/rnc_unpack.h"
 
 #include <algorithm>
 #include <chrono>

@@ -8,7 +8,7 @@
 #include "depack.h"
 
 #include "assets/images.h"
-#include "convert/rnc_pack.h"
+#include "codec/rnc_pack.h"
 
 #include <cstdio>
 #include <vector>

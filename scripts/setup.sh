@@ -18,5 +18,6 @@ fi
 
 build=${1:-$root/build}
 shift || true
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# CASSONIC_CMAKE_ARGS adds options of the caller's (CI sets warnings as errors).
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CASSONIC_CMAKE_ARGS:-} "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-#include "driver/settings.h"
+#include "common/settings.h"
 #include "signal/wav.h"
 #include "test_support.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "assets/images.h"
-#include "convert/rnc_unpack.h"
+#include "codec/rnc_unpack.h"
 #include "fast_tape_reader.h"
 #include "test_support.h"
 

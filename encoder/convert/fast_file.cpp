@@ -1,15 +1,17 @@
 #include "convert/fast_file.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <strings.h>
 
+#include "common/errors.h"
+#include "common/input.h"
+#include "common/names.h"
+#include "common/settings.h"
 #include "convert/pack.h"
 #include "convert/rom_patch.h"
-#include "driver/errors.h"
-#include "driver/input.h"
-#include "driver/names.h"
-#include "driver/settings.h"
 #include "signal/fast.h"
 #include "signal/standard.h"
 
@@ -67,6 +69,14 @@ void fix_call_0024()
         std::printf("\nPatched %d occurences of CALL 0024.\n", count);
 }
 
+// The current input's bytes from `first` to its end: what the rank table
+// of a file is counted over.
+std::span<const std::uint8_t> payload_from(std::uint32_t first)
+{
+    std::uint32_t begin = std::min(first, current_input.size);
+    return {current_input.data.data() + begin, current_input.size - begin};
+}
+
 void emit_image_values(std::uint32_t from, std::uint32_t to, int mode)
 {
     for (std::uint32_t at = from; at < to; ++at)
@@ -76,7 +86,7 @@ void emit_image_values(std::uint32_t from, std::uint32_t to, int mode)
 // Sends a packed or BIN image's header: the type, start, end and exec.
 void emit_bin_description(std::uint8_t type, int mode)
 {
-    emit_rank_table(7, mode);
+    emit_rank_table(payload_from(7), mode);
     emit_value(type, mode);
     emit_image_values(1, 7, mode);
     current_input.position = 7;
@@ -85,7 +95,7 @@ void emit_bin_description(std::uint8_t type, int mode)
 void handle_bin(char run_flag, int mode)
 {
     std::printf("(BIN%s", run_flag == 'n' ? ",n)" : ",r)");
-    emit_rank_table(7, mode);
+    emit_rank_table(payload_from(7), mode);
     emit_value(0xFE, mode);
     emit_image_values(1, 5, mode);
     if (run_flag == 'n') {
@@ -101,7 +111,7 @@ void handle_basic(std::string_view path, int mode)
 {
     std::printf("(BAS)");
     if (current_input.size <= max_plain_basic) {
-        emit_rank_table(1, mode);
+        emit_rank_table(payload_from(1), mode);
         emit_value(0xFF, mode);
         current_input.position = 1;
         return;
@@ -150,7 +160,7 @@ void handle_dos(std::string_view path, bool sfx_allowed, int mode)
                         int(before));
         }
     }
-    emit_rank_table(0, mode);
+    emit_rank_table(payload_from(0), mode);
     current_input.position = 0;
 }
 

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "assets/images.h"
-#include "convert/rnc_pack.h"
+#include "codec/rnc_pack.h"
 
 namespace {
 

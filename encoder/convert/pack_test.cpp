@@ -1,8 +1,8 @@
 #include "convert/pack.h"
 
 #include "assets/images.h"
-#include "convert/rnc_pack.h"
-#include "convert/rnc_unpack.h"
+#include "codec/rnc_pack.h"
+#include "codec/rnc_unpack.h"
 
 #include <gtest/gtest.h>
 

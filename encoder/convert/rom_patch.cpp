@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "driver/input.h"
+#include "common/input.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "driver/input.h"
+#include "common/input.h"
 #include "test_support.h"
 
 namespace {

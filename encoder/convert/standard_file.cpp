@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "driver/errors.h"
-#include "driver/input.h"
-#include "driver/names.h"
+#include "common/errors.h"
+#include "common/input.h"
+#include "common/names.h"
 #include "signal/standard.h"
 #include "signal/wav.h"
 

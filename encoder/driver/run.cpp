@@ -7,14 +7,12 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "common/errors.h"
+#include "common/input.h"
 #include "convert/fast_file.h"
 #include "convert/standard_file.h"
-#include "driver/errors.h"
-#include "driver/input.h"
 #include "signal/standard.h"
 #include "signal/wav.h"
-
-EncoderSettings settings;
 
 namespace {
 
@@ -172,7 +170,7 @@ void print_loading_time()
 void print_banner()
 {
     static const char* const lines[] = {
-        " .-----------------------. Cassonic 0.91",
+        " .-----------------------. Cassonic " CASSONIC_VERSION,
         " |  C A S S O N I C  MSX | ",
         " |   (@)  =======  (@)   | Encodes MSX files to WAV for loading",
         " |      ___________      | via tape interface. Supported formats:",
@@ -301,6 +299,8 @@ int run_tapecast(const std::vector<std::string>& args)
     if (line.files.empty() && !settings.attach_loader)
         usage_error(err_no_files);
 
+    on_fatal_error(release_input);
+    on_fatal_error(wav_abandon);
     if (!wav_create(settings.output_path))
         fatal_error(err_create_output, settings.output_path);
     print_mode_line(line);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/settings.h"
+#include "common/settings.h"
 
 // What the command line asks for, apart from the settings it fills.
 struct CommandLine {

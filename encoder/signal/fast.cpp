@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 
-#include "driver/input.h"
 #include "signal/cells.h"
 #include "signal/standard.h"
 
@@ -70,10 +69,9 @@ void build_rank_table(std::span<const std::uint8_t> payload)
     }
 }
 
-void emit_rank_table(std::uint32_t first, int mode)
+void emit_rank_table(std::span<const std::uint8_t> payload, int mode)
 {
-    std::uint32_t begin = std::min(first, current_input.size);
-    build_rank_table(std::span(current_input.data).subspan(begin, current_input.size - begin));
+    build_rank_table(payload);
     for (const RankEntry& entry : rank_table)
         emit_value(std::uint8_t(entry.byte_value), mode);
 }

@@ -28,9 +28,9 @@ void emit_value(std::uint8_t value, int mode);
 // count (and bytes that don't occur) keep ascending byte order.
 void build_rank_table(std::span<const std::uint8_t> payload);
 
-// Builds the table from the current input's bytes from index `first` to its
-// end, then sends the 256 ranked byte values, rank 0 first.
-void emit_rank_table(std::uint32_t first, int mode);
+// Builds the table from `payload`, then sends the 256 ranked byte values,
+// rank 0 first.
+void emit_rank_table(std::span<const std::uint8_t> payload, int mode);
 
 // Cells of the rank code of `value` in the table built last.
 int rank_code_length(std::uint8_t value);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "capture.h"
-#include "driver/input.h"
 #include "signal/cells.h"
 #include "signal/standard.h"
 
@@ -105,13 +104,10 @@ TEST(RankCode, RanksGoOutWithTheirLengthIncludingLeadingZeros)
     EXPECT_EQ(rank_code_length(255), 8);
 }
 
-TEST(RankTable, CountsTheCurrentInputFromTheGivenIndex)
+TEST(RankTable, CountsOnlyThePayloadItIsGiven)
 {
-    current_input.data = {0xFE, 1, 1, 1, 1, 1, 1, 0x00, 0x00, 0x00, 0x01};
-    current_input.size = std::uint32_t(current_input.data.size());
-    current_input.position = 3;
-    auto bytes = capture(false, 1200, [] { emit_rank_table(7, 8); });
-    EXPECT_EQ(current_input.position, 3u);
+    const std::vector<std::uint8_t> payload = {0x00, 0x00, 0x00, 0x01};
+    auto bytes = capture(false, 1200, [&] { emit_rank_table(payload, 8); });
     std::string expected;
     for (int value = 0; value < 256; ++value)
         expected += value8(std::uint8_t(value));

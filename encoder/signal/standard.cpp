@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "driver/settings.h"
+#include "common/settings.h"
 #include "signal/cells.h"
 #include "signal/wav.h"
 

@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "driver/errors.h"
-#include "driver/settings.h"
+#include "common/errors.h"
+#include "common/settings.h"
 
 WavOutput wav_out;
 
@@ -39,9 +39,9 @@ bool write_all(int fd, const std::uint8_t* data, std::size_t length)
 void remove_if_ours()
 {
     struct stat info {};
-    if (wav_out.removable && ::lstat(settings.output_path.c_str(), &info) == 0
+    if (wav_out.removable && ::lstat(wav_out.path.c_str(), &info) == 0
         && S_ISREG(info.st_mode) && info.st_dev == wav_out.dev && info.st_ino == wav_out.ino)
-        ::unlink(settings.output_path.c_str());
+        ::unlink(wav_out.path.c_str());
     wav_out.removable = false;
 }
 
@@ -55,7 +55,7 @@ void wav_flush()
     wav_out.used = 0;
     // The header's sizes are 32-bit: a longer file could only be a broken WAV.
     if (!ok || ::lseek(wav_out.fd, 0, SEEK_CUR) > off_t(0xFFFFFFFFu))
-        fatal_error(err_write_output, settings.output_path);
+        fatal_error(err_write_output, wav_out.path);
 }
 
 bool wav_create(const std::string& path)
@@ -68,6 +68,7 @@ bool wav_create(const std::string& path)
     wav_out.dev = info.st_dev;
     wav_out.ino = info.st_ino;
     wav_out.fd = fd;
+    wav_out.path = path;
     wav_out.used = 0;
     if (!wav_out.buffer)
         wav_out.buffer = new std::uint8_t[WavOutput::capacity];
@@ -99,7 +100,7 @@ std::uint64_t wav_seek_end()
     wav_flush();
     off_t end = ::lseek(wav_out.fd, 0, SEEK_END);
     if (end < 0)
-        fatal_error(err_seek_output, settings.output_path);
+        fatal_error(err_seek_output, wav_out.path);
     return std::uint64_t(end);
 }
 
@@ -111,7 +112,7 @@ void wav_patch_field(std::uint64_t position, std::uint32_t value, int width)
     wav_flush();
     if (::lseek(wav_out.fd, off_t(position), SEEK_SET) < 0
         || !write_all(wav_out.fd, bytes, std::size_t(width)))
-        fatal_error(err_seek_output, settings.output_path);
+        fatal_error(err_seek_output, wav_out.path);
 }
 
 void wav_finish()
@@ -141,7 +142,7 @@ void wav_close()
     wav_out.fd = -1;
     if (::close(fd) != 0) {
         remove_if_ours();
-        fatal_error(err_write_output, settings.output_path);
+        fatal_error(err_write_output, wav_out.path);
     }
 }
 

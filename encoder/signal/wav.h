@@ -16,6 +16,7 @@ struct WavOutput {
     int fd = -1;
     std::size_t used = 0;
     std::uint8_t* buffer = nullptr;
+    std::string path;            // as given to wav_create
     bool removable = false;      // a regular file this run created or truncated
     unsigned long long dev = 0;  // identity of that file, checked before removal
     unsigned long long ino = 0;

@@ -33,9 +33,14 @@ std::vector<CorpusFile> files_in(const fs::path& dir, const std::vector<std::str
 
 }  // namespace
 
+bool cbios_installed()
+{
+    return std::filesystem::exists(std::filesystem::path(cbios_dir) / "cbios_main_msx1.rom");
+}
+
 std::vector<CorpusFile> load_corpus(const std::string& examples_dir)
 {
-    std::vector<CorpusFile> corpus = files_in("/usr/share/cbios", {".rom"});
+    std::vector<CorpusFile> corpus = files_in(cbios_dir, {".rom"});
     for (auto& file : files_in(examples_dir, {".bin", ".bas"}))
         corpus.push_back(std::move(file));
     return corpus;

@@ -1,6 +1,6 @@
-#include "convert/rnc_unpack.h"
+#include "codec/rnc_unpack.h"
 
-#include "convert/rnc_pack.h"
+#include "codec/rnc_pack.h"
 
 #include <algorithm>
 

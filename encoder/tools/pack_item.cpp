@@ -7,8 +7,8 @@
 #include <iterator>
 #include <vector>
 
-#include "convert/rnc_pack.h"
-#include "convert/rnc_unpack.h"
+#include "codec/rnc_pack.h"
+#include "codec/rnc_unpack.h"
 
 int main(int argc, char** argv)
 {

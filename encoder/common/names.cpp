@@ -1,6 +1,6 @@
-#include "driver/names.h"
+#include "common/names.h"
 
-#include "driver/settings.h"
+#include "common/settings.h"
 
 std::string msx_file_name(std::string_view text, bool dos_form)
 {

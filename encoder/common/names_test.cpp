@@ -1,4 +1,4 @@
-#include "driver/names.h"
+#include "common/names.h"
 
 #include <gtest/gtest.h>
 

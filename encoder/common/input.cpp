@@ -1,4 +1,4 @@
-#include "driver/input.h"
+#include "common/input.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "assets/images.h"
-#include "driver/errors.h"
-#include "driver/settings.h"
+#include "common/errors.h"
+#include "common/settings.h"
 
 LoadedFile current_input;
 

@@ -1,10 +1,9 @@
-#include "driver/errors.h"
+#include "common/errors.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-
-#include "driver/input.h"
-#include "signal/wav.h"
+#include <vector>
 
 namespace {
 
@@ -30,7 +29,20 @@ constexpr const char* messages[] = {
     "Too many files to be encoded (%s): no more than 100 are allowed",
 };
 
+std::vector<void (*)()>& cleanups()
+{
+    static std::vector<void (*)()> registered;
+    return registered;
+}
+
 }  // namespace
+
+void on_fatal_error(void (*cleanup)())
+{
+    auto& registered = cleanups();
+    if (std::find(registered.begin(), registered.end(), cleanup) == registered.end())
+        registered.push_back(cleanup);
+}
 
 std::string error_message(int code, std::string_view detail)
 {
@@ -42,8 +54,8 @@ std::string error_message(int code, std::string_view detail)
 
 void fatal_error(int code, std::string_view detail)
 {
-    release_input();
-    wav_abandon();
+    for (void (*cleanup)() : cleanups())
+        cleanup();
     std::printf("\nERROR: %s\n", error_message(code, detail).c_str());
     std::exit(code);
 }

@@ -26,6 +26,11 @@ enum ErrorCode {
 // The message of a code with the detail inserted where it has "%s".
 std::string error_message(int code, std::string_view detail);
 
-// Releases the current input, closes and removes the unfinished WAV file,
-// prints "\nERROR: <message>\n" and exits with `code`.
+// Registers work that undoes an unfinished run (the driver's: releasing the
+// input, removing the unfinished WAV file).  fatal_error runs it in the order
+// of registration; registering the same function again does nothing.
+void on_fatal_error(void (*cleanup)());
+
+// Runs the registered clean-up, prints "\nERROR: <message>\n" and exits
+// with `code`.
 [[noreturn]] void fatal_error(int code, std::string_view detail = {});

@@ -1,4 +1,4 @@
-#include "convert/rnc_pack.h"
+#include "codec/rnc_pack.h"
 
 #include <algorithm>
 #include <array>

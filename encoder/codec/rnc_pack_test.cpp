@@ -1,5 +1,5 @@
-#include "convert/rnc_pack.h"
-#include "convert/rnc_unpack.h"
+#include "codec/rnc_pack.h"
+#include "codec/rnc_unpack.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "driver/input.h"
+#include "common/input.h"
 
 #include <gtest/gtest.h>
 
