@@ -19,11 +19,17 @@ endfunction()
 
 # z80_embed(<output.cpp> <input.bin> <symbol>)
 # Writes a C++ source that defines `const std::uint8_t <symbol>[]` and
-# `const std::size_t <symbol>_size` holding the bytes of the binary.
+# `const std::size_t <symbol>_size` holding the bytes of the binary, and the
+# header that declares them: "<symbol>.h" in CASSONIC_EMBEDDED_DIR, which
+# targets that use embedded programs add to their include directories.
+set(CASSONIC_EMBEDDED_DIR ${PROJECT_BINARY_DIR}/embedded)
 function(z80_embed out bin symbol)
+  set(header ${CASSONIC_EMBEDDED_DIR}/${symbol}.h)
   add_custom_command(
-    OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -DIN=${bin} -DOUT=${out} -DSYMBOL=${symbol} -P ${CASSONIC_EMBED_SCRIPT}
+    OUTPUT ${out} ${header}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CASSONIC_EMBEDDED_DIR}
+    COMMAND ${CMAKE_COMMAND} -DIN=${bin} -DOUT=${out} -DHEADER=${header} -DSYMBOL=${symbol}
+            -P ${CASSONIC_EMBED_SCRIPT}
     DEPENDS ${bin} ${CASSONIC_EMBED_SCRIPT}
     COMMENT "Embedding ${symbol}"
     VERBATIM)

@@ -57,5 +57,6 @@ foreach(pair kernel:kernel.bin disksys:disksys.bin command:command.bin msxdos:ms
   list(APPEND ramdos_item_sources ${RAMDOS_OUT}/${symbol}_item.cpp)
 endforeach()
 add_library(ramdos_items STATIC ${ramdos_item_sources})
+target_include_directories(ramdos_items PUBLIC ${CASSONIC_EMBEDDED_DIR})
 
 z80_embed(${CMAKE_CURRENT_BINARY_DIR}/ramdos_image.cpp ${RAMDOS_OUT}/ramdos.bin asset_ramdos)

@@ -14,8 +14,7 @@
 #include <string>
 #include <tuple>
 
-extern const std::uint8_t ramdos_k7[];
-extern const std::size_t ramdos_k7_size;
+#include "ramdos_k7.h"
 
 namespace msxbench {
 namespace {

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-extern const std::uint8_t msxbench_tape_bios[];
-extern const std::size_t msxbench_tape_bios_size;
-extern const std::uint8_t msxbench_console_bios[];
-extern const std::size_t msxbench_console_bios_size;
+#include "msxbench_console_bios.h"
+#include "msxbench_tape_bios.h"
 
 namespace msxbench {
 

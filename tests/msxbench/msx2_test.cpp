@@ -11,8 +11,7 @@
 #include <span>
 #include <vector>
 
-extern const std::uint8_t msxbench_ramdisk_sector[];
-extern const std::size_t msxbench_ramdisk_sector_size;
+#include "msxbench_ramdisk_sector.h"
 
 namespace msxbench {
 namespace {

@@ -6,22 +6,14 @@
 #include <stdexcept>
 #include <string>
 
-extern const std::uint8_t ramdos_kernel[];
-extern const std::size_t ramdos_kernel_size;
-extern const std::uint8_t ramdos_disksys[];
-extern const std::size_t ramdos_disksys_size;
-extern const std::uint8_t ramdos_command[];
-extern const std::size_t ramdos_command_size;
-extern const std::uint8_t ramdos_msxdos[];
-extern const std::size_t ramdos_msxdos_size;
-extern const std::uint8_t ramdos_k7[];
-extern const std::size_t ramdos_k7_size;
-extern const std::uint8_t ramdos_kernel_sym[];
-extern const std::size_t ramdos_kernel_sym_size;
-extern const std::uint8_t ramdos_startup_sym[];
-extern const std::size_t ramdos_startup_sym_size;
-extern const std::uint8_t ramdos_k7_sym[];
-extern const std::size_t ramdos_k7_sym_size;
+#include "ramdos_command.h"
+#include "ramdos_disksys.h"
+#include "ramdos_k7.h"
+#include "ramdos_k7_sym.h"
+#include "ramdos_kernel.h"
+#include "ramdos_kernel_sym.h"
+#include "ramdos_msxdos.h"
+#include "ramdos_startup_sym.h"
 
 namespace ramdos_parts {
 namespace {

@@ -18,8 +18,7 @@
 #include <string>
 #include <vector>
 
-extern const std::uint8_t msxbench_ramdos_hello[];
-extern const std::size_t msxbench_ramdos_hello_size;
+#include "msxbench_ramdos_hello.h"
 
 namespace msxbench {
 namespace {
