@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "test_support.h"
 
@@ -322,4 +323,40 @@ TEST_F(TapecastRun, CdCompressedWithoutFilesWritesTheLoaderOnly)
     // The loader in code 120 then the 10 ms gap; no closing tone.
     EXPECT_EQ(std::vector<std::uint8_t>(wav.end() - 882, wav.end()), std::vector<std::uint8_t>(882, 0));
     EXPECT_NE(wav[wav.size() - 883], 0);
+}
+
+// "-timeline" lists the pieces of the tape in playing order, end to end over
+// the whole WAV, and changes nothing in it.
+TEST_F(TapecastRun, TimelineCoversTheWavInPlayingOrder)
+{
+    put("a.bin", make_bin(0x9000, 0x9000, ten_bytes));
+    put("b.bin", make_bin(0xA000, 0xA000, ten_bytes));
+    RunResult plain = run({"-cd", "-c", "-p", "500", "-o", "plain.wav", "a.bin", "b.bin"});
+    RunResult timed = run({"-cd", "-c", "-timeline", "-p", "500", "-o", "timed.wav", "a.bin", "b.bin"});
+    ASSERT_EQ(plain.status, 0);
+    ASSERT_EQ(timed.status, 0) << timed.output;
+    const std::vector<std::uint8_t> wav = read_file(dir.file("timed.wav"));
+    EXPECT_TRUE(wav == read_file(dir.file("plain.wav")));
+
+    std::size_t at = timed.output.find("\nTimeline:\n");
+    ASSERT_NE(at, std::string::npos) << timed.output;
+    std::istringstream lines(timed.output.substr(at + 11));
+    std::string line;
+    std::getline(lines, line);  // the heading
+    std::string kinds;
+    double end = 0;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        double start = 0, length = 0;
+        std::string kind, name;
+        fields >> start >> length >> kind >> name;
+        EXPECT_NEAR(start, end, 0.0015) << line;
+        if (kind == "pause") {  // the "-p" setting between the files, 10 ms elsewhere
+            EXPECT_NEAR(length, kinds.ends_with("a.bin") ? 0.5 : 0.01, 0.0015) << line;
+        }
+        kinds += (kinds.empty() ? "" : " ") + kind + (name.empty() ? "" : ":" + name);
+        end = start + length;
+    }
+    EXPECT_EQ(kinds, "loader:LOADER pause file:a.bin pause file:b.bin pause tone");
+    EXPECT_NEAR(end, double(wav.size() - 44) / 88200.0, 0.0015);
 }

@@ -16,6 +16,7 @@ struct EncoderSettings {
     bool patch_roms = true;        // off with "-nofix"
     std::int32_t pause_ms = 1000;  // "-p"
     std::string output_path = "out.wav";  // "-o"
+    bool print_timeline = false;   // "-timeline"
     std::uint8_t standard_wave_mode = 120; // standard blocks in CD mode
 };
 

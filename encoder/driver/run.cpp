@@ -22,6 +22,27 @@ constexpr std::uint32_t dos_part_size = 46080;
 constexpr int ramdos_boot_pause_ms = 4000;
 constexpr int closing_tone_cells = 501;
 
+// Where each piece of the tape starts, recorded as it is written, for
+// "-timeline": the kind ("loader", "file", "pause", "tone") and the name of
+// the piece, and the WAV offset of its first sample.
+struct TimelineMark {
+    std::uint64_t at = 0;
+    std::string kind;
+    std::string name;
+};
+std::vector<TimelineMark> timeline;
+
+void mark(std::string kind, std::string name = {})
+{
+    timeline.push_back({wav_tell(), std::move(kind), std::move(name)});
+}
+
+void paused(int ms)
+{
+    mark("pause");
+    emit_pause(ms);
+}
+
 [[noreturn]] void usage_error(int code, std::string_view detail = {})
 {
     print_usage();
@@ -85,8 +106,9 @@ void run_standard_path(const CommandLine& line)
 {
     int mode = settings.cd_mode ? settings.standard_wave_mode : 8;
     for (std::size_t i = 0; i < line.files.size(); ++i) {
+        mark("file", line.files[i].text);
         encode_standard_file(line.files[i].text, mode);
-        emit_pause(i + 1 < line.files.size() ? pause_setting : short_gap);
+        paused(i + 1 < line.files.size() ? pause_setting : short_gap);
     }
 }
 
@@ -115,8 +137,10 @@ void encode_in_parts(const InputEntry& entry, std::uint8_t fast_mode, bool more_
         std::copy_n(whole.begin() + std::ptrdiff_t(offset), size, current_input.data.begin());
         current_input.size = size;
         current_input.position = 0;
+        mark("file", entry.text + " (part " + std::to_string(index + 1) + ")");
         encode_fast_file(entry.text, entry.run_flag, fast_mode, part_flags(index, count, more_entries),
                          false, int(index) + 1);
+        mark("pause");
         emit_entry_pause(size);
     }
 }
@@ -126,8 +150,9 @@ void run_fast_path(const CommandLine& line)
     std::uint8_t fast_mode = line.fast_wave_mode;
     if (settings.attach_loader) {
         std::string_view label = line.files.empty() ? std::string_view("LOADER") : line.files[0].text;
+        mark("loader", "LOADER");
         encode_standard_file("LOADER", settings.standard_wave_mode, label);
-        emit_pause(short_gap);
+        paused(short_gap);
     }
     for (std::size_t i = 0; i < line.files.size(); ++i) {
         const InputEntry& entry = line.files[i];
@@ -137,18 +162,21 @@ void run_fast_path(const CommandLine& line)
         if (settings.dos_mode && size > dos_part_size) {
             encode_in_parts(entry, fast_mode, more);
         } else {
+            mark("file", entry.text);
             encode_fast_file(entry.text, entry.run_flag, fast_mode, more ? 1 : 0, true, -1);
             if (entry.text.starts_with("RAMDOS")) {
                 settings.dos_mode = true;
-                emit_pause(more ? ramdos_boot_pause_ms : short_gap);
+                paused(more ? ramdos_boot_pause_ms : short_gap);
             } else if (more) {
+                mark("pause");
                 emit_entry_pause(size);
             }
         }
         release_input();
     }
     if (!(settings.attach_loader && line.files.empty())) {
-        emit_pause(short_gap);
+        paused(short_gap);
+        mark("tone");
         int tone_mode = fast_mode == 6 ? 8 : fast_mode;
         for (int i = 0; i < closing_tone_cells; ++i)
             emit_bit1(tone_mode);
@@ -163,6 +191,32 @@ void print_loading_time()
     long whole = long(std::floor(double(seconds) + 0.5));
     std::printf("\nEnd of process ! Estimated loading time %ld:%02ld min (%.1f sec)\n", whole / 60, whole % 60,
                 double(seconds));
+}
+
+// The pieces of the tape in playing order, in seconds of what the MSX hears;
+// pauses next to each other are one, empty pieces are left out.
+void print_timeline(std::uint64_t end)
+{
+    double byte_rate = settings.cd_mode ? 88200.0 : 8.0 * settings.baud_rate;
+    std::vector<TimelineMark> pieces;
+    for (std::size_t i = 0; i < timeline.size(); ++i) {
+        std::uint64_t piece_end = i + 1 < timeline.size() ? timeline[i + 1].at : end;
+        if (piece_end <= timeline[i].at)
+            continue;
+        if (timeline[i].kind == "pause" && !pieces.empty() && pieces.back().kind == "pause")
+            continue;
+        pieces.push_back(timeline[i]);
+    }
+    std::printf("\nTimeline:\n%8s %8s  %-7s %s\n", "start", "length", "kind", "name");
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        std::uint64_t piece_end = i + 1 < pieces.size() ? pieces[i + 1].at : end;
+        double start = double(pieces[i].at - wav_header_size) / byte_rate;
+        double length = double(piece_end - pieces[i].at) / byte_rate;
+        if (pieces[i].name.empty())
+            std::printf("%8.3f %8.3f  %s\n", start, length, pieces[i].kind.c_str());
+        else
+            std::printf("%8.3f %8.3f  %-7s %s\n", start, length, pieces[i].kind.c_str(), pieces[i].name.c_str());
+    }
 }
 
 }  // namespace
@@ -186,7 +240,7 @@ void print_usage()
     std::printf(" Usage:\n");
     static const char* const pieces[] = {
         " tapecast <baudrate|-cd> [-o wav][-c|-xp][-noldr][-nofix][-p len][-dos]",
-        "   [-sine] <file> [-n] [file [-n]] ...",
+        "   [-sine][-timeline] <file> [-n] [file [-n]] ...",
         " where \n",
         "    baudrate - baud rate to be used in encoding.",
         "      Recommended values: standard mode - 1200 or 2400, usually 3200 is OK;",
@@ -196,6 +250,7 @@ void print_usage()
         "    -o wav - name of WAV file to be created (./out.wav by default)",
         "    -c   - Cassonic's special WAV compression mode",
         "    -sine - use a sine waveform (if appropriate)",
+        "    -timeline - print where each file starts on the tape and how long it plays",
         "    -xp  - experimental hi-speed mode (use at your own risk)",
         "    -noldr - don't attach to WAV the Cassonic's built-in loader",
         "    -nofix - don't patch ROM",
@@ -248,6 +303,8 @@ CommandLine parse_command_line(const std::vector<std::string>& args)
             settings.dos_mode = true;
         } else if (arg == "-nofix") {
             settings.patch_roms = false;
+        } else if (arg == "-timeline") {
+            settings.print_timeline = true;
         } else if (arg == "-o" || arg == "-p") {
             if (i + 1 >= args.size())
                 usage_error(err_incomplete_command);
@@ -312,6 +369,8 @@ int run_tapecast(const std::vector<std::string>& args)
         run_fast_path(line);
 
     print_loading_time();
+    if (settings.print_timeline)
+        print_timeline(wav_seek_end());
     wav_finish();
     release_input();
     wav_close();
