@@ -159,7 +159,9 @@ void DOSOutputs::readOnce()
         emit ReceiveOutputs(chunk);
         return;
     }
-    notifier_.reset();
+    // This runs inside the notifier's own signal: it goes later.
+    notifier_->setEnabled(false);
+    notifier_.release()->deleteLater();
     ::close(readEnd_);
     readEnd_ = -1;
     outputDone_ = true;
