@@ -1,22 +1,19 @@
 #include "core/dos_outputs.h"
 
-#include "core/command_line.h"
-
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStringDecoder>
-#include <QThread>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -26,35 +23,9 @@ namespace cassonic {
 
 namespace {
 
-// Waits until `fd` has data or is closed.  On the thread of a running
-// application the event loop goes on meanwhile, without user input.
-void waitReadable(int fd, QSocketNotifier* notifier)
-{
-    if (notifier) {
-        bool ready = false;
-        const auto connection =
-            QObject::connect(notifier, &QSocketNotifier::activated, [&ready] { ready = true; });
-        notifier->setEnabled(true);
-        while (!ready)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents
-                                            | QEventLoop::ExcludeUserInputEvents);
-        notifier->setEnabled(false);
-        QObject::disconnect(connection);
-        return;
-    }
-    pollfd p{fd, POLLIN, 0};
-    while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
-    }
-}
-
-// Collects the child's exit status so that it does not linger as a zombie.
-// The run does not wait for the child itself: the end of its output ends it.
-void reap(pid_t pid)
-{
-    if (::waitpid(pid, nullptr, WNOHANG) != 0)
-        return;
-    std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();
-}
+// How often a child that has closed its output is looked at until it has
+// ended too.
+constexpr int kReapPollMs = 10;
 
 class SpawnSetup {
 public:
@@ -77,20 +48,28 @@ public:
 
 }  // namespace
 
-QString ResolveProgram(const QString& word, const QString& ownDirectory)
+DOSOutputs::DOSOutputs(QObject* parent)
+    : QObject(parent), reapTimer_(new QTimer(this)), killTimer_(new QTimer(this))
 {
-    if (word.contains(u'/') || ownDirectory.isEmpty())
-        return word;
-    const QFileInfo beside(ownDirectory + u'/' + word);
-    if (beside.isFile() && beside.isExecutable())
-        return beside.filePath();
-    return word;
+    reapTimer_->setInterval(kReapPollMs);
+    connect(reapTimer_, &QTimer::timeout, this, &DOSOutputs::collectChild);
+    killTimer_->setSingleShot(true);
+    connect(killTimer_, &QTimer::timeout, this, [this] {
+        if (pid_ > 0)
+            ::kill(-pid_, SIGKILL);
+    });
 }
 
-DOSOutputs::DOSOutputs(QObject* parent) : QObject(parent)
+DOSOutputs::~DOSOutputs()
 {
-    if (QCoreApplication::instance())
-        programDirectory = QCoreApplication::applicationDirPath();
+    if (pid_ > 0 && !childDone_) {
+        ::kill(-pid_, SIGKILL);
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    notifier_.reset();
+    if (readEnd_ >= 0)
+        ::close(readEnd_);
 }
 
 void DOSOutputs::fail(const QString& message)
@@ -101,95 +80,144 @@ void DOSOutputs::fail(const QString& message)
         std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
-QString DOSOutputs::ExecuteCommand(const QString& commandLine)
+bool DOSOutputs::Start(const QString& program, const QStringList& arguments)
 {
-    if (!commandLine.isEmpty())
-        commandLine_ = commandLine;
-    if (commandLine_.isEmpty()) {
+    if (IsRunning()) {
+        fail(QStringLiteral("A command is already running"));
+        return false;
+    }
+    if (program.isEmpty()) {
         fail(QStringLiteral("Command Line empty"));
-        return {};
+        return false;
     }
 
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         const int error = errno;
         fail(QStringLiteral("CreatePipe failed. Error: ") + QString::number(error));
-        return {};
+        return false;
     }
-    const int readEnd = pipeFds[0];
     const int writeEnd = pipeFds[1];
 
-    const QStringList args = SplitCommandLine(commandLine_);
+    std::vector<QByteArray> encoded{QFile::encodeName(program)};
+    for (const QString& a : arguments)
+        encoded.push_back(QFile::encodeName(a));
+    std::vector<char*> argv;
+    for (QByteArray& a : encoded)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    SpawnSetup setup;
+    // Standard input empty; standard output and standard error both the
+    // pipe (dup2 drops the close-on-exec mark of the copies).
+    posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&setup.actions, writeEnd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&setup.actions, writeEnd, STDERR_FILENO);
+    posix_spawnattr_setpgroup(&setup.attr, 0);
+    sigset_t mask;
+    sigemptyset(&mask);
+    posix_spawnattr_setsigmask(&setup.attr, &mask);
+    sigaddset(&mask, SIGPIPE);
+    posix_spawnattr_setsigdefault(&setup.attr, &mask);
+    posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
-    int spawnError = ENOENT;
-    if (!args.isEmpty() && !args.first().isEmpty()) {
-        std::vector<QByteArray> encoded;
-        encoded.reserve(size_t(args.size()));
-        encoded.push_back(QFile::encodeName(ResolveProgram(args.first(), programDirectory)));
-        for (qsizetype i = 1; i < args.size(); ++i)
-            encoded.push_back(QFile::encodeName(args[i]));
-        std::vector<char*> argv;
-        for (QByteArray& a : encoded)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-
-        SpawnSetup setup;
-        // Standard input empty; standard output and standard error both the
-        // pipe (dup2 drops the close-on-exec mark of the copies).
-        posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&setup.actions, writeEnd, STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&setup.actions, writeEnd, STDERR_FILENO);
-        sigset_t mask;
-        sigemptyset(&mask);
-        posix_spawnattr_setsigmask(&setup.attr, &mask);
-        sigaddset(&mask, SIGPIPE);
-        posix_spawnattr_setsigdefault(&setup.attr, &mask);
-        posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-        spawnError = ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), environ);
-    }
-    if (spawnError != 0) {
-        ::close(readEnd);
-        ::close(writeEnd);
-        fail(QStringLiteral("File or command not found"));
-        return {};
-    }
-
+    const int spawnError = ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), environ);
     // From here on only the child (and whatever it hands the pipe on to)
     // writes, so the pipe reports its end when the last of them is done.
     ::close(writeEnd);
-    ::fcntl(readEnd, F_SETFL, ::fcntl(readEnd, F_GETFL) | O_NONBLOCK);
-
-    QSocketNotifier* notifier = nullptr;
-    QSocketNotifier ownNotifier(QSocketNotifier::Read);
-    if (auto* app = QCoreApplication::instance(); app && app->thread() == QThread::currentThread()) {
-        ownNotifier.setSocket(readEnd);
-        notifier = &ownNotifier;
+    if (spawnError != 0) {
+        ::close(pipeFds[0]);
+        fail(QStringLiteral("File or command not found: %1 (%2)")
+                 .arg(program, QString::fromLocal8Bit(std::strerror(spawnError))));
+        return false;
     }
 
+    pid_ = pid;
+    readEnd_ = pipeFds[0];
+    ::fcntl(readEnd_, F_SETFL, ::fcntl(readEnd_, F_GETFL) | O_NONBLOCK);
+    outputDone_ = false;
+    childDone_ = false;
+    stopRequested_ = false;
+    result_ = {};
     outputs_.clear();
-    QStringDecoder decoder(QStringDecoder::System);
+    decoder_ = std::make_unique<QStringDecoder>(QStringDecoder::System);
+    notifier_ = std::make_unique<QSocketNotifier>(readEnd_, QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &DOSOutputs::readOnce);
+    return true;
+}
+
+void DOSOutputs::readOnce()
+{
     char buffer[kReadSize];
-    for (;;) {
-        ssize_t n = ::read(readEnd, buffer, sizeof buffer);
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            waitReadable(readEnd, notifier);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        const bool end = n <= 0;
+    const ssize_t n = ::read(readEnd_, buffer, sizeof buffer);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return;
+    if (n > 0) {
         // A character split between two reads is completed by the next one.
-        const QString chunk = end ? QString() : QString(decoder(QByteArrayView(buffer, n)));
+        const QString chunk = (*decoder_)(QByteArrayView(buffer, n));
         outputs_ += chunk;
         emit ReceiveOutputs(chunk);
-        if (end)
-            break;
+        return;
     }
+    // This runs inside the notifier's own signal: it goes later.
+    notifier_->setEnabled(false);
+    notifier_.release()->deleteLater();
+    ::close(readEnd_);
+    readEnd_ = -1;
+    outputDone_ = true;
+    emit ReceiveOutputs(QString());
+    collectChild();
+}
 
-    if (notifier)
-        notifier->setEnabled(false);
-    ::close(readEnd);
-    reap(pid);
+void DOSOutputs::collectChild()
+{
+    if (childDone_ || pid_ <= 0)
+        return;
+    int status = 0;
+    const pid_t got = ::waitpid(pid_, &status, WNOHANG);
+    if (got == 0) {
+        if (!reapTimer_->isActive())
+            reapTimer_->start();
+        return;
+    }
+    reapTimer_->stop();
+    childDone_ = true;
+    if (got < 0) {
+        result_ = {RunResult::Signalled, 0};
+    } else if (WIFSIGNALED(status)) {
+        result_ = {stopRequested_ ? RunResult::Stopped : RunResult::Signalled, WTERMSIG(status)};
+    } else {
+        const int code = WEXITSTATUS(status);
+        result_ = {stopRequested_ && code != 0 ? RunResult::Stopped : RunResult::Exited, code};
+    }
+    finishIfDone();
+}
+
+void DOSOutputs::finishIfDone()
+{
+    if (!outputDone_ || !childDone_)
+        return;
+    killTimer_->stop();
+    pid_ = -1;
+    emit Finished(result_);
+}
+
+void DOSOutputs::Stop()
+{
+    if (pid_ <= 0 || stopRequested_)
+        return;
+    stopRequested_ = true;
+    ::kill(-pid_, SIGTERM);
+    killTimer_->start(killDelayMs);
+}
+
+QString DOSOutputs::ExecuteCommand(const QString& program, const QStringList& arguments)
+{
+    QEventLoop loop;
+    connect(this, &DOSOutputs::Finished, &loop, &QEventLoop::quit);
+    if (!Start(program, arguments))
+        return {};
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
     return outputs_;
 }
 

@@ -1,6 +1,11 @@
 #include "core/rules.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
+#include <unistd.h>
 
 namespace cassonic {
 
@@ -9,14 +14,22 @@ namespace cassonic {
 bool ApplyLoaderRule(FormState& s)
 {
     const bool allowed = s.cdMode && s.compression != NotCompressed && s.dos != DosFilesOnly;
-    if (allowed) {
-        s.attachLoaderEnabled = true;
-        return true;
-    }
-    s.loader = NoLoader;
-    ClickLoader(s);
-    s.attachLoaderEnabled = false;
-    return false;
+    s.attachLoaderEnabled = allowed;
+    if (!allowed)
+        s.loader = NoLoader;
+    else if (s.loaderWanted == AttachLoader)
+        s.loader = AttachLoader;
+    UpdateMakeWavMenu(s);
+    return allowed;
+}
+
+void ApplyTurboRule(FormState& s)
+{
+    s.turboEnabled = s.cdMode;
+    if (!s.cdMode && s.compression == Turbo)
+        s.compression = Compressed;
+    else if (s.cdMode && s.compressionWanted == Turbo)
+        s.compression = Turbo;
 }
 
 void SetCDBaudRate(FormState& s)
@@ -25,63 +38,127 @@ void SetCDBaudRate(FormState& s)
     case NotCompressed: s.baudRate = QStringLiteral("2205"); break;
     case Compressed: s.baudRate = QStringLiteral("3675"); break;
     case Experimental: s.baudRate = QStringLiteral("5512"); break;
+    case Turbo: s.baudRate.clear(); return;
     default: return;
     }
     ValidateBaudRate(s);
 }
 
-bool IsLegalBaudRate(const QString& text)
+namespace {
+
+// Digits only, leading zeros allowed, and what is left no larger than `max`.
+bool isNumberUpTo(const QString& text, int max, int min)
 {
     if (text.isEmpty())
         return false;
     for (QChar c : text)
         if (c < u'0' || c > u'9')
             return false;
-    // Leading zeros are allowed; what is left must be a number below 6000.
     qsizetype first = 0;
     while (first < text.size() && text[first] == u'0')
         ++first;
     const QString digits = text.mid(first);
-    return !digits.isEmpty() && digits.size() <= 4 && digits.toInt() < 6000;
+    if (digits.size() > 9)
+        return false;
+    const int value = digits.isEmpty() ? 0 : digits.toInt();
+    return value >= min && value <= max;
 }
+
+}  // namespace
+
+bool IsLegalBaudRate(const QString& text) { return isNumberUpTo(text, 5999, 1); }
 
 void ValidateBaudRate(FormState& s)
 {
-    if (s.baudRate.isEmpty())
+    if (s.baudRate.isEmpty()) {
+        UpdateMakeWavMenu(s);
         return;
+    }
     if (IsLegalBaudRate(s.baudRate)) {
         s.status.clear();
+        s.statusIsError = false;
     } else {
         s.baudRate.clear();
         s.status = kIllegalBaudRate;
+        s.statusIsError = true;
     }
+    UpdateMakeWavMenu(s);
 }
+
+bool IsLegalPause(const QString& text) { return isNumberUpTo(text, kMaxPause, 0); }
+
+QString PauseForRun(const QString& text) { return IsLegalPause(text) ? text : kDefaultPause; }
+
+void FinishPauseEdit(FormState& s) { s.pause = PauseForRun(s.pause); }
 
 void UpdateMakeWavMenu(FormState& s)
 {
-    s.makeWavEnabled = !s.files.isEmpty() || s.loader == AttachLoader;
+    const bool somethingToWrite = !s.files.isEmpty() || s.loader == AttachLoader;
+    const bool rateKnown = s.cdMode || IsLegalBaudRate(s.baudRate);
+    s.makeWavEnabled = !s.running && somethingToWrite && rateKnown;
 }
 
 void ClickCDMode(FormState& s)
 {
     s.baudRateEnabled = !s.cdMode;
-    if (ApplyLoaderRule(s))
+    ApplyTurboRule(s);
+    if (ApplyLoaderRule(s)) {
         SetCDBaudRate(s);
+    } else if (!s.cdMode && s.baudRate.isEmpty()) {
+        // Turbo left no rate in the field; start from the CD rate of the
+        // mode that stands in for it.
+        SetCDBaudRate(s);
+    }
+    UpdateMakeWavMenu(s);
 }
 
 void ClickCompression(FormState& s)
 {
+    s.compressionWanted = s.compression;
     ApplyLoaderRule(s);
     if (s.cdMode)
         SetCDBaudRate(s);
 }
 
-void ClickLoader(FormState& s) { UpdateMakeWavMenu(s); }
+void ClickLoader(FormState& s)
+{
+    s.loaderWanted = s.loader;
+    UpdateMakeWavMenu(s);
+}
 
 void ClickDos(FormState& s)
 {
     s.ramDiskSizesEnabled = s.dos == DosRamDisk;
     ApplyLoaderRule(s);
+}
+
+void ApplyAllRules(FormState& s)
+{
+    const FormState defaults;
+    if (s.compressionWanted < NotCompressed || s.compressionWanted > Turbo)
+        s.compressionWanted = defaults.compressionWanted;
+    if (s.loaderWanted != NoLoader && s.loaderWanted != AttachLoader)
+        s.loaderWanted = defaults.loaderWanted;
+    if (s.dos < DosOff || s.dos > DosRamDisk)
+        s.dos = defaults.dos;
+    if (s.vram < 0 || s.vram >= kVramSizes.size())
+        s.vram = defaults.vram;
+    if (s.ram < 0 || s.ram >= kRamSizes.size())
+        s.ram = defaults.ram;
+    if (!IsLegalBaudRate(s.baudRate))
+        s.baudRate = defaults.baudRate;
+    s.pause = PauseForRun(s.pause);
+
+    s.compression = s.compressionWanted;
+    s.loader = s.loaderWanted;
+    s.baudRateEnabled = !s.cdMode;
+    s.ramDiskSizesEnabled = s.dos == DosRamDisk;
+    ApplyTurboRule(s);
+    if (ApplyLoaderRule(s) || s.cdMode)
+        SetCDBaudRate(s);
+    if (!s.cdMode && s.baudRate.isEmpty())
+        s.baudRate = defaults.baudRate;
+    UpdateMakeWavMenu(s);
 }
 
 // --- Output name -----------------------------------------------------------
@@ -103,7 +180,31 @@ QString ForceWavExtension(const QString& name)
 
 void ForceWavExtension(FormState& s) { s.outputName = ForceWavExtension(s.outputName); }
 
-void ResetOutputName(FormState& s) { s.outputName = kDefaultOutputName; }
+bool IsWritableFolder(const QString& folder)
+{
+    // access() also knows read-only mounts and the user's groups.
+    return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+}
+
+QString DefaultOutputName(const QString& file, const QString& home, const FolderCheck& writable)
+{
+    const QFileInfo info(file);
+    const QString wavName = ForceWavExtension(info.fileName());
+    const QString folder = info.absolutePath();
+    return QDir(writable(folder) ? folder : home).filePath(wavName);
+}
+
+void ResetOutputName(FormState& s)
+{
+    s.outputName = kDefaultOutputName;
+    s.outputChosen = false;
+}
+
+void ChooseOutputName(FormState& s, const QString& name)
+{
+    s.outputName = name;
+    s.outputChosen = true;
+}
 
 // --- File list -------------------------------------------------------------
 
@@ -117,19 +218,41 @@ void SwapListItems(QList<FileRow>& rows, int k)
     std::swap(a.run, b.run);
 }
 
-void ApplyListKey(FormState& s, ListKey key, bool modifiers)
+namespace {
+
+// Moves every selected row one place up (or down), the selection with it;
+// a block of selected rows that touches the end stays where it is.
+void moveSelected(QList<FileRow>& rows, bool up)
 {
-    const auto selected = std::count_if(s.files.cbegin(), s.files.cend(),
-                                        [](const FileRow& r) { return r.selected; });
-    for (int i = int(s.files.size()); i >= 1; --i) {
-        if (i > s.files.size() || !s.files[i - 1].selected)
-            continue;
-        if (key == ListKey::Delete)
-            s.files.removeAt(i - 1);
-        else if (key == ListKey::Down && !modifiers && selected == 1 && i != s.files.size())
-            SwapListItems(s.files, i);
-        else if (key == ListKey::Up && !modifiers && selected == 1 && i != 1)
-            SwapListItems(s.files, i - 1);
+    const qsizetype n = rows.size();
+    auto step = [&](qsizetype i, qsizetype other) {
+        if (rows[i].selected && !rows[other].selected)
+            std::swap(rows[i], rows[other]);
+    };
+    if (up) {
+        if (n > 0 && rows[0].selected)
+            return;
+        for (qsizetype i = 1; i < n; ++i)
+            step(i, i - 1);
+    } else {
+        if (n > 0 && rows[n - 1].selected)
+            return;
+        for (qsizetype i = n - 2; i >= 0; --i)
+            step(i, i + 1);
+    }
+}
+
+}  // namespace
+
+void ApplyListKey(FormState& s, ListKey key, Qt::KeyboardModifiers modifiers)
+{
+    const bool ctrlOnly = (modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier
+                                        | Qt::MetaModifier))
+                          == Qt::ControlModifier;
+    if (key == ListKey::Delete) {
+        s.files.removeIf([](const FileRow& r) { return r.selected; });
+    } else if ((key == ListKey::Up || key == ListKey::Down) && ctrlOnly) {
+        moveSelected(s.files, key == ListKey::Up);
     }
     if (s.files.isEmpty())
         ResetOutputName(s);
@@ -145,21 +268,38 @@ void FlipRunFlags(FormState& s)
     }
 }
 
-void AddChosenFiles(FormState& s, const QStringList& paths)
+void AddFiles(FormState& s, const QStringList& paths, const QString& home, const FolderCheck& writable)
 {
     if (paths.isEmpty())
         return;
     for (const QString& p : paths)
         s.files.append(FileRow{p});
-    s.outputName = paths.first();
-    ForceWavExtension(s);
-    s.makeWavEnabled = true;
+    if (!s.outputChosen)
+        s.outputName = DefaultOutputName(paths.first(), home, writable);
+    UpdateMakeWavMenu(s);
 }
 
-void AddDroppedFiles(FormState& s, const QStringList& paths)
+QStringList FilesToAdd(const QStringList& paths, const QString& base, QString* refused)
 {
-    for (const QString& p : paths)
-        s.files.append(FileRow{p});
+    QStringList files, folders, missing;
+    for (const QString& p : paths) {
+        const QFileInfo info(QDir(base), p);
+        if (info.isDir())
+            folders << QDir::toNativeSeparators(info.absoluteFilePath());
+        else if (!info.exists())
+            missing << QDir::toNativeSeparators(info.absoluteFilePath());
+        else
+            files << info.absoluteFilePath();
+    }
+    QStringList parts;
+    if (!folders.isEmpty())
+        parts << (folders.size() == 1 ? QStringLiteral("a folder: ") : QStringLiteral("folders: "))
+                     + folders.join(QStringLiteral(", "));
+    if (!missing.isEmpty())
+        parts << QStringLiteral("not found: ") + missing.join(QStringLiteral(", "));
+    if (refused)
+        *refused = parts.isEmpty() ? QString() : QStringLiteral("Not added, ") + parts.join(QStringLiteral("; "));
+    return files;
 }
 
 bool AcceptsFileDrop(Qt::DropActions offered, bool hasLocalFiles)
@@ -171,75 +311,7 @@ void EmptyList(FormState& s)
 {
     s.files.clear();
     ResetOutputName(s);
-}
-
-// --- Encoder command -------------------------------------------------------
-
-QString EncoderProgramName()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("tapecast.exe");
-#else
-    return QStringLiteral("tapecast");
-#endif
-}
-
-QString RamDiskDigit(const QString& sizeText, const QLocale& locale)
-{
-    // A leading decimal number: blanks, an optional sign, digits and an
-    // optional fraction; no number at the start reads as 0.
-    qsizetype i = 0;
-    const qsizetype n = sizeText.size();
-    while (i < n && (sizeText[i] == u' ' || sizeText[i] == u'\t'))
-        ++i;
-    const qsizetype start = i;
-    if (i < n && (sizeText[i] == u'+' || sizeText[i] == u'-'))
-        ++i;
-    while (i < n && sizeText[i] >= u'0' && sizeText[i] <= u'9')
-        ++i;
-    if (i < n && sizeText[i] == u'.') {
-        ++i;
-        while (i < n && sizeText[i] >= u'0' && sizeText[i] <= u'9')
-            ++i;
-    }
-    bool ok = false;
-    double value = sizeText.mid(start, i - start).toDouble(&ok);
-    if (!ok)
-        value = 0;
-    QLocale plain = locale;
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    // Adding 0.0 turns a negative zero into a plain 0.
-    return plain.toString(value / 16 + 0.0, 'g', QLocale::FloatingPointShortest);
-}
-
-QString BuildEncoderCommand(const FormState& s, const QString& program)
-{
-    const QChar quote = u'"';
-    QString cmd = program;
-    if (s.cdMode)
-        cmd += QStringLiteral(" -cd");
-    else
-        cmd += u' ' + s.baudRate;
-    cmd += QStringLiteral(" -o ") + quote + s.outputName + quote;
-    if (s.compression == Compressed)
-        cmd += QStringLiteral(" -c");
-    if (s.compression == Experimental)
-        cmd += QStringLiteral(" -xp");
-    if (!s.patch)
-        cmd += QStringLiteral(" -nofix");
-    cmd += QStringLiteral(" -p ") + s.pause;
-    if (s.dos == DosFilesOnly)
-        cmd += QStringLiteral(" -dos");
-    if (s.loader != AttachLoader)
-        cmd += QStringLiteral(" -noldr");
-    if (s.dos == DosRamDisk)
-        cmd += QStringLiteral(" RAMDOS.") + RamDiskDigit(s.vram) + RamDiskDigit(s.ram);
-    for (const FileRow& r : s.files) {
-        cmd += u' ' + quote + r.name + quote;
-        if (r.run == kRunNo)
-            cmd += QStringLiteral(" -n");
-    }
-    return cmd;
+    UpdateMakeWavMenu(s);
 }
 
 }  // namespace cassonic

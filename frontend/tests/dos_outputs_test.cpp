@@ -3,8 +3,6 @@
 #include "core/dos_outputs.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -12,7 +10,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <thread>
+#include <csignal>
 #include <unistd.h>
 #include <vector>
 
@@ -36,14 +34,15 @@ struct Recorder {
             arrivals << clock.elapsed();
         });
     }
-    QString run(const QString& commandLine = {})
+    QString run(const QString& program, const QStringList& args = {})
     {
         chunks.clear();
         arrivals.clear();
         errors.clear();
         clock.start();
-        return runner.ExecuteCommand(commandLine);
+        return runner.ExecuteCommand(program, args);
     }
+    QString sh(const QString& script) { return run("/bin/sh", {"-c", script}); }
 };
 
 }  // namespace
@@ -59,18 +58,20 @@ private slots:
     void grandchildHoldsThePipe();
     void outputArrivesWhileTheChildRuns();
     void argumentsReachTheChild();
-    void storedAndGivenCommandLines();
+    void exitStatus_data();
+    void exitStatus();
+    void stopEndsTheWholeGroup();
+    void stopKillsWhatIgnoresIt();
     void failures();
     void pipeFailure();
-    void programBesideTheApplication();
     void childrenAreReaped();
-    void runsOnAThreadWithoutEventLoop();
 };
 
 void DOSOutputsTest::childWritingNothing()
 {
     Recorder r;
     QCOMPARE(r.run("true"), QString());
+    QCOMPARE(r.runner.Result(), (cassonic::RunResult{cassonic::RunResult::Exited, 0}));
     QCOMPARE(r.chunks, QStringList{QString()});
     QCOMPARE(r.runner.Outputs(), QString());
     QVERIFY(r.errors.isEmpty());
@@ -79,7 +80,7 @@ void DOSOutputsTest::childWritingNothing()
 void DOSOutputsTest::largeWriteComesInChunks()
 {
     Recorder r;
-    const QString result = r.run(R"(/bin/sh -c "head -c 600 /dev/zero | tr '\0' x")");
+    const QString result = r.sh(R"(head -c 600 /dev/zero | tr '\0' x)");
     QCOMPARE(result, QString(600, u'x'));
     QVERIFY(r.chunks.size() >= 4);  // 600 bytes need three reads at least
     QCOMPARE(r.chunks.last(), QString());
@@ -95,7 +96,7 @@ void DOSOutputsTest::characterSplitBetweenReads()
 {
     // 255 letters and a two-byte character: the first read ends inside it.
     Recorder r;
-    const QString result = r.run(R"(/bin/sh -c "printf '%255s\303\251' '' | tr ' ' a")");
+    const QString result = r.sh(R"(printf '%255s\303\251' '' | tr ' ' a)");
     QCOMPARE(result, QString(255, u'a') + QChar(0xE9));
     QCOMPARE(r.chunks.join(QString()), result);
 }
@@ -103,21 +104,21 @@ void DOSOutputsTest::characterSplitBetweenReads()
 void DOSOutputsTest::standardErrorInterleaved()
 {
     Recorder r;
-    QCOMPARE(r.run(R"(/bin/sh -c "echo out1; echo err1 >&2; echo out2; echo err2 >&2")"),
+    QCOMPARE(r.sh("echo out1; echo err1 >&2; echo out2; echo err2 >&2"),
              "out1\nerr1\nout2\nerr2\n");
 }
 
 void DOSOutputsTest::standardInputIsEmpty()
 {
     Recorder r;
-    QCOMPARE(r.run(R"(/bin/sh -c "if read line; then echo got; else echo eof; fi")"), "eof\n");
+    QCOMPARE(r.sh("if read line; then echo got; else echo eof; fi"), "eof\n");
     QCOMPARE(r.run("cat"), QString());
 }
 
 void DOSOutputsTest::grandchildHoldsThePipe()
 {
     Recorder r;
-    QCOMPARE(r.run(R"(/bin/sh -c "(sleep 1; echo late) & echo early")"), "early\nlate\n");
+    QCOMPARE(r.sh("(sleep 1; echo late) & echo early"), "early\nlate\n");
     QVERIFY2(r.arrivals.last() >= 900, "the run ended before the grandchild closed the pipe");
     QCOMPARE(r.chunks.first(), "early\n");
 }
@@ -127,7 +128,7 @@ void DOSOutputsTest::outputArrivesWhileTheChildRuns()
     Recorder r;
     bool timerFired = false;
     QTimer::singleShot(300, [&] { timerFired = true; });
-    QCOMPARE(r.run(R"(/bin/sh -c "echo first; sleep 1; echo second")"), "first\nsecond\n");
+    QCOMPARE(r.sh("echo first; sleep 1; echo second"), "first\nsecond\n");
     QCOMPARE(r.chunks, (QStringList{"first\n", "second\n", QString()}));
     QVERIFY2(r.arrivals[0] < 700, "the first chunk waited for the end of the run");
     QVERIFY(r.arrivals[1] >= 900);
@@ -136,42 +137,74 @@ void DOSOutputsTest::outputArrivesWhileTheChildRuns()
 
 void DOSOutputsTest::argumentsReachTheChild()
 {
+    // Each argument arrives whole: blanks, quotes, backslashes, nothing.
     Recorder r;
-    QCOMPARE(r.run("printf \"[%s]\" \"a b\" c \"\" \"d\\\"e\""), "[a b][c][][d\"e]");
+    QCOMPARE(r.run("printf", {"[%s]", "a b", R"(c"d)", R"(e\"f)", "", "-n"}), R"([a b][c"d][e\"f][][-n])");
 }
 
-void DOSOutputsTest::storedAndGivenCommandLines()
+void DOSOutputsTest::exitStatus_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("success") << "exit 0" << int(cassonic::RunResult::Exited) << 0;
+    QTest::newRow("failure") << "echo ERROR; exit 9" << int(cassonic::RunResult::Exited) << 9;
+    QTest::newRow("killed") << "kill -SEGV $$" << int(cassonic::RunResult::Signalled) << int(SIGSEGV);
+    // The child's end is awaited even when its output closes first.
+    QTest::newRow("exits after closing its output") << "exec >&- 2>&-; sleep 0.3; exit 4"
+                                                    << int(cassonic::RunResult::Exited) << 4;
+}
+
+void DOSOutputsTest::exitStatus()
+{
+    QFETCH(QString, script);
+    QFETCH(int, kind);
+    QFETCH(int, status);
+    Recorder r;
+    r.sh(script);
+    QCOMPARE(r.runner.Result(), (cassonic::RunResult{cassonic::RunResult::Kind(kind), status}));
+    QVERIFY(!r.runner.IsRunning());
+}
+
+void DOSOutputsTest::stopEndsTheWholeGroup()
 {
     Recorder r;
-    r.runner.SetCommandLine("echo stored");
-    QCOMPARE(r.run(), "stored\n");
-    QCOMPARE(r.run("echo given"), "given\n");
-    QCOMPARE(r.runner.CommandLine(), "echo given");
-    QCOMPARE(r.run(), "given\n");
+    QTimer::singleShot(300, &r.runner, [&] { r.runner.Stop(); });
+    // The grandchild holds the pipe too; it goes with its group.
+    r.sh("(sleep 30; echo late) & echo started; sleep 30");
+    QCOMPARE(r.runner.Outputs(), "started\n");
+    QCOMPARE(r.runner.Result(), (cassonic::RunResult{cassonic::RunResult::Stopped, SIGTERM}));
+    QVERIFY2(r.arrivals.last() < 2000, "the run outlived its stop");
+}
+
+void DOSOutputsTest::stopKillsWhatIgnoresIt()
+{
+    Recorder r;
+    r.runner.killDelayMs = 300;
+    QTimer::singleShot(200, &r.runner, [&] { r.runner.Stop(); });
+    r.sh("trap '' TERM; echo ready; while :; do sleep 0.1; done");
+    QCOMPARE(r.runner.Result(), (cassonic::RunResult{cassonic::RunResult::Stopped, SIGKILL}));
+    QVERIFY(r.arrivals.last() >= 400);  // not before the delay
 }
 
 void DOSOutputsTest::failures()
 {
     Recorder r;
-    QCOMPARE(r.run(), QString());
+    QCOMPARE(r.run(""), QString());
     QCOMPARE(r.errors, QStringList{"Command Line empty"});
     QVERIFY(r.chunks.isEmpty());
 
-    r.run("echo kept");
-    QCOMPARE(r.run("cassonic-no-such-program -x"), QString());
-    QCOMPARE(r.errors, QStringList{"File or command not found"});
+    r.run("echo", {"kept"});
+    QCOMPARE(r.run("cassonic-no-such-program", {"-x"}), QString());
+    QCOMPARE(r.errors.size(), 1);
+    QVERIFY2(r.errors[0].startsWith("File or command not found: cassonic-no-such-program"), qPrintable(r.errors[0]));
     QVERIFY(r.chunks.isEmpty());
-    QCOMPARE(r.runner.Outputs(), "kept\n");
-
-    QCOMPARE(r.run("   "), QString());
-    QCOMPARE(r.errors, QStringList{"File or command not found"});
-    QCOMPARE(r.run(R"("" x)"), QString());
-    QCOMPARE(r.errors, QStringList{"File or command not found"});
     QCOMPARE(r.runner.Outputs(), "kept\n");
 
     // A directory is found but cannot be started.
     QCOMPARE(r.run("/tmp"), QString());
-    QCOMPARE(r.errors, QStringList{"File or command not found"});
+    QVERIFY(r.errors[0].startsWith("File or command not found: /tmp"));
 }
 
 void DOSOutputsTest::pipeFailure()
@@ -191,7 +224,7 @@ void DOSOutputsTest::pipeFailure()
     const int dupError = errno;
 
     Recorder r;
-    const QString result = r.run("echo never");
+    const QString result = r.run("echo", {"never"});
     for (int fd : fillers)
         ::close(fd);
     setrlimit(RLIMIT_NOFILE, &saved);
@@ -200,28 +233,6 @@ void DOSOutputsTest::pipeFailure()
     QCOMPARE(result, QString());
     QCOMPARE(r.errors, QStringList{"CreatePipe failed. Error: " + QString::number(EMFILE)});
     QVERIFY(r.chunks.isEmpty());
-}
-
-void DOSOutputsTest::programBesideTheApplication()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QFile script(dir.filePath("cassonic-beside"));
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\necho beside \"$1\"\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QFile plain(dir.filePath("echo"));  // not executable: the PATH's echo runs
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
-
-    Recorder r;
-    r.runner.programDirectory = dir.path();
-    QCOMPARE(r.run(R"(cassonic-beside "a b")"), "beside a b\n");
-    QCOMPARE(r.run("echo path"), "path\n");
-    QCOMPARE(cassonic::ResolveProgram("cassonic-beside", dir.path()), dir.filePath("cassonic-beside"));
-    QCOMPARE(cassonic::ResolveProgram("./cassonic-beside", dir.path()), "./cassonic-beside");
-    QCOMPARE(cassonic::ResolveProgram("echo", dir.path()), "echo");
 }
 
 void DOSOutputsTest::childrenAreReaped()
@@ -234,21 +245,6 @@ void DOSOutputsTest::childrenAreReaped()
     const pid_t p = ::waitpid(-1, nullptr, WNOHANG);
     QCOMPARE(p, pid_t(-1));
     QCOMPARE(errno, ECHILD);
-}
-
-void DOSOutputsTest::runsOnAThreadWithoutEventLoop()
-{
-    QString result;
-    QStringList chunks;
-    std::thread worker([&] {
-        DOSOutputs runner;
-        QObject::connect(&runner, &DOSOutputs::ReceiveOutputs,
-                         [&](const QString& c) { chunks << c; });
-        result = runner.ExecuteCommand(R"(/bin/sh -c "echo a; sleep 0.2; echo b")");
-    });
-    worker.join();
-    QCOMPARE(result, "a\nb\n");
-    QCOMPARE(chunks, (QStringList{"a\n", "b\n", QString()}));
 }
 
 QTEST_GUILESS_MAIN(DOSOutputsTest)

@@ -1,7 +1,9 @@
-#include "core/command_line.h"
+#include "core/option_store.h"
 #include "core/rules.h"
 #include "tests/test_classes.h"
 
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace cassonic;
@@ -29,7 +31,7 @@ void act(FormState& s, const QString& action)
         s.baudRate = action.mid(5);
         ValidateBaudRate(s);
     } else if (action == "file") {
-        AddDroppedFiles(s, {"x.bin"});
+        AddFiles(s, {"/msx/x.bin"}, "/home/u", [](const QString&) { return true; });
     } else {
         QFAIL(qPrintable("unknown action " + action));
     }
@@ -71,37 +73,42 @@ void RulesTest::optionClicks_data()
     QTest::addColumn<QStringList>("actions");
     QTest::addColumn<QString>("baudRate");
     QTest::addColumn<bool>("baudRateEnabled");
+    QTest::addColumn<int>("compression");
+    QTest::addColumn<bool>("turboEnabled");
     QTest::addColumn<int>("loader");
     QTest::addColumn<bool>("attachEnabled");
     QTest::addColumn<bool>("makeWav");
     QTest::addColumn<bool>("ramDiskSizes");
 
-    QTest::newRow("initial") << QStringList{} << "3675" << false << 2 << true << true << false;
-    QTest::newRow("untick CD mode") << QStringList{"cd"} << "3675" << true << 0 << false << false << false;
-    QTest::newRow("untick CD mode with files") << QStringList{"file", "cd"} << "3675" << true << 0 << false
-                                               << true << false;
-    QTest::newRow("tick CD mode again") << QStringList{"cd", "baud=1200", "cd"} << "3675" << false << 0
-                                        << true << false << false;
-    QTest::newRow("tick CD mode, experimental") << QStringList{"cd", "comp2", "cd"} << "5512" << false << 0
-                                                << true << false << false;
-    QTest::newRow("not compressed in CD mode") << QStringList{"comp0"} << "2205" << false << 0 << false
-                                               << false << false;
-    QTest::newRow("then experimental") << QStringList{"comp0", "comp2"} << "5512" << false << 0 << true
-                                       << false << false;
-    QTest::newRow("compression outside CD mode keeps the rate")
-        << QStringList{"cd", "baud=2400", "comp0", "comp2"} << "2400" << true << 0 << false << false << false;
-    QTest::newRow("ticking CD mode while not compressed keeps the rate")
-        << QStringList{"cd", "comp0", "baud=1200", "cd"} << "1200" << false << 0 << false << false << false;
-    QTest::newRow("ticking CD mode with files only keeps the rate")
-        << QStringList{"cd", "dos1", "baud=1200", "cd"} << "1200" << false << 0 << false << false << false;
-    QTest::newRow("RAM disk keeps the loader") << QStringList{"dos2"} << "3675" << false << 2 << true << true
-                                               << true;
-    QTest::newRow("files only forces no loader") << QStringList{"dos2", "dos1"} << "3675" << false << 0
-                                                 << false << false << false;
-    QTest::newRow("loader clicked back") << QStringList{"loader0", "loader2"} << "3675" << false << 2
-                                         << true << true << false;
-    QTest::newRow("no loader clicked") << QStringList{"loader0"} << "3675" << false << 0 << true << false
-                                       << false;
+    auto row = [](const char* name, const QStringList& actions, const QString& baud, bool baudEnabled,
+                  int compression, bool turbo, int loader, bool attach, bool makeWav, bool sizes = false) {
+        QTest::newRow(name) << actions << baud << baudEnabled << compression << turbo << loader << attach
+                            << makeWav << sizes;
+    };
+    row("initial", {}, "3675", false, 1, true, 2, true, true);
+    row("untick CD mode", {"cd"}, "3675", true, 1, false, 0, false, false);
+    row("untick CD mode with files", {"file", "cd"}, "3675", true, 1, false, 0, false, true);
+    // Re-ticking CD mode brings back the loader the user had chosen.
+    row("tick CD mode again", {"cd", "baud=1200", "cd"}, "3675", false, 1, true, 2, true, true);
+    row("tick CD mode, experimental", {"cd", "comp2", "cd"}, "5512", false, 2, true, 2, true, true);
+    row("no loader stays chosen", {"loader0", "cd", "cd"}, "3675", false, 1, true, 0, true, false);
+    row("not compressed in CD mode", {"comp0"}, "2205", false, 0, true, 0, false, false);
+    row("then experimental", {"comp0", "comp2"}, "5512", false, 2, true, 2, true, true);
+    row("compression outside CD mode keeps the rate", {"cd", "baud=2400", "comp0", "comp2"}, "2400", true, 2,
+        false, 0, false, false);
+    row("ticking CD mode while not compressed keeps the rate", {"cd", "comp0", "baud=1200", "cd"}, "1200", false,
+        0, true, 0, false, false);
+    row("ticking CD mode with files only keeps the rate", {"cd", "dos1", "baud=1200", "cd"}, "1200", false, 1,
+        true, 0, false, false);
+    row("RAM disk keeps the loader", {"dos2"}, "3675", false, 1, true, 2, true, true, true);
+    row("files only forces no loader", {"dos2", "dos1"}, "3675", false, 1, true, 0, false, false);
+    row("files only, then off", {"dos1", "dos0"}, "3675", false, 1, true, 2, true, true);
+    row("loader clicked back", {"loader0", "loader2"}, "3675", false, 1, true, 2, true, true);
+    row("no loader clicked", {"loader0"}, "3675", false, 1, true, 0, true, false);
+    row("turbo", {"comp3"}, "", false, 3, true, 2, true, true);
+    row("turbo, CD mode unticked", {"comp3", "cd"}, "3675", true, 1, false, 0, false, false);
+    row("turbo comes back with CD mode", {"comp3", "cd", "cd"}, "", false, 3, true, 2, true, true);
+    row("empty baud rate outside CD mode", {"file", "cd", "baud="}, "", true, 1, false, 0, false, false);
 }
 
 void RulesTest::optionClicks()
@@ -112,6 +119,8 @@ void RulesTest::optionClicks()
         act(s, a);
     QTEST(s.baudRate, "baudRate");
     QTEST(s.baudRateEnabled, "baudRateEnabled");
+    QTEST(s.compression, "compression");
+    QTEST(s.turboEnabled, "turboEnabled");
     QTEST(s.loader, "loader");
     QTEST(s.attachLoaderEnabled, "attachEnabled");
     QTEST(s.makeWavEnabled, "makeWav");
@@ -178,6 +187,34 @@ void RulesTest::typingIntoBaudRate()
     QTEST(s.status, "status");
 }
 
+void RulesTest::pause_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("legal");
+    QTest::addColumn<QString>("sent");
+
+    QTest::newRow("default") << "1000" << true << "1000";
+    QTest::newRow("zero") << "0" << true << "0";
+    QTest::newRow("longest") << "99999" << true << "99999";
+    // An empty field once made the first file the pause (-p FILE ...).
+    QTest::newRow("empty restores the default") << "" << false << "1000";
+    QTest::newRow("too long") << "100000" << false << "1000";
+    QTest::newRow("letters") << "abc" << false << "1000";
+    QTest::newRow("negative") << "-5" << false << "1000";
+    QTest::newRow("two numbers") << "1 2" << false << "1000";
+}
+
+void RulesTest::pause()
+{
+    QFETCH(QString, text);
+    QTEST(IsLegalPause(text), "legal");
+    QTEST(PauseForRun(text), "sent");
+    FormState s;
+    s.pause = text;
+    FinishPauseEdit(s);
+    QTEST(s.pause, "sent");
+}
+
 void RulesTest::forceWavExtension_data()
 {
     QTest::addColumn<QString>("name");
@@ -205,7 +242,7 @@ void RulesTest::listKeys_data()
 {
     QTest::addColumn<QString>("before");
     QTest::addColumn<int>("key");
-    QTest::addColumn<bool>("modifiers");
+    QTest::addColumn<int>("modifiers");
     QTest::addColumn<bool>("loaderAttached");
     QTest::addColumn<QString>("after");
     QTest::addColumn<QString>("outputName");
@@ -213,34 +250,37 @@ void RulesTest::listKeys_data()
 
     const int del = int(ListKey::Delete), up = int(ListKey::Up), down = int(ListKey::Down),
               other = int(ListKey::Other);
-    QTest::newRow("down moves the row") << "a* b! c" << down << false << false << "b*! a c" << "g.wav" << true;
-    QTest::newRow("up moves the row") << "a b c*!" << up << false << false << "a c! b*" << "g.wav" << true;
-    QTest::newRow("up on the first row") << "a* b" << up << false << false << "a* b" << "g.wav" << true;
-    QTest::newRow("down on the last row") << "a b*" << down << false << false << "a b*" << "g.wav" << true;
-    QTest::newRow("shift+down") << "a* b" << down << true << false << "a* b" << "g.wav" << true;
-    QTest::newRow("down with two selected") << "a* b* c" << down << false << false << "a* b* c" << "g.wav"
-                                            << true;
-    QTest::newRow("delete several") << "a* b c* d" << del << false << false << "b d" << "g.wav" << true;
-    QTest::newRow("delete none selected") << "a b" << del << false << false << "a b" << "g.wav" << true;
-    QTest::newRow("delete the last row") << "a*" << del << false << true << "" << "out.wav" << true;
-    QTest::newRow("delete the last row, no loader") << "a*" << del << false << false << "" << "out.wav"
-                                                    << false;
-    QTest::newRow("other key, empty list") << "" << other << false << false << "" << "out.wav" << false;
-    QTest::newRow("other key enables") << "a" << other << false << false << "a" << "g.wav" << true;
+    const int none = Qt::NoModifier, ctrl = Qt::ControlModifier, ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+    QTest::newRow("ctrl+down moves the row") << "a* b! c" << down << ctrl << false << "b! a* c" << "g.wav" << true;
+    QTest::newRow("ctrl+up moves the row") << "a b c*!" << up << ctrl << false << "a c*! b" << "g.wav" << true;
+    QTest::newRow("plain down only moves the selection") << "a* b" << down << none << false << "a* b" << "g.wav"
+                                                         << true;
+    QTest::newRow("ctrl+up on the first row") << "a* b" << up << ctrl << false << "a* b" << "g.wav" << true;
+    QTest::newRow("ctrl+down on the last row") << "a b*" << down << ctrl << false << "a b*" << "g.wav" << true;
+    QTest::newRow("ctrl+shift+down") << "a* b" << down << ctrlShift << false << "a* b" << "g.wav" << true;
+    QTest::newRow("ctrl+down moves a block") << "a* b* c" << down << ctrl << false << "c a* b*" << "g.wav" << true;
+    QTest::newRow("ctrl+up moves scattered rows") << "a b* c d*" << up << ctrl << false << "b* a d* c" << "g.wav"
+                                                  << true;
+    QTest::newRow("delete several") << "a* b c* d" << del << none << false << "b d" << "g.wav" << true;
+    QTest::newRow("delete none selected") << "a b" << del << none << false << "a b" << "g.wav" << true;
+    QTest::newRow("delete the last row") << "a*" << del << none << true << "" << "out.wav" << true;
+    QTest::newRow("delete the last row, no loader") << "a*" << del << none << false << "" << "out.wav" << false;
+    QTest::newRow("other key, empty list") << "" << other << none << false << "" << "out.wav" << false;
+    QTest::newRow("other key enables") << "a" << other << none << false << "a" << "g.wav" << true;
 }
 
 void RulesTest::listKeys()
 {
     QFETCH(QString, before);
     QFETCH(int, key);
-    QFETCH(bool, modifiers);
+    QFETCH(int, modifiers);
     QFETCH(bool, loaderAttached);
     FormState s;
     s.files = rows(before);
     s.outputName = "g.wav";
     s.loader = loaderAttached ? AttachLoader : NoLoader;
     s.makeWavEnabled = !s.makeWavEnabled;  // the rule decides either way
-    ApplyListKey(s, ListKey(key), modifiers);
+    ApplyListKey(s, ListKey(key), Qt::KeyboardModifiers(modifiers));
     QTEST(words(s.files), "after");
     QTEST(s.outputName, "outputName");
     QTEST(s.makeWavEnabled, "makeWav");
@@ -258,38 +298,59 @@ void RulesTest::doubleClickFlipsSelectedRows()
 
 void RulesTest::addingAndEmptying()
 {
+    const auto writable = [](const QString& folder) { return folder != "/cdrom"; };
     FormState s;
-    s.loader = NoLoader;
-    s.makeWavEnabled = false;
+    act(s, "loader0");
+    QVERIFY(!s.makeWavEnabled);
 
     // A cancelled dialog changes nothing.
-    AddChosenFiles(s, {});
-    QCOMPARE(s, FormState(s));
-    QCOMPARE(s.files.size(), 0);
-    QVERIFY(!s.makeWavEnabled);
+    const FormState before = s;
+    AddFiles(s, {}, "/home/u", writable);
+    QCOMPARE(s, before);
 
-    // Drops add rows only.
-    AddDroppedFiles(s, {"/m/x.bin", "/m/y.rom"});
-    QCOMPARE(words(s.files), "/m/x.bin /m/y.rom");
-    QCOMPARE(s.outputName, kDefaultOutputName);
-    QVERIFY(!s.makeWavEnabled);
-
-    // The dialog's files follow in order; the output name follows the first.
-    AddChosenFiles(s, {"/msx/a.rom", "/msx/b.bin"});
-    QCOMPARE(words(s.files), "/m/x.bin /m/y.rom /msx/a.rom /msx/b.bin");
+    // "Make WAV" follows at once, drops included; the name follows the
+    // first file of the addition.
+    AddFiles(s, {"/msx/a.rom", "/msx/b.bin"}, "/home/u", writable);
+    QCOMPARE(words(s.files), "/msx/a.rom /msx/b.bin");
     QCOMPARE(s.outputName, "/msx/a.wav");
     QVERIFY(s.makeWavEnabled);
-    AddChosenFiles(s, {"/msx/b.bin"});
-    QCOMPARE(s.files.size(), 5);
-    QCOMPARE(s.files[4].name, "/msx/b.bin");
-    QCOMPARE(s.files[4].run, kRunYes);
-    QCOMPARE(s.outputName, "/msx/b.wav");
 
-    // "Empty list" resets the name and leaves "Make WAV" as it is.
+    // A folder that cannot be written sends the WAV home.
+    AddFiles(s, {"/cdrom/game.rom"}, "/home/u", writable);
+    QCOMPARE(s.outputName, "/home/u/game.wav");
+    QCOMPARE(s.files.size(), 3);
+    QCOMPARE(s.files[2].run, kRunYes);
+
+    // A name the user chose stays.
+    ChooseOutputName(s, "/tmp/mine.wav");
+    AddFiles(s, {"/msx/c.bin"}, "/home/u", writable);
+    QCOMPARE(s.outputName, "/tmp/mine.wav");
+
+    // "Empty list" resets the name, and "Make WAV" follows the list.
     EmptyList(s);
     QVERIFY(s.files.isEmpty());
     QCOMPARE(s.outputName, kDefaultOutputName);
-    QVERIFY(s.makeWavEnabled);
+    QVERIFY(!s.outputChosen);
+    QVERIFY(!s.makeWavEnabled);
+    AddFiles(s, {"/msx/d.bin"}, "/home/u", writable);
+    QCOMPARE(s.outputName, "/msx/d.wav");
+}
+
+void RulesTest::onlyFilesAreAdded()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile file(dir.filePath("game.rom"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+
+    QString refused;
+    QCOMPARE(FilesToAdd({"game.rom", dir.filePath("folder"), "none.bin"}, dir.path(), &refused),
+             QStringList{dir.filePath("game.rom")});
+    QCOMPARE(refused, "Not added, a folder: " + dir.filePath("folder") + "; not found: " + dir.filePath("none.bin"));
+    QCOMPARE(FilesToAdd({dir.filePath("game.rom")}, "/", &refused).size(), 1);
+    QCOMPARE(refused, QString());
 }
 
 void RulesTest::fileDrops_data()
@@ -311,86 +372,56 @@ void RulesTest::fileDrops()
     QTEST(AcceptsFileDrop(Qt::DropActions(actions), files), "taken");
 }
 
-void RulesTest::ramDiskDigit_data()
+void RulesTest::settingsKept()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QString>("digit");
-
-    QTest::newRow("No VRAM") << "No VRAM" << "C" << "0";
-    QTest::newRow("16K VRAM") << "16K VRAM" << "C" << "1";
-    QTest::newRow("112K VRAM") << "112K VRAM" << "C" << "7";
-    QTest::newRow("48K RAM") << "48K RAM" << "C" << "3";
-    QTest::newRow("typed 20K") << "20K" << "C" << "1.25";
-    QTest::newRow("typed 20K, decimal comma") << "20K" << "de_DE" << "1,25";
-    QTest::newRow("blanks first") << "  64K" << "C" << "4";
-    QTest::newRow("empty") << "" << "C" << "0";
-    QTest::newRow("large, no grouping") << "160000K" << "en_US" << "10000";
-    QTest::newRow("negative zero") << "-0K" << "C" << "0";
-}
-
-void RulesTest::ramDiskDigit()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, locale);
-    QTEST(RamDiskDigit(text, QLocale(locale)), "digit");
-}
-
-void RulesTest::encoderCommand_data()
-{
-    QTest::addColumn<QStringList>("actions");
-    QTest::addColumn<QString>("files");
-    QTest::addColumn<QString>("pause");
-    QTest::addColumn<QString>("command");
-
-    QTest::newRow("initial settings, empty list")
-        << QStringList{} << "" << "1000" << R"(tapecast -cd -o "out.wav" -c -p 1000)";
-    QTest::newRow("two files, the second not run")
-        << QStringList{} << R"(C:\msx\game.rom C:\msx\tool.bin!)" << "1000"
-        << R"(tapecast -cd -o "C:\msx\game.wav" -c -p 1000 "C:\msx\game.rom" "C:\msx\tool.bin" -n)";
-    QTest::newRow("baud rate, no patch, RAM disk")
-        << QStringList{"cd", "baud=2400", "comp0", "nofix", "dos2", "drop"} << R"(C:\msx\prog.com)" << "500"
-        << R"(tapecast 2400 -o "out.wav" -nofix -p 500 -noldr RAMDOS.73 "C:\msx\prog.com")";
-    QTest::newRow("experimental") << QStringList{"comp2"} << "" << "1000"
-                                  << R"(tapecast -cd -o "out.wav" -xp -p 1000)";
-    QTest::newRow("files only") << QStringList{"dos1"} << "a" << "1000"
-                                << R"(tapecast -cd -o "a.wav" -c -p 1000 -dos -noldr "a")";
-    QTest::newRow("smallest RAM disk") << QStringList{"dos2", "vram=No VRAM", "ram=16K RAM"} << "" << "1000"
-                                       << R"(tapecast -cd -o "out.wav" -c -p 1000 RAMDOS.01)";
-    QTest::newRow("empty baud rate and pause") << QStringList{"cd", "baud="} << "a" << ""
-                                               << R"(tapecast  -o "a.wav" -c -p  -noldr "a")";
-    QTest::newRow("pause with a blank") << QStringList{} << "" << "1 2"
-                                        << R"(tapecast -cd -o "out.wav" -c -p 1 2)";
-}
-
-void RulesTest::encoderCommand()
-{
-    QFETCH(QStringList, actions);
-    QFETCH(QString, files);
-    QFETCH(QString, pause);
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath("kept.ini"), QSettings::IniFormat);
     FormState s;
-    for (const QString& a : actions) {
-        if (a == "nofix")
-            s.patch = false;
-        else if (a.startsWith("vram="))
-            s.vram = a.mid(5);
-        else if (a.startsWith("ram="))
-            s.ram = a.mid(4);
-        else if (a != "drop")
-            act(s, a);
-    }
-    if (!files.isEmpty()) {
-        const QList<FileRow> list = rows(files);
-        QStringList names;
-        for (const FileRow& r : list)
-            names << r.name;
-        if (actions.contains("drop"))
-            AddDroppedFiles(s, names);
-        else
-            AddChosenFiles(s, names);
-        for (qsizetype i = 0; i < list.size(); ++i)
-            s.files[i].run = list[i].run;
-    }
-    s.pause = pause;
-    QTEST(BuildEncoderCommand(s, "tapecast"), "command");
+    for (const char* a : {"cd", "baud=2400", "comp2", "dos2"})
+        act(s, a);
+    s.patch = false;
+    s.pause = "250";
+    s.vram = 2;
+    s.ram = 0;
+    SaveOptions(s, settings);
+
+    const FormState loaded = LoadOptions(settings);
+    QVERIFY(!loaded.cdMode);
+    QCOMPARE(loaded.baudRate, "2400");
+    QVERIFY(loaded.baudRateEnabled);
+    QCOMPARE(loaded.compression, int(Experimental));
+    QCOMPARE(loaded.loader, int(NoLoader));
+    QVERIFY(!loaded.attachLoaderEnabled);
+    QCOMPARE(loaded.loaderWanted, int(AttachLoader));  // the choice that CD mode brings back
+    QVERIFY(!loaded.patch);
+    QCOMPARE(loaded.pause, "250");
+    QCOMPARE(loaded.dos, int(DosRamDisk));
+    QVERIFY(loaded.ramDiskSizesEnabled);
+    QCOMPARE(loaded.vram, 2);
+    QCOMPARE(loaded.ram, 0);
+
+    // Turbo kept outside CD mode comes back with it.
+    act(s, "cd");
+    act(s, "comp3");
+    act(s, "cd");
+    SaveOptions(s, settings);
+    FormState turbo = LoadOptions(settings);
+    QCOMPARE(turbo.compression, int(Compressed));
+    act(turbo, "cd");
+    QCOMPARE(turbo.compression, int(Turbo));
+}
+
+void RulesTest::settingsOutOfRange()
+{
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath("odd.ini"), QSettings::IniFormat);
+    settings.setValue("options/cdMode", "maybe");
+    settings.setValue("options/baudRate", "12abc");
+    settings.setValue("options/compression", 9);
+    settings.setValue("options/loader", 1);
+    settings.setValue("options/pause", "-5");
+    settings.setValue("options/dos", "two");
+    settings.setValue("options/vram", 8);
+    settings.setValue("options/ram", -1);
+    QCOMPARE(LoadOptions(settings), FormState());
 }

@@ -1,4 +1,4 @@
-// Runs the test classes of the front-end's rules one after another.
+// Runs the test classes of the front-end's core one after another.
 
 #include <QCoreApplication>
 #include <QTest>
@@ -10,11 +10,19 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     int failures = 0;
     {
-        CommandLineTest t;
+        RulesTest t;
         failures += QTest::qExec(&t, argc, argv);
     }
     {
-        RulesTest t;
+        EncoderCommandTest t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    {
+        TimelineTest t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    {
+        ResultsTest t;
         failures += QTest::qExec(&t, argc, argv);
     }
     return failures == 0 ? 0 : 1;

@@ -2,16 +2,18 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
-#include <QPixmap>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QWidget>
 
 #include <sys/stat.h>
 
-// The icon lives in a resource of this static library; it has to be
+// The icons live in a resource of this static library; it has to be
 // registered before first use.
 static void initFrontendResources() { Q_INIT_RESOURCE(frontend); }
 
@@ -20,6 +22,7 @@ namespace cassonic {
 void SetApplicationMetadata()
 {
     QCoreApplication::setApplicationName(kAppName);
+    QCoreApplication::setOrganizationName(kOrganization);
     QCoreApplication::setApplicationVersion(kAppVersion);
     QGuiApplication::setDesktopFileName(kAppName);
 }
@@ -35,12 +38,17 @@ bool FileExists(const QString& path)
 void SetIcon(QWidget* window, const QString& iconResName, bool setAsAppIcon)
 {
     initFrontendResources();
-    const QPixmap image(QStringLiteral(":/icons/") + iconResName.toLower() + QStringLiteral(".xpm"));
-    if (image.isNull())
-        return;  // no icon of its own; the desktop's default stays
+    // The sizes are files named NAME-SIZE.png.
     QIcon icon;
-    icon.addPixmap(image.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    icon.addPixmap(image.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    const QString prefix = iconResName.toLower() + u'-';
+    QDirIterator it(QStringLiteral(":/icons"));
+    while (it.hasNext()) {
+        const QString file = it.next();
+        if (QFileInfo(file).fileName().startsWith(prefix))
+            icon.addFile(file);
+    }
+    if (icon.isNull())
+        return;  // no icon of its own; the desktop's default stays
     if (setAsAppIcon) {
         QWidget* owner = window;
         while (owner->parentWidget())
@@ -52,9 +60,34 @@ void SetIcon(QWidget* window, const QString& iconResName, bool setAsAppIcon)
     window->setWindowIcon(icon);
 }
 
-bool OpenWithDesktop(const QString& path)
+void OpenWithDesktop(const QString& path, QObject* context, const OpenFailure& failed)
 {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(absolute)))
+            failed(QStringLiteral("the desktop has no program for it"));
+        return;
+    }
+    // xdg-open tells by its exit status whether a program took the file;
+    // on some desktops it runs as long as the player does.
+    auto* process = new QProcess(context);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, failed](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart) {
+            failed(QStringLiteral("xdg-open could not be started"));
+            process->deleteLater();
+        }
+    });
+    QObject::connect(process, &QProcess::finished, process, [process, failed](int code, QProcess::ExitStatus) {
+        if (code != 0) {
+            const QString said = QString::fromLocal8Bit(process->readAll()).simplified();
+            failed(said.isEmpty() ? QStringLiteral("the desktop has no program for it (xdg-open status %1)").arg(code)
+                                : said);
+        }
+        process->deleteLater();
+    });
+    process->start(opener, {absolute});
 }
 
 }  // namespace cassonic

@@ -33,8 +33,13 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setDragDropMode(QAbstractItemView::DropOnly);
     setAcceptDrops(true);
+    // Long paths lose their middle, where the folders are least telling;
+    // the row's tooltip has the whole path.
+    setTextElideMode(Qt::ElideMiddle);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
+    header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    header()->setSectionResizeMode(1, QHeaderView::Fixed);
 
     // The selection stays visible when the list does not have the focus.
     QPalette p = palette();
@@ -46,7 +51,10 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent)
 
 void FileListView::keyPressEvent(QKeyEvent* event)
 {
-    emit keyPressed(event->key(), event->modifiers());
+    if (keyHandler && keyHandler(event->key(), event->modifiers())) {
+        event->accept();
+        return;
+    }
     QTreeWidget::keyPressEvent(event);
 }
 

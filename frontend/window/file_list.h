@@ -1,10 +1,13 @@
 #pragma once
 // ListView1: the list of files with their run flags.  It reports key
-// presses (before its own handling of them), double clicks anywhere on it
-// and files dropped onto it; the window applies the rules.
+// presses (before its own handling of them, which the window may take
+// over), double clicks anywhere on it and files dropped onto it; the window
+// applies the rules.
 
 #include <QStringList>
 #include <QTreeWidget>
+
+#include <functional>
 
 namespace cassonic {
 
@@ -13,9 +16,11 @@ class FileListView : public QTreeWidget {
 public:
     explicit FileListView(QWidget* parent = nullptr);
 
+    // Called for every key before the list handles it; returning true keeps
+    // the list from handling it.
+    std::function<bool(int key, Qt::KeyboardModifiers modifiers)> keyHandler;
+
 signals:
-    // Emitted before the list moves its selection for the key.
-    void keyPressed(int key, Qt::KeyboardModifiers modifiers);
     void doubleClicked();
     void filesDropped(const QStringList& paths);
 
