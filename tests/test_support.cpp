@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -79,6 +80,26 @@ std::vector<std::uint8_t> make_bin(std::uint16_t start, std::uint16_t exec, cons
     std::copy(std::begin(header), std::end(header), bin.begin());
     std::copy(data.begin(), data.end(), bin.begin() + 7);
     return bin;
+}
+
+bool run_shell(const std::string& command, const std::filesystem::path& cwd)
+{
+    std::string line = "cd " + quote(cwd.string()) + " && (" + command + ") >/dev/null 2>&1";
+    return std::system(line.c_str()) == 0;
+}
+
+bool make_floppy(const std::string& image, const std::vector<FloppyFile>& files, bool two_sides)
+{
+    const std::string geometry = two_sides ? "-f 720" : "-t 80 -h 1 -s 9 -c 2 -r 7 -L 2 -m 0xF8";
+    const std::filesystem::path cwd = std::filesystem::path(image).parent_path();
+    const std::string source = image + ".file";
+    bool ok = run_shell("rm -f " + quote(image) + " && mformat -C -i " + quote(image) + " " + geometry + " ::", cwd);
+    for (const FloppyFile& file : files) {
+        write_file(source, file.second);
+        ok = ok && run_shell("mcopy -i " + quote(image) + " " + quote(source) + " " + quote("::" + file.first), cwd);
+    }
+    std::filesystem::remove(source);
+    return ok;
 }
 
 std::string after_banner(const std::string& output)
