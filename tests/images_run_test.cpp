@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "assets/images.h"
-#include "common/cas_image.h"
 #include "fast_tape_reader.h"
 #include "test_support.h"
 
@@ -72,18 +71,15 @@ TEST_F(ImagesRun, CasImageOfAStandardRunMakesTheSameTapeAgain)
         EXPECT_EQ(get("again.cas"), get("tape.cas"));
     }
     // Each block behind its mark at an 8-byte boundary, zeros up to it.
+    Bytes data = {0x00, 0xC0, 0x0C, 0xC0, 0x00, 0xC0};
+    const Bytes program = pattern(13, 3);
+    data.insert(data.end(), program.begin(), program.end());
+    const Bytes first = make_cas({cas_descriptor(0xD0, "a"), data});
     const Bytes cas = get("tape.cas");
-    Bytes start(cas_block_mark.begin(), cas_block_mark.end());
-    start.insert(start.end(), 10, 0xD0);
-    start.insert(start.end(), {'a', ' ', ' ', ' ', ' ', ' '});
-    start.insert(start.end(), cas_block_mark.begin(), cas_block_mark.end());
-    start.insert(start.end(), {0x00, 0xC0, 0x0C, 0xC0, 0x00, 0xC0});
-    const Bytes data = pattern(13, 3);
-    start.insert(start.end(), data.begin(), data.end());
-    start.insert(start.end(), 5, 0x00);
-    ASSERT_GE(cas.size(), start.size() + 8);
-    EXPECT_EQ(Bytes(cas.begin(), cas.begin() + long(start.size())), start);
-    EXPECT_TRUE(std::equal(cas_block_mark.begin(), cas_block_mark.end(), cas.begin() + long(start.size())));
+    ASSERT_GE(cas.size(), first.size() + 5 + 8);
+    EXPECT_EQ(Bytes(cas.begin(), cas.begin() + long(first.size())), first);
+    EXPECT_EQ(Bytes(cas.begin() + long(first.size()), cas.begin() + long(first.size()) + 5), Bytes(5, 0));
+    EXPECT_EQ(Bytes(cas.begin() + long(first.size()) + 5, cas.begin() + long(first.size()) + 13), make_cas({{}}));
 }
 
 // The fast formats have no CAS form: refused before anything is written, an
@@ -111,10 +107,7 @@ TEST_F(ImagesRun, FastModesAreRefusedACasOutput)
 TEST_F(ImagesRun, DamagedImagesAndImagesOutsideTheirModesAreRefused)
 {
     put("a.bin", make_bin(0xC000, 0xC000, pattern(13, 3)));
-    Bytes cas(cas_block_mark.begin(), cas_block_mark.end());
-    cas.insert(cas.end(), 10, 0xD0);
-    cas.insert(cas.end(), {'G', 'A', 'M', 'E', ' ', ' '});
-    put("bad.cas", cas);
+    put("bad.cas", make_cas({cas_descriptor(0xD0, "GAME")}));
     const std::string no_data = "Input file size is incorrect (bad.cas: the BIN file \"GAME\" (descriptor at byte 0) "
                                 "has no data block)";
     expect_error({"1200", "a.bin", "bad.cas"}, 10, no_data);

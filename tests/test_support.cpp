@@ -82,6 +82,26 @@ std::vector<std::uint8_t> make_bin(std::uint16_t start, std::uint16_t exec, cons
     return bin;
 }
 
+std::vector<std::uint8_t> make_cas(const std::vector<std::vector<std::uint8_t>>& blocks, std::uint8_t filler)
+{
+    static const std::uint8_t mark[] = {0x1F, 0xA6, 0xDE, 0xBA, 0xCC, 0x13, 0x7D, 0x74};
+    std::vector<std::uint8_t> image;
+    for (const std::vector<std::uint8_t>& block : blocks) {
+        image.resize((image.size() + 7) / 8 * 8, filler);
+        image.insert(image.end(), std::begin(mark), std::end(mark));
+        image.insert(image.end(), block.begin(), block.end());
+    }
+    return image;
+}
+
+std::vector<std::uint8_t> cas_descriptor(std::uint8_t type, const std::string& name)
+{
+    std::vector<std::uint8_t> block(16, ' ');
+    std::fill_n(block.begin(), 10, type);
+    std::copy_n(name.begin(), std::min<std::size_t>(name.size(), 6), block.begin() + 10);
+    return block;
+}
+
 bool run_shell(const std::string& command, const std::filesystem::path& cwd)
 {
     std::string line = "cd " + quote(cwd.string()) + " && (" + command + ") >/dev/null 2>&1";

@@ -2,30 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A CAS image of these blocks, each behind its mark at an 8-byte boundary
-// (`filler` fills up to it).
 Bytes cas(const std::vector<Bytes>& blocks, std::uint8_t filler = 0x00)
 {
-    Bytes image;
-    for (const Bytes& block : blocks) {
-        image.resize((image.size() + 7) / 8 * 8, filler);
-        image.insert(image.end(), cas_block_mark.begin(), cas_block_mark.end());
-        image.insert(image.end(), block.begin(), block.end());
-    }
-    return image;
+    return test_support::make_cas(blocks, filler);
 }
 
 Bytes descriptor(std::uint8_t type, const std::string& name)
 {
-    Bytes block(10, type);
-    for (char c : name)
-        block.push_back(std::uint8_t(c));
-    block.resize(16, ' ');
-    return block;
+    return test_support::cas_descriptor(type, name);
 }
 
 Bytes concat(Bytes a, const Bytes& b)
