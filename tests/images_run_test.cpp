@@ -178,3 +178,21 @@ TEST_F(ImagesRun, FilesThatWillNotFitTheRamDiskChosenAreNamed)
     ASSERT_EQ(larger.status, 0);
     EXPECT_EQ(larger.output.find("will not fit"), std::string::npos);
 }
+
+// In a fast mode an ASCII file stays in the standard format, which the
+// loader can't read: right behind the loader it stops the tape, and the run
+// says so; without the loader (a program reads it) nothing is said.
+TEST_F(ImagesRun, AStandardFileRightBehindTheLoaderIsWarnedOf)
+{
+    Bytes last(256, 'b');
+    last[9] = 0x1A;
+    put("text.cas", make_cas({cas_descriptor(0xEA, "TEXT"), last}));
+    const std::string warning = "\nWarning: the loader reads only the fast format, and the next file on the tape is in "
+                                "the standard format: loading stops there\nConverting:  \"TEXT\"\t(ASCII)... done.\n";
+    const RunResult loader = run({"-cd", "-c", "text.cas"});
+    ASSERT_EQ(loader.status, 0);
+    EXPECT_NE(loader.output.find(warning), std::string::npos) << loader.output;
+    const RunResult without = run({"-cd", "-c", "-noldr", "text.cas"});
+    ASSERT_EQ(without.status, 0);
+    EXPECT_EQ(without.output.find("Warning"), std::string::npos) << without.output;
+}
