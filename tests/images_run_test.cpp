@@ -196,3 +196,19 @@ TEST_F(ImagesRun, AStandardFileRightBehindTheLoaderIsWarnedOf)
     ASSERT_EQ(without.status, 0);
     EXPECT_EQ(without.output.find("Warning"), std::string::npos) << without.output;
 }
+
+// A CAS image written over itself would be emptied before it is read:
+// refused, the image kept.
+TEST_F(ImagesRun, AnOutputThatIsAlsoAnInputIsRefused)
+{
+    put("a.bin", make_bin(0xC000, 0xC000, pattern(13, 3)));
+    ASSERT_EQ(run({"1200", "-o", "tape.cas", "a.bin"}).status, 0);
+    const Bytes image = get("tape.cas");
+    const RunResult result = run({"1200", "-o", "tape.cas", "a.bin", "./tape.cas"});
+    EXPECT_EQ(result.status, 33);
+    EXPECT_NE(result.output.find("\nERROR: Output file tape.cas is also an input: it would be emptied before it is "
+                                 "read\n"),
+              std::string::npos)
+        << result.output;
+    EXPECT_EQ(get("tape.cas"), image);
+}

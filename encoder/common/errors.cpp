@@ -35,6 +35,7 @@ constexpr const char* image_messages[] = {
     "A CAS image (%s) holds the standard format only: it can't be written with -c or -xp",
     "Disk image %s can only be encoded in DOS mode: -dos with -c or -xp, or after RAMDOS",
     "CAS image %s can't be encoded in DOS mode (-dos, or after RAMDOS): its files are for BASIC",
+    "Output file %s is also an input: it would be emptied before it is read",
 };
 
 std::vector<void (*)()>& cleanups()

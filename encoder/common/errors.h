@@ -25,6 +25,7 @@ enum ErrorCode {
     err_cas_output_fast = 30,
     err_disk_outside_dos = 31,
     err_cas_in_dos_mode = 32,
+    err_output_is_input = 33,
 };
 
 // The message of a code with the detail inserted where it has "%s".

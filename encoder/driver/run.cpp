@@ -182,8 +182,9 @@ void run_fast_path(const CommandLine& line)
             mark("file", entry.text);
             encode_fast_file(entry.text, entry.run_flag, fast_mode, more ? 1 : 0, true, -1);
             if (entry.text.starts_with("RAMDOS")) {
+                if (!settings.dos_mode)  // in DOS mode it is only a file for the disk
+                    ram_disk_chosen(entry.text, {current_input.data.data(), current_input.size});
                 settings.dos_mode = true;
-                ram_disk_chosen(entry.text, {current_input.data.data(), current_input.size});
                 paused(more ? ramdos_boot_pause_ms : short_gap);
             } else if (more) {
                 mark("pause");
@@ -383,6 +384,7 @@ int run_tapecast(const std::vector<std::string>& args)
     bool cas_image = is_cas_name(settings.output_path);
     if (cas_image && line.fast_wave_mode != 0)
         fatal_error(err_cas_output_fast, settings.output_path);
+    refuse_output_among_inputs(line.files);
 
     on_fatal_error(release_input);
     on_fatal_error(wav_abandon);
