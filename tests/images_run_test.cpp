@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "assets/images.h"
-#include "fast_tape_reader.h"
 #include "test_support.h"
 
 namespace {
@@ -126,37 +125,6 @@ TEST_F(ImagesRun, DamagedImagesAndImagesOutsideTheirModesAreRefused)
 
     expect_error({"-cd", "-c", "RAMDOS", "bad.cas"}, 32,
                  "CAS image bad.cas can't be encoded in DOS mode (-dos, or after RAMDOS): its files are for BASIC");
-}
-
-// In DOS mode every file of the root directory goes on tape under its own
-// name, in directory order, a large one in parts; no copies are saved.
-TEST_F(ImagesRun, DiskImageFilesGoOnTapeAsDosModeFiles)
-{
-    ASSERT_TRUE(make_floppy(dir.file("disk.dsk"), {{"BIG.DAT", pattern(100000, 7)},
-                                                     {"TOOL.COM", pattern(3000, 5)},
-                                                     {"README", pattern(300, 3)}}));
-    put("after.txt", pattern(200, 9));
-    const RunResult result = run({"4000", "-c", "-dos", "disk.dsk", "after.txt"});
-    ASSERT_EQ(result.status, 0) << result.output;
-    EXPECT_NE(result.output.find("Converting:  \"BIG     DAT\"\t(DOS)"), std::string::npos) << result.output;
-    EXPECT_NE(result.output.find("part No.3 of:\"BIG     DAT\"\t(DOS)"), std::string::npos);
-    EXPECT_EQ(result.output.find("Created packed"), std::string::npos);
-
-    fast_tape::Reader reader(fast_tape::wav_samples(get("out.wav")), 8, false);
-    fast_tape::Block block;
-    std::vector<std::pair<std::string, int>> files;
-    while (reader.next_block(block) && !block.closing_tone) {
-        fast_tape::FileBlock file;
-        std::string error;
-        ASSERT_TRUE(fast_tape::decode_file(block, true, file, error)) << error;
-        files.emplace_back(file.name, file.flags);
-    }
-    EXPECT_EQ(files, (std::vector<std::pair<std::string, int>>{{"BIG     DAT", 5},
-                                                                {"BIG     DAT", 7},
-                                                                {"BIG     DAT", 3},
-                                                                {"TOOL    COM", 1},
-                                                                {"README     ", 1},
-                                                                {"after   txt", 0}}));
 }
 
 // Behind RAMDOS.01 (25 clusters of 512 bytes, the system files' taken) the

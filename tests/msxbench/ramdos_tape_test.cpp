@@ -204,7 +204,7 @@ TEST(RamdosTape, FilesOfEveryKindArriveByteForByte)
 
 // A disk image's root directory after RAMDOS: each file arrives under its
 // own name, in directory order, byte for byte, a large one joined from its
-// parts.
+// parts; the file after the image follows them.
 TEST(RamdosTape, FilesOfADiskImageArriveUnderTheirNames)
 {
     loader_harness::Workshop shop;
@@ -213,20 +213,23 @@ TEST(RamdosTape, FilesOfADiskImageArriveUnderTheirNames)
     const Bytes readme = text(300, "a name without an extension\r\n");
     ASSERT_TRUE(test_support::make_floppy(shop.file("disk.dsk"),
                                           {{"NOTES.TXT", notes}, {"BIG.DAT", big}, {"README", readme}}));
+    shop.put("after.txt", readme);
 
-    TapeToDisk run(shop, {"-cd", "-xp", "RAMDOS", "disk.dsk"});
+    TapeToDisk run(shop, {"-cd", "-xp", "RAMDOS", "disk.dsk", "after.txt"});
     ASSERT_TRUE(run.to_prompt(200));
     const Bytes disk = run.disk();
     const fat12::Report report = fat12::check(disk);
     EXPECT_TRUE(report.ok()) << report.problems.front();
     std::vector<std::string> expected = system_files();
-    expected.insert(expected.end(), {"NOTES.TXT", "BIG.DAT", "README"});
+    expected.insert(expected.end(), {"NOTES.TXT", "BIG.DAT", "README", "AFTER.TXT"});
     EXPECT_EQ(names(report), expected);
     EXPECT_EQ(fat12::read_file(disk, "NOTES.TXT"), notes);
     EXPECT_EQ(fat12::read_file(disk, "BIG.DAT"), big);
     EXPECT_EQ(fat12::read_file(disk, "README"), readme);
-    EXPECT_EQ(run.k7_rows(), (std::vector<std::string>{"Loading:NOTES   TXT <OK>", "Loading:BIG     DAT <OK>",
-                                                        "Loading:BIG     DAT <OK>", "Loading:README      <OK>"}))
+    EXPECT_EQ(fat12::read_file(disk, "AFTER.TXT"), readme);
+    EXPECT_EQ(run.k7_rows(),
+              (std::vector<std::string>{"Loading:NOTES   TXT <OK>", "Loading:BIG     DAT <OK>", "Loading:BIG     DAT <OK>",
+                                        "Loading:README      <OK>", "Loading:after   txt <OK>"}))
         << run.msx().screen_text();
 }
 
