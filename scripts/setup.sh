@@ -5,6 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(build-essential cmake pasmo libgtest-dev libz80ex-dev qt6-base-dev cbios
+  # disk images for the tests of DSK input
+  mtools
   # CassonicRunner: playback (through the desktop's PulseAudio or PipeWire
   # server; the tests need no sound device), its window tests on an X
   # server, and the checks of its desktop files

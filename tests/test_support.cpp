@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -79,6 +80,46 @@ std::vector<std::uint8_t> make_bin(std::uint16_t start, std::uint16_t exec, cons
     std::copy(std::begin(header), std::end(header), bin.begin());
     std::copy(data.begin(), data.end(), bin.begin() + 7);
     return bin;
+}
+
+std::vector<std::uint8_t> make_cas(const std::vector<std::vector<std::uint8_t>>& blocks, std::uint8_t filler)
+{
+    static const std::uint8_t mark[] = {0x1F, 0xA6, 0xDE, 0xBA, 0xCC, 0x13, 0x7D, 0x74};
+    std::vector<std::uint8_t> image;
+    for (const std::vector<std::uint8_t>& block : blocks) {
+        image.resize((image.size() + 7) / 8 * 8, filler);
+        image.insert(image.end(), std::begin(mark), std::end(mark));
+        image.insert(image.end(), block.begin(), block.end());
+    }
+    return image;
+}
+
+std::vector<std::uint8_t> cas_descriptor(std::uint8_t type, const std::string& name)
+{
+    std::vector<std::uint8_t> block(16, ' ');
+    std::fill_n(block.begin(), 10, type);
+    std::copy_n(name.begin(), std::min<std::size_t>(name.size(), 6), block.begin() + 10);
+    return block;
+}
+
+bool run_shell(const std::string& command, const std::filesystem::path& cwd)
+{
+    std::string line = "cd " + quote(cwd.string()) + " && (" + command + ") >/dev/null 2>&1";
+    return std::system(line.c_str()) == 0;
+}
+
+bool make_floppy(const std::string& image, const std::vector<FloppyFile>& files, bool two_sides)
+{
+    const std::string geometry = two_sides ? "-f 720" : "-t 80 -h 1 -s 9 -c 2 -r 7 -L 2 -m 0xF8";
+    const std::filesystem::path cwd = std::filesystem::path(image).parent_path();
+    const std::string source = image + ".file";
+    bool ok = run_shell("rm -f " + quote(image) + " && mformat -C -i " + quote(image) + " " + geometry + " ::", cwd);
+    for (const FloppyFile& file : files) {
+        write_file(source, file.second);
+        ok = ok && run_shell("mcopy -i " + quote(image) + " " + quote(source) + " " + quote("::" + file.first), cwd);
+    }
+    std::filesystem::remove(source);
+    return ok;
 }
 
 std::string after_banner(const std::string& output)

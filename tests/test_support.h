@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace test_support {
@@ -37,6 +38,22 @@ void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
 
 // A BIN file: 0xFE, start, end (start + size - 1), exec, then the data.
 std::vector<std::uint8_t> make_bin(std::uint16_t start, std::uint16_t exec, const std::vector<std::uint8_t>& data);
+
+// A CAS image of these blocks, each behind the 8-byte block mark at an
+// 8-byte boundary, `filler` up to it.
+std::vector<std::uint8_t> make_cas(const std::vector<std::vector<std::uint8_t>>& blocks, std::uint8_t filler = 0);
+// A file descriptor: ten `type` bytes and `name` padded to six characters.
+std::vector<std::uint8_t> cas_descriptor(std::uint8_t type, const std::string& name);
+
+// Runs a shell command line in `cwd`, its output thrown away; true when it
+// succeeds.
+bool run_shell(const std::string& command, const std::filesystem::path& cwd);
+
+// Makes a 720K MSX-DOS 1 floppy image with mtools (360K: one side) at
+// `image`, holding `files` (name "NAME.EXT", contents) in this order; true
+// when it succeeds.
+using FloppyFile = std::pair<std::string, std::vector<std::uint8_t>>;
+bool make_floppy(const std::string& image, const std::vector<FloppyFile>& files, bool two_sides = true);
 
 // The text after the banner (the banner's logo is free to change).
 std::string after_banner(const std::string& output);

@@ -6,8 +6,16 @@
 #include "asset_loader.h"
 #include "asset_ramdos.h"
 #include "asset_sfx_depacker.h"
+#include "ramdos_command.h"
+#include "ramdos_k7.h"
+#include "ramdos_msxdos.h"
 
 std::span<const std::uint8_t> loader_image() { return {asset_loader, asset_loader_size}; }
 std::span<const std::uint8_t> ramdos_image() { return {asset_ramdos, asset_ramdos_size}; }
 std::span<const std::uint8_t> bin_depacker_image() { return {asset_bin_depacker, asset_bin_depacker_size}; }
 std::span<const std::uint8_t> sfx_depacker_image() { return {asset_sfx_depacker, asset_sfx_depacker_size}; }
+
+std::array<std::size_t, 3> ramdos_system_file_sizes()
+{
+    return {ramdos_command_size, ramdos_msxdos_size, ramdos_k7_size};
+}

@@ -1,6 +1,8 @@
 #pragma once
 // The MSX-side programs that tapecast carries, built from msx/ at build time.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -14,3 +16,6 @@ std::span<const std::uint8_t> ramdos_image();
 std::span<const std::uint8_t> bin_depacker_image();
 // The self-extracting depacker, raw code run at 0xBC00.
 std::span<const std::uint8_t> sfx_depacker_image();
+// Sizes of the system files the RAM-disk DOS writes onto its disk at start-up
+// (COMMAND.COM, MSXDOS.SYS, K7.COM), unless told to leave them off.
+std::array<std::size_t, 3> ramdos_system_file_sizes();

@@ -29,6 +29,15 @@ constexpr const char* messages[] = {
     "Too many files to be encoded (%s): no more than 100 are allowed",
 };
 
+// Codes from 30 on: the tape and disk images.
+constexpr int first_image_code = 30;
+constexpr const char* image_messages[] = {
+    "A CAS image (%s) holds the standard format only: it can't be written with -c or -xp",
+    "Disk image %s can only be encoded in DOS mode: -dos with -c or -xp, or after RAMDOS",
+    "CAS image %s can't be encoded in DOS mode (-dos, or after RAMDOS): its files are for BASIC",
+    "Output file %s is also an input: it would be emptied before it is read",
+};
+
 std::vector<void (*)()>& cleanups()
 {
     static std::vector<void (*)()> registered;
@@ -47,6 +56,8 @@ void on_fatal_error(void (*cleanup)())
 std::string error_message(int code, std::string_view detail)
 {
     std::string text = (code > 0 && code < int(std::size(messages))) ? messages[code] : "";
+    if (code >= first_image_code && code < first_image_code + int(std::size(image_messages)))
+        text = image_messages[code - first_image_code];
     if (auto at = text.find("%s"); at != std::string::npos)
         text.replace(at, 2, detail);
     return text;

@@ -167,7 +167,7 @@ void handle_dos(std::string_view path, bool sfx_allowed, int mode)
 }  // namespace
 
 void encode_fast_file(std::string_view path, char run_flag, int fast_wave_mode, std::uint8_t dos_flags,
-                      bool sfx_allowed, int part)
+                      bool sfx_allowed, int part, std::optional<std::string_view> msx_name)
 {
     const int mode = fast_wave_mode;
     current_input.position = 0;
@@ -182,7 +182,7 @@ void encode_fast_file(std::string_view path, char run_flag, int fast_wave_mode, 
     if (settings.dos_mode)
         emit_value(dos_flags, mode);
 
-    std::string name = msx_file_name(path);
+    std::string name = msx_name ? std::string(*msx_name) : msx_file_name(path);
     if (part <= 1)
         std::printf("Converting:  \"%s\"\t", name.c_str());
     else

@@ -3,10 +3,14 @@
 // into what the loader on the MSX takes.
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 // Encodes the current input.  `run_flag` is 'r' or 'n'; `dos_flags` is
 // written in DOS mode only; `sfx_allowed` permits saving a self-extracting
-// copy; `part` is 1 or less for a whole file or a first part.
+// copy; `part` is 1 or less for a whole file or a first part.  The name on
+// tape is built from `path`, unless `msx_name` gives it (a file taken from
+// a tape or disk image, which has a name of its own); `path` then only names
+// the copies saved beside the input.
 void encode_fast_file(std::string_view path, char run_flag, int fast_wave_mode, std::uint8_t dos_flags,
-                      bool sfx_allowed, int part);
+                      bool sfx_allowed, int part, std::optional<std::string_view> msx_name = std::nullopt);

@@ -10,18 +10,10 @@
 
 namespace {
 
-constexpr int sync_tone_cells = 4001;
 constexpr int marker_count = 10;
 constexpr std::uint8_t bin_marker = 0xD0;
 constexpr std::uint8_t basic_marker = 0xD3;
-constexpr std::uint32_t gap_samples = 4000;
 constexpr int basic_trailer_bytes = 7;
-
-void emit_sync_tone(int mode)
-{
-    for (int i = 0; i < sync_tone_cells; ++i)
-        emit_bit1(mode);
-}
 
 void emit_markers(std::uint8_t marker, int mode)
 {
@@ -49,7 +41,7 @@ void encode_standard_file(std::string_view path, int standard_mode, std::optiona
     for (char c : pad_name(name, 6))
         emit_std_byte(std::uint8_t(c), standard_mode);
 
-    emit_silence(gap_samples);
+    emit_block_gap();
     emit_sync_tone(standard_mode);
 
     std::uint8_t type = current_input.at_end() ? 0 : current_input.next();

@@ -7,17 +7,19 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "common/cas_image.h"
 #include "common/errors.h"
 #include "common/input.h"
+#include "common/names.h"
 #include "convert/fast_file.h"
 #include "convert/standard_file.h"
+#include "driver/images.h"
+#include "driver/ram_disk_fit.h"
 #include "signal/standard.h"
 #include "signal/wav.h"
 
 namespace {
 
-// In DOS mode a file longer than this goes on tape in parts of this size.
-constexpr std::uint32_t dos_part_size = 46080;
 // Silence after a RAM-disk DOS entry while the MSX brings DOS up.
 constexpr int ramdos_boot_pause_ms = 4000;
 constexpr int closing_tone_cells = 501;
@@ -106,8 +108,12 @@ void run_standard_path(const CommandLine& line)
 {
     int mode = settings.cd_mode ? settings.standard_wave_mode : 8;
     for (std::size_t i = 0; i < line.files.size(); ++i) {
-        mark("file", line.files[i].text);
-        encode_standard_file(line.files[i].text, mode);
+        if (is_image_entry(line.files[i])) {
+            encode_standard_image(line.files[i], mode);
+        } else {
+            mark("file", line.files[i].text);
+            encode_standard_file(line.files[i].text, mode);
+        }
         paused(i + 1 < line.files.size() ? pause_setting : short_gap);
     }
 }
@@ -126,7 +132,10 @@ std::uint8_t part_flags(std::size_t index, std::size_t count, bool more_entries)
     return flags;
 }
 
-void encode_in_parts(const InputEntry& entry, std::uint8_t fast_mode, bool more_entries)
+}  // namespace
+
+void encode_in_parts(const InputEntry& entry, std::uint8_t fast_mode, bool more_entries,
+                     std::optional<std::string_view> msx_name)
 {
     std::vector<std::uint8_t> whole(current_input.data.begin(),
                                     current_input.data.begin() + current_input.size);
@@ -139,11 +148,13 @@ void encode_in_parts(const InputEntry& entry, std::uint8_t fast_mode, bool more_
         current_input.position = 0;
         mark("file", entry.text + " (part " + std::to_string(index + 1) + ")");
         encode_fast_file(entry.text, entry.run_flag, fast_mode, part_flags(index, count, more_entries),
-                         false, int(index) + 1);
+                         false, int(index) + 1, msx_name);
         mark("pause");
         emit_entry_pause(size);
     }
 }
+
+namespace {
 
 void run_fast_path(const CommandLine& line)
 {
@@ -157,14 +168,22 @@ void run_fast_path(const CommandLine& line)
     for (std::size_t i = 0; i < line.files.size(); ++i) {
         const InputEntry& entry = line.files[i];
         bool more = i + 1 < line.files.size();
+        if (is_image_entry(entry)) {
+            encode_fast_image(entry, fast_mode, more, i == 0 && settings.attach_loader);
+            continue;
+        }
         load_input(entry.text);
         std::uint32_t size = current_input.size;
+        if (settings.dos_mode)
+            ram_disk_add_file(msx_file_name(entry.text, true), size);
         if (settings.dos_mode && size > dos_part_size) {
             encode_in_parts(entry, fast_mode, more);
         } else {
             mark("file", entry.text);
             encode_fast_file(entry.text, entry.run_flag, fast_mode, more ? 1 : 0, true, -1);
             if (entry.text.starts_with("RAMDOS")) {
+                if (!settings.dos_mode)  // in DOS mode it is only a file for the disk
+                    ram_disk_chosen(entry.text, {current_input.data.data(), current_input.size});
                 settings.dos_mode = true;
                 paused(more ? ramdos_boot_pause_ms : short_gap);
             } else if (more) {
@@ -336,6 +355,11 @@ CommandLine parse_command_line(const std::vector<std::string>& args)
     return line;
 }
 
+void timeline_mark(std::string kind, std::string name)
+{
+    mark(std::move(kind), std::move(name));
+}
+
 void emit_entry_pause(std::uint32_t size)
 {
     std::uint32_t by_size = size / 22;
@@ -356,22 +380,38 @@ int run_tapecast(const std::vector<std::string>& args)
     if (line.files.empty() && !settings.attach_loader)
         usage_error(err_no_files);
 
+    // A CAS image holds standard blocks only: refused before anything is written.
+    bool cas_image = is_cas_name(settings.output_path);
+    if (cas_image && line.fast_wave_mode != 0)
+        fatal_error(err_cas_output_fast, settings.output_path);
+    refuse_output_among_inputs(line.files);
+
     on_fatal_error(release_input);
     on_fatal_error(wav_abandon);
     if (!wav_create(settings.output_path))
         fatal_error(err_create_output, settings.output_path);
     print_mode_line(line);
-    wav_write_header();
+    if (cas_image)
+        write_cas_image();
+    else
+        wav_write_header();
 
     if (line.fast_wave_mode == 0)
         run_standard_path(line);
     else
         run_fast_path(line);
 
-    print_loading_time();
-    if (settings.print_timeline)
-        print_timeline(wav_seek_end());
-    wav_finish();
+    if (cas_image) {
+        std::printf("\nEnd of process ! CAS image of %u blocks (%llu bytes)\n", cas_blocks_written(),
+                    static_cast<unsigned long long>(wav_seek_end()));
+        if (settings.print_timeline)
+            std::printf("No timeline: a CAS image has no signal\n");
+    } else {
+        print_loading_time();
+        if (settings.print_timeline)
+            print_timeline(wav_seek_end());
+        wav_finish();
+    }
     release_input();
     wav_close();
     return 0;

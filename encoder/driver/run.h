@@ -2,7 +2,9 @@
 // The run driver: banner, command line, mode resolution, the run sequence.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/settings.h"
@@ -27,3 +29,14 @@ int run_tapecast(const std::vector<std::string>& args);
 // The rule between fast-mode entries: a pause of size / 22 ms when that is
 // longer than the "-p" setting (compared unsigned), else the setting.
 void emit_entry_pause(std::uint32_t size);
+
+// In DOS mode a file longer than this goes on tape in parts of this size.
+inline constexpr std::uint32_t dos_part_size = 46080;
+
+// Encodes the current input, a DOS-mode file longer than a part, in parts;
+// the name on tape is built from the entry, unless `msx_name` gives it.
+void encode_in_parts(const InputEntry& entry, std::uint8_t fast_mode, bool more_entries,
+                     std::optional<std::string_view> msx_name = std::nullopt);
+
+// Notes where a piece of the tape ("file", "pause") begins, for -timeline.
+void timeline_mark(std::string kind, std::string name = {});

@@ -5,9 +5,20 @@
 #include <cstring>
 #include <vector>
 
+#include "common/cas_image.h"
 #include "common/settings.h"
 #include "signal/cells.h"
 #include "signal/wav.h"
+
+namespace {
+
+constexpr int sync_tone_cells = 4001;
+constexpr std::uint32_t block_gap_samples = 4000;
+
+bool cas_image_output = false;
+std::uint32_t cas_blocks = 0;
+
+}  // namespace
 
 void emit_bit0(int mode)
 {
@@ -62,6 +73,10 @@ const StdByteTable& std_byte_table(int mode, const SignalCells& cells)
 
 void emit_std_byte(std::uint8_t value, int mode)
 {
+    if (cas_image_output) {
+        wav_put_u8(value);
+        return;
+    }
     const SignalCells* cells = signal_cells(mode);
     if (!cells)
         return;
@@ -71,6 +86,8 @@ void emit_std_byte(std::uint8_t value, int mode)
 
 void emit_silence(std::uint32_t count)
 {
+    if (cas_image_output)
+        return;
     // 127 in 8-bit output; 16-bit zero samples are two zero bytes.
     std::uint8_t level = settings.cd_mode ? 0 : 127;
     std::uint64_t bytes = settings.cd_mode ? 2ull * count : count;
@@ -79,6 +96,40 @@ void emit_silence(std::uint32_t count)
         std::memset(wav_reserve(chunk), level, chunk);
         bytes -= chunk;
     }
+}
+
+void emit_sync_tone(int mode)
+{
+    if (cas_image_output) {
+        for (std::uint64_t at = wav_tell(); at % 8 != 0; ++at)
+            wav_put_u8(0);
+        for (std::uint8_t byte : cas_block_mark)
+            wav_put_u8(byte);
+        ++cas_blocks;
+        return;
+    }
+    for (int i = 0; i < sync_tone_cells; ++i)
+        emit_bit1(mode);
+}
+
+void emit_block_gap()
+{
+    emit_silence(block_gap_samples);
+}
+
+void write_cas_image()
+{
+    cas_image_output = true;
+}
+
+bool writing_cas_image()
+{
+    return cas_image_output;
+}
+
+std::uint32_t cas_blocks_written()
+{
+    return cas_blocks;
 }
 
 std::uint32_t pause_samples(int ms)

@@ -14,6 +14,21 @@ void emit_std_byte(std::uint8_t value, int mode);
 // `count` silence samples: 127 in 8-bit output, 0 in CD output.
 void emit_silence(std::uint32_t count);
 
+// The pieces around the blocks of a standard tape file: the sync tone in
+// front of each block (4001 1 cells) and the gap between a file's header
+// block and its data block (4000 silence samples).
+void emit_sync_tone(int mode);
+void emit_block_gap();
+
+// Writes the tape as a CAS image instead of a WAV from now on: a sync tone
+// becomes the next block's 8-byte mark, at an 8-byte boundary (zeros fill up
+// to it), a standard byte is that byte, and silences leave nothing.  The
+// cells of the fast formats have no CAS form.
+void write_cas_image();
+bool writing_cas_image();
+// The blocks written to the CAS image so far.
+std::uint32_t cas_blocks_written();
+
 // Special arguments of emit_pause.
 inline constexpr int pause_setting = -1;  // the "-p" setting
 inline constexpr int short_gap = -2;      // 10 ms

@@ -202,6 +202,37 @@ TEST(RamdosTape, FilesOfEveryKindArriveByteForByte)
         << run.msx().screen_text();
 }
 
+// A disk image's root directory after RAMDOS: each file arrives under its
+// own name, in directory order, byte for byte, a large one joined from its
+// parts; the file after the image follows them.
+TEST(RamdosTape, FilesOfADiskImageArriveUnderTheirNames)
+{
+    loader_harness::Workshop shop;
+    const Bytes big = pseudo_random(50000, 3);
+    const Bytes notes = text(2500, "notes in a plain text file\r\n");
+    const Bytes readme = text(300, "a name without an extension\r\n");
+    ASSERT_TRUE(test_support::make_floppy(shop.file("disk.dsk"),
+                                          {{"NOTES.TXT", notes}, {"BIG.DAT", big}, {"README", readme}}));
+    shop.put("after.txt", readme);
+
+    TapeToDisk run(shop, {"-cd", "-xp", "RAMDOS", "disk.dsk", "after.txt"});
+    ASSERT_TRUE(run.to_prompt(200));
+    const Bytes disk = run.disk();
+    const fat12::Report report = fat12::check(disk);
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    std::vector<std::string> expected = system_files();
+    expected.insert(expected.end(), {"NOTES.TXT", "BIG.DAT", "README", "AFTER.TXT"});
+    EXPECT_EQ(names(report), expected);
+    EXPECT_EQ(fat12::read_file(disk, "NOTES.TXT"), notes);
+    EXPECT_EQ(fat12::read_file(disk, "BIG.DAT"), big);
+    EXPECT_EQ(fat12::read_file(disk, "README"), readme);
+    EXPECT_EQ(fat12::read_file(disk, "AFTER.TXT"), readme);
+    EXPECT_EQ(run.k7_rows(),
+              (std::vector<std::string>{"Loading:NOTES   TXT <OK>", "Loading:BIG     DAT <OK>", "Loading:BIG     DAT <OK>",
+                                        "Loading:README      <OK>", "Loading:after   txt <OK>"}))
+        << run.msx().screen_text();
+}
+
 // A 100,000-byte file of pseudo-random bytes (its images barely pack, so
 // each 46,080-byte part arrives as an image larger than the part) comes in
 // three parts, flags 5, 7 and 2, and is joined into one file of its exact
