@@ -10,3 +10,7 @@
 // copy; `part` is 1 or less for a whole file or a first part.
 void encode_fast_file(std::string_view path, char run_flag, int fast_wave_mode, std::uint8_t dos_flags,
                       bool sfx_allowed, int part);
+
+// The most bytes of WAV that encode_fast_file writes for an input of
+// `input_size` bytes, whatever it is converted into.
+std::uint64_t fast_file_bytes_at_most(std::uint64_t input_size, int fast_wave_mode);
