@@ -27,6 +27,10 @@ constexpr const char* messages[] = {
     "Invalid number of VRAM pages for ramdisk (%s): should be >=0, <=7",
     "Invalid number of RAM  pages for ramdisk (%s): should be >=1, <=3 (8 max)",
     "Too many files to be encoded (%s): no more than 100 are allowed",
+    "Output file '%s' is also an input file",
+    "Invalid pause length (%s): should be a whole number of milliseconds from 0 to 2147483647",
+    "Output file %s would be larger than the 4 GiB that a WAV file can hold",
+    "Internal error: %s",
 };
 
 std::vector<void (*)()>& cleanups()

@@ -21,6 +21,10 @@ enum ErrorCode {
     err_vram_pages = 15,
     err_ram_pages = 16,
     err_too_many_files = 17,
+    err_output_is_input = 18,
+    err_bad_pause = 19,
+    err_wav_too_large = 20,
+    err_internal = 21,
 };
 
 // The message of a code with the detail inserted where it has "%s".

@@ -7,6 +7,12 @@
 
 #include "common/settings.h"
 
+// In DOS mode a file longer than this goes on tape in parts of this size.
+inline constexpr std::uint32_t dos_part_size = 46080;
+// Silence after a RAM-disk DOS entry while the MSX brings DOS up.
+inline constexpr int ramdos_boot_pause_ms = 4000;
+inline constexpr int closing_tone_cells = 501;
+
 // What the command line asks for, apart from the settings it fills.
 struct CommandLine {
     bool help = false;               // print the usage text and stop
