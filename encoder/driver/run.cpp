@@ -222,7 +222,7 @@ void print_timeline(std::uint64_t end)
 void print_banner()
 {
     static const char* const lines[] = {
-        " .-----------------------. Cassonic " CASSONIC_VERSION,
+        (" .-----------------------. Cassonic " CASSONIC_VERSION),
         " |  C A S S O N I C  MSX | ",
         " |   (@)  =======  (@)   | Encodes MSX files to WAV for loading",
         " |      ___________      | via tape interface. Supported formats:",
