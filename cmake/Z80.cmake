@@ -3,14 +3,15 @@
 find_program(PASMO_EXECUTABLE pasmo REQUIRED)
 set(CASSONIC_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embed.cmake)
 
-# z80_assemble(<output.bin> <source.asm> [DEPENDS files...])
-# Assembles a raw binary; includes are looked up beside the source.
+# z80_assemble(<output.bin> <source.asm> [SYMBOLS <file.sym>] [DEPENDS files...])
+# Assembles a raw binary; includes are looked up beside the source.  SYMBOLS
+# also writes pasmo's symbol table ("name EQU 0XXXXH" lines).
 function(z80_assemble out src)
-  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "SYMBOLS" "DEPENDS" ${ARGN})
   get_filename_component(src_dir ${src} DIRECTORY)
   add_custom_command(
-    OUTPUT ${out}
-    COMMAND ${PASMO_EXECUTABLE} --bin -I ${src_dir} -I ${CMAKE_CURRENT_BINARY_DIR} ${src} ${out}
+    OUTPUT ${out} ${ARG_SYMBOLS}
+    COMMAND ${PASMO_EXECUTABLE} --bin -I ${src_dir} -I ${CMAKE_CURRENT_BINARY_DIR} ${src} ${out} ${ARG_SYMBOLS}
     DEPENDS ${src} ${ARG_DEPENDS}
     WORKING_DIRECTORY ${src_dir}
     COMMENT "Assembling ${src}"
@@ -32,6 +33,24 @@ function(z80_embed out bin symbol)
             -P ${CASSONIC_EMBED_SCRIPT}
     DEPENDS ${bin} ${CASSONIC_EMBED_SCRIPT}
     COMMENT "Embedding ${symbol}"
+    VERBATIM)
+endfunction()
+
+# z80_symbols(<header.h> <file.sym> <prefix> NAMES name...)
+# Writes the values of the named symbols as `inline constexpr std::uint16_t
+# <prefix>_<name>` into a header in CASSONIC_EMBEDDED_DIR, for code that
+# must know where an embedded program puts things.
+set(CASSONIC_SYMBOLS_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/symbols.cmake)
+function(z80_symbols header sym prefix)
+  cmake_parse_arguments(ARG "" "" "NAMES" ${ARGN})
+  string(REPLACE ";" "," names "${ARG_NAMES}")
+  add_custom_command(
+    OUTPUT ${CASSONIC_EMBEDDED_DIR}/${header}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CASSONIC_EMBEDDED_DIR}
+    COMMAND ${CMAKE_COMMAND} -DIN=${sym} -DOUT=${CASSONIC_EMBEDDED_DIR}/${header} -DPREFIX=${prefix}
+            -DNAMES=${names} -P ${CASSONIC_SYMBOLS_SCRIPT}
+    DEPENDS ${sym} ${CASSONIC_SYMBOLS_SCRIPT}
+    COMMENT "Symbols of ${sym}"
     VERBATIM)
 endfunction()
 

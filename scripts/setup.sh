@@ -10,7 +10,9 @@ packages=(build-essential cmake pasmo libgtest-dev libz80ex-dev qt6-base-dev cbi
   # CassonicRunner: playback (through the desktop's PulseAudio or PipeWire
   # server; the tests need no sound device), its window tests on an X
   # server, and the checks of its desktop files
-  qt6-multimedia-dev xvfb xauth appstream desktop-file-utils libxml2-utils)
+  qt6-multimedia-dev xvfb xauth appstream desktop-file-utils libxml2-utils
+  # clang and libFuzzer, for scripts/fuzz.sh
+  clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -65,6 +66,15 @@ protected:
     RunResult run(const std::vector<std::string>& args) { return run_tapecast(args, dir.path()); }
     bool exists(const std::string& name) const { return std::filesystem::exists(dir.path() / name); }
     void put(const std::string& name, const std::vector<std::uint8_t>& bytes) { write_file(dir.file(name), bytes); }
+    // The names in the scratch directory, sorted.
+    std::vector<std::string> listing() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 };
 
 const char* const usage_head = " Usage:\n\n tapecast <baudrate|-cd> [-o wav][-c|-xp][-noldr][-nofix][-p len][-dos]";
@@ -127,16 +137,52 @@ TEST_F(TapecastRun, MoreThanAHundredFilesAreRefusedBeforeAnythingIsWritten)
     EXPECT_FALSE(exists("out.wav"));
 }
 
-TEST_F(TapecastRun, BaudRateIsReadAsALeadingInteger)
+// The baud rate and the pause are whole decimal numbers, digits only, in
+// range; anything else is refused with its own code before a file is made.
+TEST_F(TapecastRun, BaudRateAndPauseAreWholeNumbersInRange)
 {
     put("a.bin", make_bin(0xC000, 0xC000, ten_bytes));
-    for (std::string rate : {"1", "5999", "1200abc", " +300"}) {
+    for (std::string rate : {"1", "5999", "01200"}) {
         RunResult result = run({rate, "a.bin"});
         EXPECT_EQ(result.status, 0) << rate;
         std::string expected = std::to_string(std::stoi(rate));
         EXPECT_NE(result.output.find("\nbaud rate=" + expected + "\nOutput file: out.wav\n\n"), std::string::npos);
         auto wav = read_file(dir.file("out.wav"));
         EXPECT_EQ(u32_at(wav, 24), 8u * std::stoul(expected));
+    }
+    std::filesystem::remove(dir.path() / "out.wav");
+    for (std::string rate : {"1200abc", " +300", "+300", "1e3", "-5", "", "99999999999999999999"}) {
+        RunResult result = run({rate, "a.bin"});
+        EXPECT_EQ(result.status, 1) << rate;
+        EXPECT_NE(result.output.find(usage_head), std::string::npos);
+        EXPECT_NE(result.output.find("\nERROR: 1st argument (" + rate + ") is not -cd\n"), std::string::npos);
+    }
+    for (std::string pause : {"abc", "-5000", "12x", " 12", "2147483648", ""}) {
+        RunResult result = run({"1200", "-p", pause, "a.bin"});
+        EXPECT_EQ(result.status, 19) << pause;
+        EXPECT_NE(result.output.find(usage_head), std::string::npos);
+        EXPECT_TRUE(result.output.ends_with("\nERROR: Invalid pause length (" + pause
+                                            + "): should be a whole number of milliseconds from 0 to 2147483647\n"))
+            << result.output;
+    }
+    EXPECT_FALSE(exists("out.wav"));
+    EXPECT_EQ(run({"1200", "-p", "2147483647", "a.bin"}).status, 0);  // one file: the pause is never written
+}
+
+// A WAV's header states its sizes in 32 bits: a run whose WAV could pass
+// 4 GiB is refused before anything is written, not after writing 4 GB.
+TEST_F(TapecastRun, AWavBeyondFourGibIsRefusedBeforeItIsWritten)
+{
+    put("a.bin", make_bin(0xC000, 0xC000, ten_bytes));
+    put("out.wav", {1, 2, 3});
+    for (std::vector<std::string> args : {std::vector<std::string>{"1200", "-p", "2147483647", "a.bin", "a.bin"},
+                                          {"-cd", "-c", "-p", "50000000", "a.bin", "a.bin"}}) {
+        RunResult result = run(args);
+        EXPECT_EQ(result.status, 20);
+        EXPECT_TRUE(result.output.ends_with(
+            "\nERROR: Output file out.wav would be larger than the 4 GiB that a WAV file can hold\n"))
+            << result.output;
+        EXPECT_EQ(read_file(dir.file("out.wav")), std::vector<std::uint8_t>({1, 2, 3}));
     }
 }
 
@@ -216,10 +262,6 @@ TEST_F(TapecastRun, PausesBetweenFilesAndThePauseLine)
     // 0.15 in single precision is a little above 0.15: 1801 samples, not 1800.
     EXPECT_EQ(read_file(dir.file("out.wav")).size(), 44 + 2 * one_file + 1801 + 120);
 
-    result = run({"1200", "-p", "-300", "a.bin", "a.bin"});
-    EXPECT_NE(result.output.find("Time of pause between files: -300 ms (-0.3 sec)"), std::string::npos);
-    EXPECT_EQ(read_file(dir.file("out.wav")).size(), 44 + 2 * one_file + 120);
-
     result = run({"1200", "-p", "5", "-p", "0", "a.bin"});
     EXPECT_EQ(result.output.find("Time of pause"), std::string::npos);
     EXPECT_EQ(read_file(dir.file("out.wav")).size(), 44 + one_file + 120);
@@ -234,7 +276,9 @@ TEST_F(TapecastRun, LoadingTimeRoundsToWholeSeconds)
     EXPECT_NE(result.output.find("Estimated loading time 1:02 min (62.3 sec)\n"), std::string::npos);
 }
 
-TEST_F(TapecastRun, InputFailuresRemoveTheOutput)
+// A failed run writes no WAV, and a WAV of that name from an earlier run is
+// left as it was; no temporary file stays behind.
+TEST_F(TapecastRun, InputFailuresLeaveNoOutputAndAnEarlierOneAsItWas)
 {
     put("seven.bin", {0xFE, 0, 0xC0, 0, 0xC0, 0, 0xC0});
     put("eight.bin", {0xFE, 0, 0xC0, 0, 0xC0, 0, 0xC0, 0xC9});
@@ -243,6 +287,7 @@ TEST_F(TapecastRun, InputFailuresRemoveTheOutput)
     rom[1] = 'B';
     put("big.rom", rom);
     std::filesystem::create_directory(dir.path() / "folder");
+    const std::vector<std::string> files = {"big.rom", "eight.bin", "folder", "seven.bin"};
     struct Case { std::string file; int status; std::string error; };
     for (const Case& c : {Case{"missing.bin", 9, "Failed to read input file missing.bin"},
                           Case{"folder", 9, "Failed to read input file folder"},
@@ -251,12 +296,16 @@ TEST_F(TapecastRun, InputFailuresRemoveTheOutput)
                           Case{"RAMDOS.8", 15, "Invalid number of VRAM pages for ramdisk (RAMDOS.8): should be >=0, <=7"},
                           Case{"RAMDOS.70", 16,
                                "Invalid number of RAM  pages for ramdisk (RAMDOS.70): should be >=1, <=3 (8 max)"}}) {
-        put("out.wav", {1, 2, 3});  // an earlier WAV is truncated, then removed
         RunResult result = run({"1200", "eight.bin", c.file});
         EXPECT_EQ(result.status, c.status) << c.file;
         EXPECT_TRUE(result.output.ends_with("\nERROR: " + c.error + "\n")) << result.output;
         EXPECT_EQ(result.output.find("Usage"), std::string::npos);
-        EXPECT_FALSE(exists("out.wav")) << c.file;
+        EXPECT_EQ(listing(), files) << c.file;
+
+        put("out.wav", {1, 2, 3});
+        EXPECT_EQ(run({"1200", "-o", "out.wav", "eight.bin", c.file}).status, c.status);
+        EXPECT_EQ(read_file(dir.file("out.wav")), std::vector<std::uint8_t>({1, 2, 3})) << c.file;
+        std::filesystem::remove(dir.path() / "out.wav");
     }
     EXPECT_EQ(run({"1200", "eight.bin"}).status, 0);
 }

@@ -42,9 +42,16 @@ std::string quote(const std::string& text)
 
 RunResult run_tapecast(const std::vector<std::string>& args, const std::filesystem::path& cwd)
 {
-    std::string command = "cd " + quote(cwd.string()) + " && " + quote(TAPECAST_PATH);
-    for (const std::string& arg : args)
-        command += " " + quote(arg);
+    std::vector<std::string> command = {TAPECAST_PATH};
+    command.insert(command.end(), args.begin(), args.end());
+    return run_command(command, cwd);
+}
+
+RunResult run_command(const std::vector<std::string>& words, const std::filesystem::path& cwd)
+{
+    std::string command = "cd " + quote(cwd.string()) + " &&";
+    for (const std::string& word : words)
+        command += " " + quote(word);
     command += " 2>&1";
     RunResult result;
     std::FILE* pipe = ::popen(command.c_str(), "r");

@@ -32,6 +32,9 @@ struct RunResult {
 
 // Runs the tapecast program with `args` in directory `cwd`.
 RunResult run_tapecast(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+// Runs `command` (a program and its arguments, looked up on the PATH) in
+// directory `cwd`.
+RunResult run_command(const std::vector<std::string>& command, const std::filesystem::path& cwd);
 
 std::vector<std::uint8_t> read_file(const std::string& path);
 void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "asset_bin_depacker.h"
+#include "asset_bin_depacker_symbols.h"
 #include "asset_loader.h"
 #include "asset_ramdos.h"
 #include "asset_sfx_depacker.h"
@@ -14,6 +15,13 @@ std::span<const std::uint8_t> loader_image() { return {asset_loader, asset_loade
 std::span<const std::uint8_t> ramdos_image() { return {asset_ramdos, asset_ramdos_size}; }
 std::span<const std::uint8_t> bin_depacker_image() { return {asset_bin_depacker, asset_bin_depacker_size}; }
 std::span<const std::uint8_t> sfx_depacker_image() { return {asset_sfx_depacker, asset_sfx_depacker_size}; }
+
+AddressRange bin_depacker_com_helper()
+{
+    return {asset_bin_depacker_PAGE0_HELPER,
+            std::uint16_t(asset_bin_depacker_PAGE0_HELPER + asset_bin_depacker_page0_helper_end
+                          - asset_bin_depacker_page0_helper)};
+}
 
 std::array<std::size_t, 3> ramdos_system_file_sizes()
 {

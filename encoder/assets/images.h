@@ -14,6 +14,13 @@ std::span<const std::uint8_t> ramdos_image();
 // The BIN depacker, raw code run at 0xE000; bytes 2 to 8 are its parameter
 // block (mode, packed data address, destination, stored length).
 std::span<const std::uint8_t> bin_depacker_image();
+// The addresses in page 1 RAM (first, one past the last) that the BIN
+// depacker overwrites with a helper before it restores a COM program.
+struct AddressRange {
+    std::uint16_t first = 0;
+    std::uint16_t end = 0;
+};
+AddressRange bin_depacker_com_helper();
 // The self-extracting depacker, raw code run at 0xBC00.
 std::span<const std::uint8_t> sfx_depacker_image();
 // Sizes of the system files the RAM-disk DOS writes onto its disk at start-up

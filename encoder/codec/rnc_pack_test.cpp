@@ -452,6 +452,14 @@ TEST(RncUnpack, RejectsBadHeadersAndLengths)
     b[18] |= 0x40;
     fix_packed_crc(b);
     expect_rejected(b, "key bit");
+
+    // A header that is consistent with an empty stream, and nothing after
+    // it: the byte past it is never read (it says "encrypted" here).
+    const Bytes memory = {'R', 'N', 'C', 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40};
+    const UnpackResult alone = rnc_unpack(std::span(memory).first(18));
+    EXPECT_FALSE(alone.ok());
+    EXPECT_EQ(alone.error.find("encrypted"), std::string::npos) << alone.error;
+    expect_rejected(Bytes(memory.begin(), memory.begin() + 18), "header alone");
 }
 
 TEST(RncUnpack, RejectsFlippedBitsAndCutStreams)

@@ -159,7 +159,7 @@ std::string check_header(std::span<const std::uint8_t> packed)
         return "packed length does not match the data";
     if (read_be(packed, 14, 2) != rnc_crc16(packed.subspan(header_size)))
         return "packed CRC mismatch";
-    if ((packed[header_size] & 0x40) != 0)
+    if (packed.size() > header_size && (packed[header_size] & 0x40) != 0)
         return "encrypted literals are not supported";
     return {};
 }

@@ -27,15 +27,13 @@ constexpr const char* messages[] = {
     "Invalid number of VRAM pages for ramdisk (%s): should be >=0, <=7",
     "Invalid number of RAM  pages for ramdisk (%s): should be >=1, <=3 (8 max)",
     "Too many files to be encoded (%s): no more than 100 are allowed",
-};
-
-// Codes from 30 on: the tape and disk images.
-constexpr int first_image_code = 30;
-constexpr const char* image_messages[] = {
+    "Output file '%s' is also an input file",
+    "Invalid pause length (%s): should be a whole number of milliseconds from 0 to 2147483647",
+    "Output file %s would be larger than the 4 GiB that a WAV file can hold",
+    "Internal error: %s",
     "A CAS image (%s) holds the standard format only: it can't be written with -c or -xp",
     "Disk image %s can only be encoded in DOS mode: -dos with -c or -xp, or after RAMDOS",
     "CAS image %s can't be encoded in DOS mode (-dos, or after RAMDOS): its files are for BASIC",
-    "Output file %s is also an input: it would be emptied before it is read",
 };
 
 std::vector<void (*)()>& cleanups()
@@ -56,8 +54,6 @@ void on_fatal_error(void (*cleanup)())
 std::string error_message(int code, std::string_view detail)
 {
     std::string text = (code > 0 && code < int(std::size(messages))) ? messages[code] : "";
-    if (code >= first_image_code && code < first_image_code + int(std::size(image_messages)))
-        text = image_messages[code - first_image_code];
     if (auto at = text.find("%s"); at != std::string::npos)
         text.replace(at, 2, detail);
     return text;

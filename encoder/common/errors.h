@@ -21,11 +21,13 @@ enum ErrorCode {
     err_vram_pages = 15,
     err_ram_pages = 16,
     err_too_many_files = 17,
-    // Tape and disk images.
-    err_cas_output_fast = 30,
-    err_disk_outside_dos = 31,
-    err_cas_in_dos_mode = 32,
-    err_output_is_input = 33,
+    err_output_is_input = 18,
+    err_bad_pause = 19,
+    err_wav_too_large = 20,
+    err_internal = 21,
+    err_cas_output_fast = 22,
+    err_disk_outside_dos = 23,
+    err_cas_in_dos_mode = 24,
 };
 
 // The message of a code with the detail inserted where it has "%s".

@@ -11,6 +11,7 @@
 #include "assets/images.h"
 #include "common/errors.h"
 #include "common/settings.h"
+#include "common/staged_files.h"
 
 LoadedFile current_input;
 
@@ -62,7 +63,9 @@ void apply_ramdos_suffix(std::string_view text)
 void load_disk_file(std::string_view text)
 {
     std::string path(text);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting: opening a FIFO for reading would otherwise
+    // wait for a writer.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         fatal_error(err_read_input, text);
     current_input.handle = fd;
@@ -70,7 +73,7 @@ void load_disk_file(std::string_view text)
     // Only regular files: a directory, a device or a pipe has no size to
     // take, and reading one could block forever.
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0)
         fatal_error(err_read_input, text);
     off_t length = info.st_size;
     if (length > off_t(0xFFFFFFFFu - input_spare_bytes))
@@ -95,11 +98,75 @@ void load_disk_file(std::string_view text)
 
     if (size <= 7)
         fatal_error(err_input_size, text);
-    if (size > max_rom_size && current_input.data[0] == 'A' && !settings.dos_mode)
+    bool rom = current_input.data[0] == 'A' && current_input.data[1] == 'B';
+    if (size > max_rom_size && rom && !settings.dos_mode)
         fatal_error(err_input_size, text);
 }
 
+std::vector<std::string> protected_inputs;
+std::string protected_output;
+
+// Why a copy may not be written under `name`, or nullptr when it may.
+const char* protected_role(const std::string& name)
+{
+    for (const std::string& input : protected_inputs) {
+        if (same_file(name, input))
+            return "an input";
+    }
+    if (!protected_output.empty() && same_file(name, protected_output))
+        return "the output";
+    return nullptr;
+}
+
+// A rename replaces a file or a link, not a folder, and a device or a FIFO
+// at that name is left alone.
+bool replaceable(const std::string& name)
+{
+    struct stat info {};
+    return ::lstat(name.c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
+}
+
+bool write_all(int fd, const std::uint8_t* data, std::size_t length)
+{
+    while (length > 0) {
+        ssize_t done = ::write(fd, data, length);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        length -= std::size_t(done);
+    }
+    return true;
+}
+
+struct PendingCopy {
+    int staged;
+    std::string name;
+    std::string extension;
+};
+std::vector<PendingCopy> pending_copies;
+
+void report_unwritten(const std::string& extension, const std::string& name)
+{
+    std::printf("Could not write packed %s version: %s\n", extension.c_str(), name.c_str());
+}
+
 }  // namespace
+
+bool is_ramdos_keyword(std::string_view text)
+{
+    if (!text.starts_with("RAMDOS"))
+        return false;
+    std::string_view suffix = text.substr(6);
+    if (suffix.empty())
+        return true;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    return suffix[0] == '.' && suffix.size() <= 4 && (suffix.size() < 2 || digit(suffix[1]))
+           && (suffix.size() < 3 || digit(suffix[2])) && (suffix.size() < 4 || suffix[3] == 'n');
+}
+
+bool is_keyword(std::string_view text) { return text == "LOADER" || is_ramdos_keyword(text); }
 
 void load_input(std::string_view text)
 {
@@ -107,7 +174,7 @@ void load_input(std::string_view text)
     current_input.loaded = true;
     if (text == "LOADER") {
         load_image(text, loader_image());
-    } else if (text.starts_with("RAMDOS")) {
+    } else if (is_ramdos_keyword(text)) {
         load_image(text, ramdos_image());
         apply_ramdos_suffix(text);
     } else {
@@ -131,24 +198,46 @@ void release_input()
     }
 }
 
-void write_packed_copy(std::string_view base, std::string_view extension)
+void protect_run_files(std::vector<std::string> inputs, std::string output)
 {
-    std::string name = std::string(base) + std::string(extension);
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    bool written = file != nullptr;
-    if (file) {
-        written = std::fwrite(current_input.data.data(), 1, current_input.size, file) == current_input.size;
-        written = (std::fclose(file) == 0) && written;
-        if (!written)
-            std::remove(name.c_str());
-    }
-    if (!written) {
-        std::printf("Could not write packed %s version: %s\n", std::string(extension).c_str(), name.c_str());
+    protected_inputs = std::move(inputs);
+    protected_output = std::move(output);
+}
+
+void write_packed_copy(std::string_view base, std::string_view extension_text)
+{
+    std::string name = std::string(base) + std::string(extension_text);
+    std::string extension(extension_text);
+    if (const char* role = protected_role(name)) {
+        std::printf("Skipped packed %s version: %s is %s of this run\n", extension.c_str(), name.c_str(), role);
         return;
     }
-    std::printf("Created packed %s version: %s\n", std::string(extension).c_str(), name.c_str());
+    int fd = -1;
+    int staged = replaceable(name) ? stage_file(name, fd) : -1;
+    if (staged < 0) {
+        report_unwritten(extension, name);
+        return;
+    }
+    bool written = write_all(fd, current_input.data.data(), current_input.size);
+    written = ::close(fd) == 0 && written;
+    if (!written) {
+        discard_staged_file(staged);
+        report_unwritten(extension, name);
+        return;
+    }
+    pending_copies.push_back({staged, name, extension});
+    std::printf("Created packed %s version: %s\n", extension.c_str(), name.c_str());
     if (::strcasecmp(std::string(extension).c_str(), ".bin") == 0) {
         BinHeader header = BinHeader::read(current_input.data.data());
         std::printf("from address: %x, to address: %x, exec address: %x\n", header.start, header.end, header.exec);
     }
+}
+
+void commit_packed_copies()
+{
+    for (const PendingCopy& copy : pending_copies) {
+        if (!commit_staged_file(copy.staged))
+            report_unwritten(copy.extension, copy.name);
+    }
+    pending_copies.clear();
 }

@@ -35,12 +35,29 @@ inline constexpr std::uint32_t input_spare_bytes = 1024;
 // Largest ROM image accepted outside DOS mode.
 inline constexpr std::uint32_t max_rom_size = 49152;
 
-// Loads a path, or the keyword "LOADER", or a text beginning with "RAMDOS"
-// whose suffix sets the RAM-disk parameters.  Every failure is fatal.
+// "RAMDOS", "RAMDOS." and "RAMDOS." followed by the digits of the RAM-disk
+// parameters (video RAM pages, RAM pages) and an 'n' that keeps the DOS
+// files off the disk: "RAMDOS.7", "RAMDOS.73", "RAMDOS.73n".  Any other text
+// is a path, "RAMDOS.COM" included.
+bool is_ramdos_keyword(std::string_view text);
+// "LOADER" or a RAMDOS keyword: a built-in image, not a path.
+bool is_keyword(std::string_view text);
+
+// Loads a path, or the keyword "LOADER", or a RAMDOS keyword whose suffix
+// sets the RAM-disk parameters.  Only regular files are read (a FIFO or a
+// device is refused without waiting on it).  Every failure is fatal.
 void load_input(std::string_view text);
 // Frees the buffer and closes the input handle, each only if held.
 void release_input();
 
-// Writes the current data to `base` + `extension` and reports it; a copy that
-// can't be written is reported and the run goes on.
+// The paths that no packed copy may replace: the run's inputs and output.
+void protect_run_files(std::vector<std::string> inputs, std::string output);
+
+// Writes the current data for `base` + `extension` and reports it.  The copy
+// goes to a temporary beside that name until commit_packed_copies; one whose
+// name is a file of this run is skipped, and one that can't be written is
+// reported, the run going on either way.
 void write_packed_copy(std::string_view base, std::string_view extension);
+// Puts the copies of a run that has succeeded in place, in the order they
+// were written.
+void commit_packed_copies();

@@ -24,8 +24,20 @@ TEST(LoadInput, RamdosSuffixSetsThePagesByPosition)
     EXPECT_EQ(ramdos_parameters("RAMDOS.0"), std::vector<int>({0, 3, 1}));
     EXPECT_EQ(ramdos_parameters("RAMDOS.78"), std::vector<int>({7, 8, 1}));
     EXPECT_EQ(ramdos_parameters("RAMDOS.73n"), std::vector<int>({7, 3, 0}));
-    EXPECT_EQ(ramdos_parameters("RAMDOS.73x"), std::vector<int>({7, 3, 1}));
-    EXPECT_EQ(ramdos_parameters("RAMDOSX51nonsense"), std::vector<int>({5, 1, 0}));
+    EXPECT_EQ(ramdos_parameters("RAMDOS.51n"), std::vector<int>({5, 1, 0}));
+}
+
+// Only RAMDOS with its digits is the keyword; other names that begin with
+// it are files.
+TEST(LoadInput, RamdosKeywordIsExact)
+{
+    for (const char* keyword : {"RAMDOS", "RAMDOS.", "RAMDOS.7", "RAMDOS.73", "RAMDOS.73n", "RAMDOS.8", "RAMDOS.90"})
+        EXPECT_TRUE(is_ramdos_keyword(keyword)) << keyword;
+    for (const char* path : {"RAMDOS.COM", "RAMDOS.73x", "RAMDOSX73", "RAMDOS.73nn", "RAMDOS.7a", "RAMDOS..",
+                             "ramdos", "RAMDOS/x.bin", "RAMDOS.bin"})
+        EXPECT_FALSE(is_ramdos_keyword(path)) << path;
+    EXPECT_TRUE(is_keyword("LOADER"));
+    EXPECT_FALSE(is_keyword("LOADER.BIN"));
 }
 
 TEST(LoadInput, BuiltInImagesAreTakenWholeAndUnchanged)

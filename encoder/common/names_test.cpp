@@ -26,6 +26,18 @@ TEST(MsxFileName, DosFormIsElevenCharactersWithTheExtensionAtEight)
     EXPECT_EQ(msx_file_name("noext", true), "noext      ");
 }
 
+// Names are cut by bytes, but never inside a UTF-8 character: a character
+// that would not fit whole is left out.
+TEST(MsxFileName, NonAsciiCharactersAreNeverCutInTwo)
+{
+    EXPECT_EQ(msx_file_name("spéléo.rom", false), "spéléo.rom");    // 8 bytes exactly
+    EXPECT_EQ(msx_file_name("aéééé.rom", false), "aééé.rom");       // a fourth é would need bytes 8 and 9
+    EXPECT_EQ(msx_file_name("game.é€", false), "game.é");            // the extension: 3 bytes
+    EXPECT_EQ(msx_file_name("aéééé.rom", true), "aééé rom");
+    EXPECT_EQ(msx_file_name("\xE9t\xE9.rom", false), "\xE9t\xE9.rom");  // Latin-1 bytes stand for themselves
+    EXPECT_EQ(tape_name("aééé.rom"), "aéé");
+}
+
 TEST(TapeName, CutAfterSixAndAtTheFirstDot)
 {
     EXPECT_EQ(tape_name("game.bin"), "game");

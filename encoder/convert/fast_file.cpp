@@ -6,12 +6,14 @@
 #include <string>
 #include <strings.h>
 
+#include "assets/images.h"
 #include "common/errors.h"
 #include "common/input.h"
 #include "common/names.h"
 #include "common/settings.h"
 #include "convert/pack.h"
 #include "convert/rom_patch.h"
+#include "signal/cells.h"
 #include "signal/fast.h"
 #include "signal/standard.h"
 
@@ -20,6 +22,9 @@ namespace {
 constexpr int lead_in_cells = 2401;
 constexpr int trailer_cells = 10;
 constexpr std::uint8_t sync_value = 0xD0;
+// Values in front of the data, at most: two sync values, the DOS flags, the
+// name, the rank table, the type and three addresses.
+constexpr int values_before_data = 2 + 1 + 12 + 256 + 7;
 // BASIC programs up to this size go on tape as they are; larger ones packed.
 constexpr std::uint32_t max_plain_basic = 2048;
 // The compression statistic starts with the cost of what frames the data.
@@ -36,12 +41,25 @@ std::uint16_t image_word(std::size_t at)
     return std::uint16_t(current_input.data[at] | current_input.data[at + 1] << 8);
 }
 
+// A program that can't be loaded and restored on the MSX ends the run with
+// status 10, saying why.
+void refuse_if(std::string_view path, const std::string& fault)
+{
+    if (!fault.empty())
+        fatal_error(err_input_size, std::string(path) + ": " + fault);
+}
+
 // Packs the current input in place and reports the sizes before and after.
-void pack_current(PackMode mode, const char* kind)
+// A program too large for the memory it is restored to is refused before
+// packing, and the packed image is checked against the MSX's memory.
+void pack_current(std::string_view path, PackMode mode, const char* kind)
 {
     std::uint32_t before = current_input.size;
+    std::uint8_t byte3 = current_input.data[3];
+    refuse_if(path, restore_fault(mode, byte3, before));
     current_input.size = pack_image(current_input.data, before, mode);
     current_input.position = 0;
+    refuse_if(path, bin_image_fault({current_input.data.data(), current_input.size}, mode, before, byte3));
     std::printf("\nConverted %s [%d bytes] -> BIN [%d bytes]\n", kind, int(before), int(current_input.size));
 }
 
@@ -117,7 +135,7 @@ void handle_basic(std::string_view path, int mode)
         return;
     }
     current_input.data[0] = 0x00;
-    pack_current(PackMode::basic, "BAS");
+    pack_current(path, PackMode::basic, "BAS");
     write_packed_copy(path, ".bin");
     emit_bin_description(current_input.data[0], mode);
 }
@@ -129,7 +147,7 @@ void handle_rom(std::string_view path, int mode)
         identify_rom();
         fix_call_0024();
     }
-    pack_current(PackMode::rom, "ROM");
+    pack_current(path, PackMode::rom, "ROM");
     save_if_high(path);
     emit_bin_description(0x41, mode);
 }
@@ -139,7 +157,7 @@ void handle_com(std::string_view path, std::string_view name, int mode)
     if (!ends_with_ignoring_case(name, ".COM"))
         fatal_error(err_unsupported_type);
     std::printf("(COM)");
-    pack_current(PackMode::com, "COM");
+    pack_current(path, PackMode::com, "COM");
     save_if_high(path);
     emit_bin_description(current_input.data[0], mode);
 }
@@ -217,4 +235,20 @@ void encode_fast_file(std::string_view path, char run_flag, int fast_wave_mode, 
         emit_bit1(mode);
     emit_end_mark(mode);
     std::printf(" done.\n");
+}
+
+std::uint64_t fast_file_bytes_at_most(std::uint64_t input_size, int fast_wave_mode)
+{
+    const SignalCells* cells = signal_cells(fast_wave_mode);
+    const SignalCells* lead = signal_cells(fast_wave_mode == 6 ? 8 : fast_wave_mode);
+    if (!cells || !lead)
+        return 0;
+    std::uint64_t cell = std::max(cells->bit0.bytes(), cells->bit1.bytes());
+    std::uint64_t marks = cells->start_mark.bytes() + cells->end_mark.bytes();
+    std::uint64_t unit = marks + 8 * cell;  // a value or a rank code of at most 8 cells
+    // Conversion adds a header and a depacker to the data.
+    std::uint64_t growth = std::max(bin_header_length + bin_depacker_image().size(),
+                                    sfx_header_length + sfx_depacker_image().size());
+    return lead_in_cells * lead->bit1.bytes() + (values_before_data + input_size + growth) * unit
+           + trailer_cells * cell + marks;
 }

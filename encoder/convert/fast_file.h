@@ -14,3 +14,7 @@
 // the copies saved beside the input.
 void encode_fast_file(std::string_view path, char run_flag, int fast_wave_mode, std::uint8_t dos_flags,
                       bool sfx_allowed, int part, std::optional<std::string_view> msx_name = std::nullopt);
+
+// The most bytes of WAV that encode_fast_file writes for an input of
+// `input_size` bytes, whatever it is converted into.
+std::uint64_t fast_file_bytes_at_most(std::uint64_t input_size, int fast_wave_mode);

@@ -1,10 +1,13 @@
 #include "convert/pack.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <span>
 
 #include "assets/images.h"
 #include "codec/rnc_pack.h"
+#include "codec/rnc_unpack.h"
 
 namespace {
 
@@ -19,6 +22,23 @@ std::vector<std::uint8_t> packed_data(std::span<const std::uint8_t> input)
         packed.assign(input.begin(), input.end());
     return packed;
 }
+
+std::string format(const char* pattern, ...)
+{
+    char text[200];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return text;
+}
+
+std::uint32_t word_at(std::span<const std::uint8_t> bytes, std::size_t at)
+{
+    return bytes[at] | std::uint32_t(bytes[at + 1]) << 8;
+}
+
+constexpr std::uint32_t packed_header_length = 18;
 
 void put_word(std::vector<std::uint8_t>& buffer, std::size_t offset, std::uint32_t value)
 {
@@ -111,4 +131,69 @@ std::uint32_t pack_image(std::vector<std::uint8_t>& buffer, std::uint32_t length
     const std::uint8_t byte3 = length > 3 ? buffer[3] : 0;
     const std::uint8_t destination_high = mode == PackMode::com ? 0x01 : byte3 & 0xC0;
     return build_bin(buffer, packed, stored, destination_high, mode);
+}
+
+std::uint32_t restore_address(PackMode mode, std::uint8_t byte3)
+{
+    switch (mode) {
+    case PackMode::com: return 0x0100;
+    case PackMode::basic: return basic_restore_address;
+    default: return std::uint32_t(byte3 & 0xC0) << 8;
+    }
+}
+
+std::string restore_fault(PackMode mode, std::uint8_t byte3, std::uint32_t length)
+{
+    const std::uint32_t destination = restore_address(mode, byte3);
+    if (mode == PackMode::rom && destination < lowest_image_address)
+        return format("its INIT address 0x%02Xxx lies below 0x4000, where the depacker could only restore it over "
+                      "the BIOS", byte3);
+    if (std::uint64_t(destination) + length > bin_depacker_address)
+        return format("%u bytes restored at 0x%04X would reach past 0x%04X, where the depacker runs "
+                      "(%u bytes fit)", length, destination, bin_depacker_address - 1,
+                      bin_depacker_address - destination);
+    return {};
+}
+
+std::string bin_image_fault(std::span<const std::uint8_t> image, PackMode mode, std::uint32_t length,
+                            std::uint8_t byte3)
+{
+    const std::size_t depacker = bin_depacker_image().size();
+    if (image.size() < bin_header_length + depacker)
+        return "the packed image is incomplete";
+    const auto packed = std::uint32_t(image.size() - bin_header_length - depacker);
+    const std::uint32_t stored = word_at(image, bin_header_length + packed + 7);
+
+    // Decoding in place needs the packed stream to end that many bytes past
+    // the end of the output; copying a stored program needs none.
+    std::uint32_t margin = 0;
+    if (stored == 0) {
+        UnpackResult check = rnc_unpack(image.subspan(bin_header_length, packed));
+        if (!check.ok() || check.data.size() != length)
+            return "the packed data does not decode back (" + check.error + ")";
+        margin = check.leeway_needed;
+    }
+
+    // The lowest address the image may load at.  A COM depacker first puts
+    // its helper at 0x4000: that must not cover what it then reads (the
+    // packed stream after its header, which is not read, or the stored data).
+    std::uint32_t lowest = mode == PackMode::basic ? lowest_basic_image_address : lowest_image_address;
+    if (mode == PackMode::com) {
+        const AddressRange helper = bin_depacker_com_helper();
+        const std::uint32_t skipped = stored == 0 ? packed_header_length : 0;
+        lowest = std::max(lowest, helper.end > skipped ? helper.end - skipped : 0u);
+    }
+    if (packed > bin_depacker_address)
+        return format("the packed image of %u bytes would wrap past address 0", packed);
+    const std::uint32_t start = bin_depacker_address - packed;
+    if (start < lowest)
+        return format("the packed image would load from 0x%04X, below 0x%04X where the MSX can take it", start,
+                      lowest);
+
+    const std::uint32_t destination = restore_address(mode, byte3);
+    if (std::uint64_t(destination) + length + margin > bin_depacker_address)
+        return format("%u bytes restored at 0x%04X, with the %u bytes that decoding them in place needs, would "
+                      "reach past 0x%04X, where the depacker runs", length, destination, margin,
+                      bin_depacker_address - 1);
+    return {};
 }

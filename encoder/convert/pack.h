@@ -14,6 +14,8 @@
 // R = L tells the depacker to copy it; otherwise R = 0.
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <vector>
 
 enum class PackMode : std::uint8_t { com = 0x00, sfx = 0x01, rom = 0x41, basic = 0xFF };
@@ -28,3 +30,30 @@ inline constexpr std::uint16_t bin_depacker_address = 0xE000;
 inline constexpr std::uint16_t sfx_depacker_address = 0xBC00;
 inline constexpr std::uint32_t bin_header_length = 7;
 inline constexpr std::uint32_t sfx_header_length = 23;
+
+// Memory on the MSX.  The fast loader stores an image with page 1 on RAM,
+// page 0 holding the BIOS; the depacker of a BASIC program runs with page 1
+// back on the BASIC ROM, so that image must load in pages 2 and 3.  A BASIC
+// program is restored at the start of BASIC text less one (its leading
+// 0x00), 0x8000 on the machines with RAM from there up that the loader needs.
+inline constexpr std::uint32_t lowest_image_address = 0x4000;
+inline constexpr std::uint32_t lowest_basic_image_address = 0x8000;
+inline constexpr std::uint32_t basic_restore_address = 0x8000;
+
+// Where the BIN depacker restores the program: 0x0100 for a COM program,
+// the 16 KB page of a ROM's INIT address (whose high byte is input byte 3),
+// BASIC text for a BASIC program.
+std::uint32_t restore_address(PackMode mode, std::uint8_t byte3);
+
+// Why a program of `length` bytes can't be restored by the BIN depacker,
+// checked before packing: it would reach the depacker, or (a ROM) land in
+// page 0 over the BIOS.  Empty when it may fit.
+std::string restore_fault(PackMode mode, std::uint8_t byte3, std::uint32_t length);
+
+// Why the BIN image that pack_image built from `length` input bytes can't be
+// loaded and restored, or empty when it can: it must load at or above the
+// lowest address for its mode (a COM image also above the helper that its
+// depacker copies to 0x4000), and decoding must neither overtake the packed
+// data it reads nor reach the depacker.
+std::string bin_image_fault(std::span<const std::uint8_t> image, PackMode mode, std::uint32_t length,
+                            std::uint8_t byte3);

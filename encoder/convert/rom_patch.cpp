@@ -1,7 +1,11 @@
 #include "convert/rom_patch.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "common/input.h"
@@ -18,8 +22,6 @@ constexpr const char* rom_patch_table[] = {
     "5dc529b7|Pippols (Konami)         |4033:22,00,00;4076:21,00,00",
 };
 
-// Lines of the patch file are read in pieces of at most this many characters.
-constexpr int max_line_piece = 99;
 constexpr std::uint32_t cartridge_base = 0x4000;
 
 std::optional<unsigned> hex_digits(std::string_view text, std::size_t at, std::size_t count)
@@ -89,26 +91,31 @@ void remove_line_end(std::string& line)
         line.pop_back();
 }
 
+// The patch file if it is there and a regular file (a FIFO or a device at
+// that name is passed over without waiting on it), else nullptr.
+std::FILE* open_patch_file()
+{
+    int fd = ::open(patch_file_name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    std::FILE* file = nullptr;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::fcntl(fd, F_SETFL, 0) == 0)
+        file = ::fdopen(fd, "r");
+    if (!file)
+        ::close(fd);
+    return file;
+}
+
 bool search_patch_file(std::string_view checksum, std::span<std::uint8_t> image)
 {
-    std::FILE* file = std::fopen(patch_file_name, "r");
+    std::FILE* file = open_patch_file();
     if (!file)
         return false;
     std::printf("Looking for checksum %s in %s... ", std::string(checksum).c_str(), patch_file_name);
-    bool found = false;
-    char piece[max_line_piece + 1];
-    while (std::fgets(piece, sizeof piece, file)) {
-        std::string line(piece);
-        std::string_view key = std::string_view(line).substr(0, 8);
-        if (key != checksum && key != "00000000")
-            continue;
-        found = true;
-        std::printf("found !\n");
-        remove_line_end(line);
-        apply_patch_line(line, image);
-    }
+    int found = apply_patch_lines(file, checksum, image);
     std::fclose(file);
-    if (!found)
+    if (found == 0)
         std::printf("not found.\n");
     return true;
 }
@@ -176,6 +183,27 @@ void apply_patch_line(std::string_view line, std::span<std::uint8_t> image)
         }
         std::printf("\n");
     }
+}
+
+int apply_patch_lines(std::FILE* file, std::string_view checksum, std::span<std::uint8_t> image)
+{
+    int found = 0;
+    char* buffer = nullptr;
+    std::size_t capacity = 0;
+    ssize_t length;
+    // Each line whole, whatever its length.
+    while ((length = ::getline(&buffer, &capacity, file)) >= 0) {
+        std::string line(buffer, std::size_t(length));
+        std::string_view key = std::string_view(line).substr(0, 8);
+        if (key != checksum && key != "00000000")
+            continue;
+        ++found;
+        std::printf("found !\n");
+        remove_line_end(line);
+        apply_patch_line(line, image);
+    }
+    std::free(buffer);
+    return found;
 }
 
 void identify_rom()

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "common/input.h"
 #include "test_support.h"
@@ -129,13 +130,32 @@ TEST(IdentifyRom, FileLinesFirstThenTheBuiltInTable)
     EXPECT_EQ(rom[0x11], 0x05);
 }
 
-TEST(IdentifyRom, LongLinesAreReadInPiecesOf99Characters)
+// Lines are read whole: a long entry is applied entirely, and text after
+// column 99 never counts as a line of its own.
+TEST(IdentifyRom, LongLinesAreReadWhole)
 {
     test_support::ScratchDir dir;
     std::vector<std::uint8_t> rom = rom_image(0x4000);
-    // The second piece of this line begins with "00000000" and so matches on its own.
-    std::string line = "12345678|" + std::string(90, 'x') + "00000000|Piece|4020:aa\n";
-    test_support::write_file(dir.file("tapecast.ptc"), std::vector<std::uint8_t>(line.begin(), line.end()));
+    char key[9];
+    std::snprintf(key, sizeof key, "%08x", rom_checksum(rom));
+    std::string entry = std::string(key) + "|" + std::string(92, 'T') + "|4020:aa;4100:11,22,33,44\n";
+    std::string piece = "12345678|" + std::string(90, 'x') + "00000000|Piece|4010:c9\n";
+    std::string lines = entry + piece;
+    test_support::write_file(dir.file("tapecast.ptc"), std::vector<std::uint8_t>(lines.begin(), lines.end()));
     std::string text = identify(rom, dir.path());
-    EXPECT_NE(text.find("found !\nDetected ROM: Piece\n4020:aa(e0) \n"), std::string::npos) << text;
+    EXPECT_NE(text.find("4020:aa(e0) \n4100:11(00) 22(07) 33(0e) 44(15) \n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Piece"), std::string::npos) << text;
+    EXPECT_EQ(rom[0x103], 0x44);
+    EXPECT_NE(rom[0x10], 0xC9);
+}
+
+// A FIFO (or anything else that is not a regular file) named like the patch
+// file is passed over at once instead of waiting for a writer.
+TEST(IdentifyRom, APatchFileThatIsNoRegularFileIsPassedOver)
+{
+    test_support::ScratchDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("tapecast.ptc").c_str(), 0600), 0);
+    std::vector<std::uint8_t> rom = rom_image(0x4000);
+    std::string text = identify(rom, dir.path());
+    EXPECT_EQ(text.find("tapecast.ptc"), std::string::npos) << text;
 }

@@ -1,16 +1,19 @@
 #include "convert/standard_file.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/errors.h"
 #include "common/input.h"
 #include "common/names.h"
+#include "signal/cells.h"
 #include "signal/standard.h"
 #include "signal/wav.h"
 
 namespace {
 
 constexpr int marker_count = 10;
+constexpr int name_length = 6;
 constexpr std::uint8_t bin_marker = 0xD0;
 constexpr std::uint8_t basic_marker = 0xD3;
 constexpr int basic_trailer_bytes = 7;
@@ -38,7 +41,7 @@ void encode_standard_file(std::string_view path, int standard_mode, std::optiona
         std::printf("Loader named \"%s\"\t", name.c_str());
     else
         std::printf("Converting:  \"%s\"\t", name.c_str());
-    for (char c : pad_name(name, 6))
+    for (char c : pad_name(name, name_length))
         emit_std_byte(std::uint8_t(c), standard_mode);
 
     emit_block_gap();
@@ -68,4 +71,17 @@ void encode_standard_file(std::string_view path, int standard_mode, std::optiona
     }
     release_input();
     std::printf("done.\n");
+}
+
+std::uint64_t standard_file_bytes_at_most(std::uint64_t file_size, int standard_mode)
+{
+    const SignalCells* cells = signal_cells(standard_mode);
+    if (!cells)
+        return 0;
+    std::uint64_t cell = std::max(cells->bit0.bytes(), cells->bit1.bytes());
+    std::uint64_t sample = cells->bit0.s16 ? 2 : 1;
+    // Both sync tones, the header's bytes, the data with a BASIC program's
+    // zero bytes (its type byte is not sent, so this counts one more).
+    std::uint64_t bytes = marker_count + name_length + file_size + basic_trailer_bytes;
+    return (2 * std::uint64_t(sync_tone_cells) + 11 * bytes) * cell + block_gap_samples * sample;
 }

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "common/cas_image.h"
@@ -165,18 +164,4 @@ void encode_fast_image(const InputEntry& entry, std::uint8_t fast_mode, bool mor
         encode_disk_image(entry, fast_mode, more_entries);
     else
         encode_fast_cas(entry, fast_mode, more_entries, after_loader);
-}
-
-void refuse_output_among_inputs(const std::vector<InputEntry>& files)
-{
-    struct stat output {};
-    if (::stat(settings.output_path.c_str(), &output) != 0 || !S_ISREG(output.st_mode))
-        return;
-    for (const InputEntry& entry : files) {
-        if (entry.text == "LOADER" || entry.text.starts_with("RAMDOS"))
-            continue;  // built in, not read from disk
-        struct stat input {};
-        if (::stat(entry.text.c_str(), &input) == 0 && input.st_dev == output.st_dev && input.st_ino == output.st_ino)
-            fatal_error(err_output_is_input, settings.output_path);
-    }
 }

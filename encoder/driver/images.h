@@ -23,7 +23,3 @@ void encode_standard_image(const InputEntry& entry, int standard_mode);
 // the last one when `more_entries`.  `after_loader`: the entry is the first
 // one, right behind the attached loader.
 void encode_fast_image(const InputEntry& entry, std::uint8_t fast_mode, bool more_entries, bool after_loader);
-
-// Refuses a run whose output is one of its input files (a CAS image written
-// over itself): creating the output would empty the input before it is read.
-void refuse_output_among_inputs(const std::vector<InputEntry>& files);

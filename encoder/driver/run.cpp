@@ -1,28 +1,27 @@
 #include "driver/run.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <exception>
+#include <new>
+#include <optional>
 #include <string_view>
 
 #include "common/cas_image.h"
 #include "common/errors.h"
 #include "common/input.h"
 #include "common/names.h"
+#include "common/staged_files.h"
 #include "convert/fast_file.h"
 #include "convert/standard_file.h"
 #include "driver/images.h"
 #include "driver/ram_disk_fit.h"
+#include "driver/wav_bound.h"
 #include "signal/standard.h"
 #include "signal/wav.h"
 
 namespace {
-
-// Silence after a RAM-disk DOS entry while the MSX brings DOS up.
-constexpr int ramdos_boot_pause_ms = 4000;
-constexpr int closing_tone_cells = 501;
 
 // Where each piece of the tape starts, recorded as it is written, for
 // "-timeline": the kind ("loader", "file", "pause", "tone") and the name of
@@ -51,19 +50,20 @@ void paused(int ms)
     fatal_error(code, detail);
 }
 
-// The leading decimal integer of `text`, as the C library's atoi reads it
-// (blanks, sign, digits); out-of-range values saturate instead of wrapping.
-long leading_integer(const std::string& text)
+// `text` as a whole decimal number from 0 to `max`: digits only, nothing
+// before or after them.
+std::optional<std::int32_t> whole_number(const std::string& text, std::int32_t max)
 {
-    return std::strtol(text.c_str(), nullptr, 10);
-}
-
-std::int32_t clamp_to_int32(long value)
-{
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
+    if (text.empty())
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > max)
+            return std::nullopt;
+    }
     return std::int32_t(value);
 }
 
@@ -181,7 +181,7 @@ void run_fast_path(const CommandLine& line)
         } else {
             mark("file", entry.text);
             encode_fast_file(entry.text, entry.run_flag, fast_mode, more ? 1 : 0, true, -1);
-            if (entry.text.starts_with("RAMDOS")) {
+            if (is_ramdos_keyword(entry.text)) {
                 if (!settings.dos_mode)  // in DOS mode it is only a file for the disk
                     ram_disk_chosen(entry.text, {current_input.data.data(), current_input.size});
                 settings.dos_mode = true;
@@ -243,7 +243,7 @@ void print_timeline(std::uint64_t end)
 void print_banner()
 {
     static const char* const lines[] = {
-        " .-----------------------. Cassonic " CASSONIC_VERSION,
+        (" .-----------------------. Cassonic " CASSONIC_VERSION),
         " |  C A S S O N I C  MSX | ",
         " |   (@)  =======  (@)   | Encodes MSX files to WAV for loading",
         " |      ___________      | via tape interface. Supported formats:",
@@ -300,17 +300,23 @@ CommandLine parse_command_line(const std::vector<std::string>& args)
     if (first == "-cd") {
         settings.cd_mode = true;
     } else {
-        long rate = leading_integer(first);
-        if (rate < 1 || rate > 5999)
+        std::optional<std::int32_t> rate = whole_number(first, 5999);
+        if (!rate || *rate < 1)
             usage_error(err_bad_baud_rate, first);
-        settings.baud_rate = std::int32_t(rate);
+        settings.baud_rate = *rate;
         settings.attach_loader = false;
     }
 
+    // "--" ends the options: every argument after it is a file.
+    bool files_only = false;
     std::size_t i = 1;
     for (; i < args.size() && args[i].starts_with('-'); ++i) {
         const std::string& arg = args[i];
-        if (arg == "-c") {
+        if (arg == "--") {
+            files_only = true;
+            ++i;
+            break;
+        } else if (arg == "-c") {
             settings.compressed = true;
         } else if (arg == "-xp") {
             settings.experimental = true;
@@ -328,10 +334,14 @@ CommandLine parse_command_line(const std::vector<std::string>& args)
             if (i + 1 >= args.size())
                 usage_error(err_incomplete_command);
             ++i;
-            if (arg == "-o")
+            if (arg == "-o") {
                 settings.output_path = args[i];
-            else
-                settings.pause_ms = clamp_to_int32(leading_integer(args[i]));
+            } else {
+                std::optional<std::int32_t> pause = whole_number(args[i], INT32_MAX);
+                if (!pause)
+                    usage_error(err_bad_pause, args[i]);
+                settings.pause_ms = *pause;
+            }
         } else {
             usage_error(err_unknown_option, arg);
         }
@@ -341,7 +351,11 @@ CommandLine parse_command_line(const std::vector<std::string>& args)
 
     for (; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "-n" || arg == "-r") {
+        if (files_only) {
+            line.files.push_back({arg, 'r'});
+        } else if (arg == "--") {
+            files_only = true;
+        } else if (arg == "-n" || arg == "-r") {
             line.files.back().run_flag = arg[1];
         } else if (arg.starts_with('-')) {
             usage_error(err_unexpected_option, arg);
@@ -369,7 +383,27 @@ void emit_entry_pause(std::uint32_t size)
         emit_pause(pause_setting);
 }
 
-int run_tapecast(const std::vector<std::string>& args)
+namespace {
+
+// Before the output is created: it must not be one of the inputs, and its
+// size must fit a WAV header.  The inputs and the output are then kept from
+// being replaced by packed copies.
+void check_run_files(const CommandLine& line)
+{
+    std::vector<std::string> paths;
+    for (const InputEntry& entry : line.files) {
+        if (is_keyword(entry.text))
+            continue;
+        if (same_file(settings.output_path, entry.text))
+            fatal_error(err_output_is_input, settings.output_path);
+        paths.push_back(entry.text);
+    }
+    if (wav_size_at_most(line) > max_wav_size)
+        fatal_error(err_wav_too_large, settings.output_path);
+    protect_run_files(std::move(paths), settings.output_path);
+}
+
+int run(const std::vector<std::string>& args)
 {
     print_banner();
     CommandLine line = parse_command_line(args);
@@ -379,15 +413,17 @@ int run_tapecast(const std::vector<std::string>& args)
     }
     if (line.files.empty() && !settings.attach_loader)
         usage_error(err_no_files);
+    check_run_files(line);
 
     // A CAS image holds standard blocks only: refused before anything is written.
     bool cas_image = is_cas_name(settings.output_path);
     if (cas_image && line.fast_wave_mode != 0)
         fatal_error(err_cas_output_fast, settings.output_path);
-    refuse_output_among_inputs(line.files);
 
     on_fatal_error(release_input);
     on_fatal_error(wav_abandon);
+    on_fatal_error(discard_staged_files);
+    remove_staged_files_on_signals();
     if (!wav_create(settings.output_path))
         fatal_error(err_create_output, settings.output_path);
     print_mode_line(line);
@@ -414,5 +450,23 @@ int run_tapecast(const std::vector<std::string>& args)
     }
     release_input();
     wav_close();
+    commit_packed_copies();
     return 0;
+}
+
+}  // namespace
+
+int run_tapecast(const std::vector<std::string>& args)
+{
+    // Nothing leaves a run but an exit status: an internal failure is an
+    // error like the others, and cleans up like them.
+    try {
+        return run(args);
+    } catch (const std::bad_alloc&) {
+        fatal_error(err_internal, "out of memory");
+    } catch (const std::exception& failure) {
+        fatal_error(err_internal, failure.what());
+    } catch (...) {
+        fatal_error(err_internal, "unknown failure");
+    }
 }

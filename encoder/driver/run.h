@@ -9,6 +9,12 @@
 
 #include "common/settings.h"
 
+// In DOS mode a file longer than this goes on tape in parts of this size.
+inline constexpr std::uint32_t dos_part_size = 46080;
+// Silence after a RAM-disk DOS entry while the MSX brings DOS up.
+inline constexpr int ramdos_boot_pause_ms = 4000;
+inline constexpr int closing_tone_cells = 501;
+
 // What the command line asks for, apart from the settings it fills.
 struct CommandLine {
     bool help = false;               // print the usage text and stop
@@ -29,9 +35,6 @@ int run_tapecast(const std::vector<std::string>& args);
 // The rule between fast-mode entries: a pause of size / 22 ms when that is
 // longer than the "-p" setting (compared unsigned), else the setting.
 void emit_entry_pause(std::uint32_t size);
-
-// In DOS mode a file longer than this goes on tape in parts of this size.
-inline constexpr std::uint32_t dos_part_size = 46080;
 
 // Encodes the current input, a DOS-mode file longer than a part, in parts;
 // the name on tape is built from the entry, unless `msx_name` gives it.

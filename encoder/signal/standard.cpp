@@ -12,9 +12,6 @@
 
 namespace {
 
-constexpr int sync_tone_cells = 4001;
-constexpr std::uint32_t block_gap_samples = 4000;
-
 bool cas_image_output = false;
 std::uint32_t cas_blocks = 0;
 

@@ -14,6 +14,9 @@ void emit_std_byte(std::uint8_t value, int mode);
 // `count` silence samples: 127 in 8-bit output, 0 in CD output.
 void emit_silence(std::uint32_t count);
 
+inline constexpr int sync_tone_cells = 4001;
+inline constexpr std::uint32_t block_gap_samples = 4000;
+
 // The pieces around the blocks of a standard tape file: the sync tone in
 // front of each block (4001 1 cells) and the gap between a file's header
 // block and its data block (4000 silence samples).

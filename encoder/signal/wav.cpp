@@ -2,12 +2,15 @@
 
 #include <array>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/errors.h"
 #include "common/settings.h"
+#include "common/staged_files.h"
 
 WavOutput wav_out;
 
@@ -43,6 +46,37 @@ void remove_if_ours()
         && S_ISREG(info.st_mode) && info.st_dev == wav_out.dev && info.st_ino == wav_out.ino)
         ::unlink(wav_out.path.c_str());
     wav_out.removable = false;
+    forget_unfinished_file();
+}
+
+// The file that a temporary replaces at the end: the path itself when it
+// names a regular file or nothing yet, the file a link names when that is a
+// regular file; empty when the output is to be written in place.
+std::string staging_target(const std::string& path)
+{
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? path : std::string();
+    if (S_ISREG(info.st_mode))
+        return path;
+    if (!S_ISLNK(info.st_mode) || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+int open_in_place(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return fd;
+    struct stat info {};
+    wav_out.removable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    wav_out.dev = info.st_dev;
+    wav_out.ino = info.st_ino;
+    if (wav_out.removable)
+        watch_unfinished_file(path);
+    return fd;
 }
 
 }  // namespace
@@ -60,15 +94,16 @@ void wav_flush()
 
 bool wav_create(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    wav_out.path = path;
+    wav_out.removable = false;
+    int fd = -1;
+    std::string target = staging_target(path);
+    wav_out.staged = target.empty() ? -1 : stage_file(target, fd);
+    if (wav_out.staged < 0)  // also when the folder takes no temporary file
+        fd = open_in_place(path);
     if (fd < 0)
         return false;
-    struct stat info {};
-    wav_out.removable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    wav_out.dev = info.st_dev;
-    wav_out.ino = info.st_ino;
     wav_out.fd = fd;
-    wav_out.path = path;
     wav_out.used = 0;
     if (!wav_out.buffer)
         wav_out.buffer = new std::uint8_t[WavOutput::capacity];
@@ -140,10 +175,18 @@ void wav_close()
     wav_flush();
     int fd = wav_out.fd;
     wav_out.fd = -1;
+    int staged = wav_out.staged;
+    wav_out.staged = -1;
     if (::close(fd) != 0) {
+        if (staged >= 0)
+            discard_staged_file(staged);
         remove_if_ours();
         fatal_error(err_write_output, wav_out.path);
     }
+    if (staged >= 0 && !commit_staged_file(staged))
+        fatal_error(err_create_output, wav_out.path);
+    wav_out.removable = false;
+    forget_unfinished_file();
 }
 
 void wav_abandon()
@@ -153,5 +196,8 @@ void wav_abandon()
     ::close(wav_out.fd);
     wav_out.fd = -1;
     wav_out.used = 0;
+    if (wav_out.staged >= 0)
+        discard_staged_file(wav_out.staged);
+    wav_out.staged = -1;
     remove_if_ours();
 }

@@ -17,7 +17,8 @@ struct WavOutput {
     std::size_t used = 0;
     std::uint8_t* buffer = nullptr;
     std::string path;            // as given to wav_create
-    bool removable = false;      // a regular file this run created or truncated
+    int staged = -1;             // the temporary it is written to, or -1 when in place
+    bool removable = false;      // written in place: a regular file this run created or truncated
     unsigned long long dev = 0;  // identity of that file, checked before removal
     unsigned long long ino = 0;
 };
@@ -25,7 +26,12 @@ extern WavOutput wav_out;
 
 void wav_flush();
 
-// Creates `path` for writing, truncating it.  False when it can't be created.
+// Opens the output for writing.  A regular file (or a new one) is written to
+// a temporary beside it that wav_close renames over it, so that a failed run
+// leaves an older file of that name as it was; through a link, the file the
+// link names is the one replaced.  Anything else (a device such as /dev/null,
+// a FIFO), or a file whose folder takes no temporary, is written in place.
+// False when it can't be opened.
 bool wav_create(const std::string& path);
 bool wav_is_open();
 
@@ -66,8 +72,10 @@ std::uint64_t wav_seek_end();
 void wav_patch_field(std::uint64_t position, std::uint32_t value, int width);
 // Fills in the sizes and the format of the header (CD or baud-rate output).
 void wav_finish();
-// Flushes and closes the finished file (error 12 if the last write fails).
+// Flushes and closes the finished file (error 12 if the last write fails)
+// and puts it in place (error 5 if that fails).
 void wav_close();
-// Closes the unfinished file and removes it, but only when it is the regular
-// file this run created: a device such as /dev/null is never removed.
+// Closes the unfinished file and removes it (its temporary, or the regular
+// file this run created in place): a device such as /dev/null is never
+// removed.
 void wav_abandon();
