@@ -8,7 +8,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-package}
 shift || true
-"$root/scripts/setup.sh" --package "$build" "$@"
+# Configured for /usr, where the packages install, so that what the
+# front-end knows of its installed place is where it lands.
+"$root/scripts/setup.sh" --package "$build" -DCMAKE_INSTALL_PREFIX=/usr "$@"
 rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 for deb in "$build"/*.deb; do
