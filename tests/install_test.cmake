@@ -1,5 +1,5 @@
 # cmake -DBUILD=<build dir> -DWORK=<scratch dir> -DVERSION=<project version>
-#       -DFRONTEND=ON|OFF -DENCODER_COMPONENT=<name>
+#       -DFRONTEND=ON|OFF -DENCODER_COMPONENT=<name> -DFRONTEND_COMPONENT=<name>
 #       -DBINDIR=<rel> -DDATADIR=<rel> -DMANDIR=<rel> -P install_test.cmake
 # Installs the built tree into a scratch DESTDIR under the prefix /usr and
 # checks what a user's system gets: the programs and their manual pages, the
@@ -11,7 +11,6 @@ macro(fault text)
 endmacro()
 
 function(install_into destdir)
-  file(REMOVE_RECURSE ${destdir})
   set(ENV{DESTDIR} ${destdir})
   execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix /usr ${ARGN}
     RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE errors)
@@ -27,9 +26,23 @@ function(installed_files destdir out)
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
-set(root ${WORK}/all/usr)
+# The parts that the packages hold, installed one after the other, are what
+# a user's system gets; the whole installation is no more than those.
+set(root ${WORK}/parts/usr)
+set(parts ${ENCODER_COMPONENT})
+if(FRONTEND)
+  list(APPEND parts ${FRONTEND_COMPONENT})
+endif()
+file(REMOVE_RECURSE ${WORK})
+foreach(part ${parts})
+  install_into(${WORK}/parts --component ${part})
+endforeach()
+installed_files(${WORK}/parts in_parts)
 install_into(${WORK}/all)
 installed_files(${WORK}/all everything)
+if(NOT everything STREQUAL in_parts)
+  fault("the installation holds more than its parts '${parts}':\n    ${everything}\n  against\n    ${in_parts}")
+endif()
 foreach(file ${everything})
   if(NOT file MATCHES "^usr/")
     fault("${file} lies outside the prefix")
@@ -111,12 +124,6 @@ set(expected usr/${BINDIR}/tapecast usr/${MANDIR}/man1/tapecast.1.gz)
 list(SORT expected)
 if(NOT encoder_files STREQUAL expected)
   fault("the encoder's part installs '${encoder_files}', not '${expected}'")
-endif()
-# Nothing is left out of both parts (it would make a package of its own).
-install_into(${WORK}/unnamed --component Unspecified)
-installed_files(${WORK}/unnamed unnamed_files)
-if(unnamed_files)
-  fault("installed outside the encoder's and the front-end's parts: ${unnamed_files}")
 endif()
 
 if(faults)
