@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up and builds Cassonic, then runs the whole test suite.
+# Installs everything the tests need, builds Cassonic with its tests and
+# benchmarks, then runs the whole test suite.
 # With --sanitize, builds and tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer in a build directory of its own.
 set -euo pipefail

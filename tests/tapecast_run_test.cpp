@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -79,6 +80,21 @@ protected:
 
 const char* const usage_head = " Usage:\n\n tapecast <baudrate|-cd> [-o wav][-c|-xp][-noldr][-nofix][-p len][-dos]";
 
+// What tapecast writes on standard output alone, standard error discarded.
+std::string standard_output(const std::string& args, const std::filesystem::path& cwd)
+{
+    std::string command = "cd '" + cwd.string() + "' && '" TAPECAST_PATH "' " + args + " 2>/dev/null";
+    std::string text;
+    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
+        char chunk[4096];
+        std::size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+            text.append(chunk, got);
+        ::pclose(pipe);
+    }
+    return text;
+}
+
 }  // namespace
 
 TEST_F(TapecastRun, HelpFormsPrintBannerAndUsageAndSucceed)
@@ -92,6 +108,28 @@ TEST_F(TapecastRun, HelpFormsPrintBannerAndUsageAndSucceed)
         EXPECT_TRUE(rest.ends_with("      s-set it to 'n' to ensure that DOS files aren't loaded\n"));
         EXPECT_EQ(rest.find("ERROR"), std::string::npos);
     }
+    EXPECT_FALSE(exists("out.wav"));
+}
+
+TEST_F(TapecastRun, GnuVersionAndHelpPrintOnStandardOutputAndSucceedWherever)
+{
+    RunResult version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.output.starts_with("tapecast (Cassonic) ")) << version.output;
+    EXPECT_EQ(std::count(version.output.begin(), version.output.end(), '\n'), 2) << version.output;
+    EXPECT_EQ(standard_output("--version", dir.path()), version.output);
+    // Later on the line, even where the line would fail.
+    EXPECT_EQ(run({"-cd", "-c", "--version", "missing.bin"}).output, version.output);
+    EXPECT_EQ(run({"1200", "missing.bin", "--version"}).status, 0);
+
+    RunResult help = run({"-h"});
+    for (std::vector<std::string> args : {std::vector<std::string>{"--help"}, {"1200", "--help"}, {"-cd", "-q", "--help"}}) {
+        RunResult result = run(args);
+        SCOPED_TRACE(args.front());
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output, help.output);
+    }
+    EXPECT_EQ(standard_output("--help", dir.path()), help.output);
     EXPECT_FALSE(exists("out.wav"));
 }
 

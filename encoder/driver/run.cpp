@@ -72,6 +72,17 @@ bool is_help(std::string_view arg)
     return arg == "-h" || arg == "-?" || arg == "/h" || arg == "/?";
 }
 
+// "--help" and "--version" are taken wherever they stand, as GNU programs
+// take them; the first of the two wins.  No file name can be mistaken for
+// them: a file argument never begins with "-".
+std::string_view gnu_info_option(const std::vector<std::string>& args)
+{
+    for (const std::string& arg : args)
+        if (arg == "--help" || arg == "--version")
+            return arg;
+    return {};
+}
+
 void resolve_modes(CommandLine& line)
 {
     if (settings.sine)
@@ -286,10 +297,16 @@ void print_usage()
     std::printf("\n");
 }
 
+void print_version()
+{
+    std::printf("tapecast (Cassonic) %s\n", CASSONIC_VERSION);
+    std::printf("Encodes MSX programs into WAV audio that an MSX loads through its cassette port.\n");
+}
+
 CommandLine parse_command_line(const std::vector<std::string>& args)
 {
     CommandLine line;
-    if (args.empty() || is_help(args[0])) {
+    if (args.empty() || is_help(args[0]) || gnu_info_option(args) == "--help") {
         line.help = true;
         return line;
     }
@@ -405,6 +422,10 @@ void check_run_files(const CommandLine& line)
 
 int run(const std::vector<std::string>& args)
 {
+    if (gnu_info_option(args) == "--version") {
+        print_version();
+        return 0;
+    }
     print_banner();
     CommandLine line = parse_command_line(args);
     if (line.help) {

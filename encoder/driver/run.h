@@ -24,9 +24,12 @@ struct CommandLine {
 
 void print_banner();
 void print_usage();
+// "tapecast (Cassonic) <version>" and what the program does, for "--version".
+void print_version();
 
 // Reads the arguments (without the program name) into `settings` and resolves
 // the modes; a bad command line prints the usage and ends with its code.
+// "--version" is the run's to handle, before the banner.
 CommandLine parse_command_line(const std::vector<std::string>& args);
 
 // The whole run; returns the exit status of a completed run.
