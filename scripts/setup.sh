@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-packages=(build-essential cmake pasmo libgtest-dev libz80ex-dev qt6-base-dev cbios)
+packages=(build-essential cmake pasmo libgtest-dev libz80ex-dev qt6-base-dev cbios openmsx sox lame)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
