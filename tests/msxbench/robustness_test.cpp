@@ -86,6 +86,8 @@ TEST_P(AsWritten, LoadsOnEveryEmulator)
     std::vector<Emulator> on = playing_on();
     if (GetParam().label == "CD -xp sine")
         std::erase(on, Emulator::msxbench);
+    if (on.empty())
+        GTEST_SKIP() << "no emulator left for this mode";
     for (const Program& program : matrix().programs())
         check(GetParam(), program, {AudioPath::as_written}, on);
 }
