@@ -21,8 +21,9 @@ package_packages=(dpkg-dev file)
 # What the tests and benchmarks need besides: GoogleTest, the Z80 emulator
 # of the emulated MSX, the C-BIOS ROM images, groff for the manual pages,
 # mtools for disk images, an X server and the desktop-file checkers for the
-# front-end's tests, clang and libFuzzer for scripts/fuzz.sh.
-test_packages=(libgtest-dev libz80ex-dev cbios groff mtools
+# front-end's tests, clang and libFuzzer for scripts/fuzz.sh, openMSX as a
+# second emulator, sox and lame for spoiling tapes as audio paths do.
+test_packages=(libgtest-dev libz80ex-dev cbios groff mtools openmsx sox lame
   xvfb xauth appstream desktop-file-utils libxml2-utils
   clang libclang-rt-14-dev)
 

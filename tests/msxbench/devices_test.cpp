@@ -156,6 +156,21 @@ TEST(TapePlayer, ConditionsChangeSpeedPolarityAndAddNoise)
     EXPECT_GT(noisy_tape.changes(), 2000u);
 }
 
+// A sample-and-hold input sees a change at the first sample past it; a
+// player's output crosses between the samples.
+TEST(TapePlayer, InterpolationPutsAChangeWhereTheSignalCrosses)
+{
+    const WavSignal ramp{1000, {-0.5f, -0.5f, -0.25f, 0.75f, 0.75f}};  // crosses 0 at 2.25 ms
+    TapeOptions held{InputModel::threshold, 300, false, {}};
+    TapeOptions interpolated = held;
+    interpolated.interpolate = true;
+    Tape held_tape({ramp}, held), interpolated_tape({ramp}, interpolated);
+    EXPECT_FALSE(held_tape.level(seconds(0.0024)));
+    EXPECT_TRUE(held_tape.level(seconds(0.0031)));
+    EXPECT_FALSE(interpolated_tape.level(seconds(0.0022)));
+    EXPECT_TRUE(interpolated_tape.level(seconds(0.0023)));
+}
+
 TEST(TapePlayer, ReadsEightAndSixteenBitWavFiles)
 {
     const Bytes wav8 = {'R', 'I', 'F', 'F', 40, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,

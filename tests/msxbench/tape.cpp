@@ -125,25 +125,33 @@ Tape::Tape(const std::vector<WavSignal>& recordings, const TapeOptions& options)
         const double t_per_sample = msx_clock / rate;
         const double rc = 1.0 / (2.0 * std::numbers::pi * options.high_pass_hz);
         const double a = rc / (rc + 1.0 / rate);
+        double before = 0;  // the compared value of the sample before
         for (std::size_t i = 0; i < samples.size(); ++i) {
             bool now;
+            double value;
             if (options.model == InputModel::threshold) {
-                now = samples[i] > 0;
+                value = samples[i];
+                now = value > 0;
             } else {
                 // y[n] = a (y[n-1] + x[n] - x[n-1]): the RC high-pass.
                 if (first)
                     previous = samples[i];
                 y = a * (y + samples[i] - previous);
                 previous = samples[i];
-                now = y > comparator_offset;
+                value = y - comparator_offset;
+                now = value > 0;
             }
             if (first) {
                 first_level_ = level = now;
                 first = false;
             } else if (now != level) {
                 level = now;
-                changes_.push_back(static_cast<std::uint64_t>(std::ceil(start + double(i) * t_per_sample)));
+                double at = double(i);
+                if (options.interpolate && value != before)
+                    at = double(i) - value / (value - before);
+                changes_.push_back(static_cast<std::uint64_t>(std::ceil(start + at * t_per_sample)));
             }
+            before = value;
         }
         start += double(samples.size()) * t_per_sample;
     }

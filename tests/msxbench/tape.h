@@ -37,6 +37,11 @@ struct TapeOptions {
     double high_pass_hz = 300.0;   // corner of the AC coupling
     bool motor_controlled = true;  // false: the tape runs whatever the motor does
     TapeConditions conditions;
+    // Where the level changes between two samples: false, at the later one
+    // (a sample-and-hold input); true, where the line between them crosses
+    // the switching point, as a player's output puts it: a resampled
+    // recording's changes, and a sine wave's, fall between samples.
+    bool interpolate = false;
 };
 
 // A mono WAV file's samples as numbers from -1 to 1 (8-bit unsigned and
