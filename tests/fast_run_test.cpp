@@ -21,14 +21,13 @@ struct Tape {
     std::vector<FileBlock> files;
 };
 
+// Bytes that pack: mostly five values, now and then any.
 std::vector<std::uint8_t> pattern(std::size_t size, unsigned seed)
 {
-    std::vector<std::uint8_t> bytes(size);
-    unsigned x = seed;
-    for (auto& b : bytes) {
-        x = x * 1103515245 + 12345;
-        b = std::uint8_t((x >> 16) % 7 == 0 ? (x >> 8) : (x >> 24) % 5);
-    }
+    std::vector<std::uint8_t> bytes = seeded_bytes(size, seed, 5);
+    const std::vector<std::uint8_t> any = seeded_bytes(size, seed + 1000);
+    for (std::size_t i = 0; i < size; i += 7)
+        bytes[i] = any[i];
     return bytes;
 }
 

@@ -78,6 +78,15 @@ void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
+std::vector<std::uint8_t> seeded_bytes(std::size_t size, std::uint32_t seed, unsigned alphabet)
+{
+    std::mt19937 random(seed);  // its sequence is fixed by the standard
+    std::vector<std::uint8_t> bytes(size);
+    for (std::uint8_t& byte : bytes)
+        byte = std::uint8_t(random() % alphabet);
+    return bytes;
+}
+
 std::vector<std::uint8_t> make_bin(std::uint16_t start, std::uint16_t exec, const std::vector<std::uint8_t>& data)
 {
     std::uint16_t end = std::uint16_t(start + data.size() - 1);

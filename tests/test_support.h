@@ -39,6 +39,10 @@ RunResult run_command(const std::vector<std::string>& command, const std::filesy
 std::vector<std::uint8_t> read_file(const std::string& path);
 void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
+// `size` bytes from a seeded generator, the same for a seed on every machine:
+// values 0 to alphabet - 1, each as likely (256: bytes that do not pack).
+std::vector<std::uint8_t> seeded_bytes(std::size_t size, std::uint32_t seed, unsigned alphabet = 256);
+
 // A BIN file: 0xFE, start, end (start + size - 1), exec, then the data.
 std::vector<std::uint8_t> make_bin(std::uint16_t start, std::uint16_t exec, const std::vector<std::uint8_t>& data);
 

@@ -3,6 +3,7 @@
 #include "corpus.h"
 #include "depack.h"
 #include "msx.h"
+#include "test_support.h"
 
 #include "assets/images.h"
 #include "codec/rnc_pack.h"
@@ -34,14 +35,9 @@ Bytes hex(const std::string& text)
     return bytes;
 }
 
-Bytes random_bytes(std::size_t size, unsigned seed, int alphabet = 256)
+Bytes random_bytes(std::size_t size, unsigned seed, unsigned alphabet = 256)
 {
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> pick(0, alphabet - 1);
-    Bytes bytes(size);
-    for (auto& b : bytes)
-        b = static_cast<std::uint8_t>(pick(random));
-    return bytes;
+    return test_support::seeded_bytes(size, seed, alphabet);
 }
 
 Bytes text_bytes(std::size_t size)
@@ -369,9 +365,10 @@ TEST(BinDepackerWithoutRam, ReturnsToBasicWhenPage1HasNoRam)
 // address on the stack, stored or packed.
 TEST(SfxImage, RestoresAndRunsAt0100WithTheDosReturnOnTheStack)
 {
-    Bytes ret_program = text_bytes(3000);
+    Bytes ret_program = text_bytes(3000), stored_program = random_bytes(2000, 13);
     ret_program[0] = 0xC9;  // RET
-    for (const Bytes& input : {ret_program, random_bytes(2000, 13), Bytes{0xC9}}) {
+    stored_program[0] = 0xC9;
+    for (const Bytes& input : {ret_program, stored_program, Bytes{0xC9}}) {
         const Bytes image = image_of(input, PackMode::sfx);
         Msx msx;
         Machine& m = msx.machine();

@@ -5,12 +5,12 @@
 #include "machine.h"
 #include "msx.h"
 #include "ramdisk/fat12_image.h"
+#include "test_support.h"
 #include "ramdos_parts.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,13 +28,7 @@ constexpr std::uint16_t caller_stack = 0xD7E0;
 
 Bytes pattern(std::size_t size, unsigned seed)
 {
-    Bytes bytes(size);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& b : bytes) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<std::uint8_t>(x >> 16);
-    }
-    return bytes;
+    return test_support::seeded_bytes(size, seed);
 }
 
 struct Result {
@@ -660,9 +654,10 @@ TEST(FsSystem, DiskInformationAbsoluteSectorsAndTheSmallFunctions)
     EXPECT_EQ(dos.m().dump(0x0081, 11), Bytes(std::begin("OTHER   BIN"), std::end("OTHER   BIN") - 1));
 }
 
-// --- Speed: one K7 part (46,080 bytes from 0x0400, running into page 2) in
-// one call, to mapper sectors and to video sectors.  Measured, not asserted.
-TEST(FsSpeed, OneK7PartToMapperAndToVideoSectors)
+// --- One K7 part (46,080 bytes from 0x0400, running into page 2) written in
+// one call, to mapper sectors and to video sectors.  What it costs is
+// measured by bench/ramdos_bench.
+TEST(FsLargeWrite, OneK7PartToMapperAndToVideoSectors)
 {
     const Bytes data = pattern(46080, 23);
     for (bool vram : {false, true}) {
@@ -678,10 +673,6 @@ TEST(FsSpeed, OneK7PartToMapperAndToVideoSectors)
         ASSERT_EQ(r.a, 0);
         ASSERT_EQ(dos.call(0x10, fcb).a, 0);
         EXPECT_EQ(dos.file("PART.BIN"), data);
-        const double per_byte = double(r.cycles) / 46080.0;
-        std::cout << "0x26 of 46,080 bytes to " << (vram ? "video" : "mapper") << " sectors: " << r.cycles
-                  << " T, " << per_byte << " T/byte\n";
-        ::testing::Test::RecordProperty(vram ? "t_per_byte_vram" : "t_per_byte_mapper", std::to_string(per_byte));
     }
 }
 

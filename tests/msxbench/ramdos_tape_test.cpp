@@ -90,13 +90,7 @@ private:
 
 Bytes pseudo_random(std::size_t size, std::uint32_t seed)
 {
-    Bytes data(size);
-    std::uint32_t x = seed;
-    for (std::uint8_t& byte : data) {
-        x = x * 1103515245u + 12345u;
-        byte = std::uint8_t(x >> 16);
-    }
-    return data;
+    return test_support::seeded_bytes(size, seed);
 }
 
 Bytes text(std::size_t size, const std::string& line)

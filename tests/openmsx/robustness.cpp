@@ -112,10 +112,7 @@ std::vector<Program> matrix_programs()
 
 Program random_bin(std::size_t size, std::uint32_t seed)
 {
-    std::mt19937 random(seed);
-    std::vector<std::uint8_t> data(size);
-    for (std::uint8_t& b : data)
-        b = static_cast<std::uint8_t>(random());
+    const std::vector<std::uint8_t> data = test_support::seeded_bytes(size, seed);
     return {"BIN " + std::to_string(size / 1024) + "K random", "random.bin", Kind::bin,
             test_support::make_bin(0x9000, 0x9000, data)};
 }

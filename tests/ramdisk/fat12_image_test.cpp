@@ -1,15 +1,14 @@
 #include "fat12_image.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
 std::vector<std::uint8_t> bytes(std::size_t size, unsigned seed)
 {
-    std::vector<std::uint8_t> data(size);
-    for (auto& b : data)
-        b = std::uint8_t(seed = seed * 1103515245 + 12345);
-    return data;
+    return test_support::seeded_bytes(size, seed);
 }
 
 // An image with three files: one of several clusters, one empty, one small.
