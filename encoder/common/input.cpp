@@ -126,20 +126,6 @@ bool replaceable(const std::string& name)
     return ::lstat(name.c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
 }
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t length)
-{
-    while (length > 0) {
-        ssize_t done = ::write(fd, data, length);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        data += done;
-        length -= std::size_t(done);
-    }
-    return true;
-}
-
 struct PendingCopy {
     int staged;
     std::string name;

@@ -194,6 +194,20 @@ void remove_staged_files_on_signals()
     }
 }
 
+bool write_all(int fd, const std::uint8_t* data, std::size_t length)
+{
+    while (length > 0) {
+        ssize_t done = ::write(fd, data, length);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        length -= std::size_t(done);
+    }
+    return true;
+}
+
 bool same_file(const std::string& a, const std::string& b)
 {
     struct stat info_a {}, info_b {};

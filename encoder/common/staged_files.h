@@ -9,7 +9,13 @@
 // and, through the handlers that remove_staged_files_on_signals installs, on
 // SIGINT, SIGTERM, SIGHUP and SIGPIPE.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+
+// Writes all `length` bytes to `fd`, again after a signal interrupted the
+// call.  False when the file takes no more.
+bool write_all(int fd, const std::uint8_t* data, std::size_t length);
 
 // Creates a temporary file for writing in the folder of `final_path`, with
 // the permissions a new file gets there (or those of the regular file it

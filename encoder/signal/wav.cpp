@@ -24,20 +24,6 @@ constexpr std::array<std::uint8_t, wav_header_size> header_template = {
     0x64, 0x61, 0x74, 0x61, 0x00, 0x00, 0x00, 0x00,
 };
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t length)
-{
-    while (length > 0) {
-        ssize_t done = ::write(fd, data, length);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        data += done;
-        length -= std::size_t(done);
-    }
-    return true;
-}
-
 // Removes the output only if the path still names the regular file we made.
 void remove_if_ours()
 {
