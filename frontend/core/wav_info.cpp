@@ -3,6 +3,8 @@
 #include <QIODevice>
 #include <QtEndian>
 
+#include <cstring>
+
 namespace cassonic {
 
 namespace {
@@ -33,20 +35,22 @@ std::optional<WavInfo> ReadWavInfo(QIODevice& device, QString* error)
     qint64 at = 12;
     while (at + 8 <= fileSize) {
         device.seek(at);
-        const QByteArray head = device.read(8);
-        if (head.size() < 8)
+        // Fixed buffers rather than QByteArrays: a short read leaves them
+        // whole, so no pointer ever reaches past what was read.
+        char head[8];
+        if (device.read(head, 8) < 8)
             break;
-        const quint32 size = le32(head.constData() + 4);
+        const quint32 size = le32(head + 4);
         const qint64 body = at + 8;
-        if (head.startsWith("fmt ")) {
-            const QByteArray fmt = device.read(16);
-            if (size < 16 || fmt.size() < 16)
+        if (std::memcmp(head, "fmt ", 4) == 0) {
+            char fmt[16];
+            if (size < 16 || device.read(fmt, 16) < 16)
                 return fail(error, QStringLiteral("its format chunk is cut short"));
-            if (le16(fmt.constData()) != 1)
+            if (le16(fmt) != 1)
                 return fail(error, QStringLiteral("its samples are not plain PCM"));
-            info.channels = le16(fmt.constData() + 2);
-            info.sampleRate = int(le32(fmt.constData() + 4));
-            info.bitsPerSample = le16(fmt.constData() + 14);
+            info.channels = le16(fmt + 2);
+            info.sampleRate = int(le32(fmt + 4));
+            info.bitsPerSample = le16(fmt + 14);
             if ((info.bitsPerSample != 8 && info.bitsPerSample != 16) || info.channels < 1
                 || info.channels > 2 || info.sampleRate < 1 || info.sampleRate > 384000)
                 return fail(error, QStringLiteral("its sample format (%1 Hz, %2 bits, %3 channels) is not one "
@@ -55,7 +59,7 @@ std::optional<WavInfo> ReadWavInfo(QIODevice& device, QString* error)
                                        .arg(info.bitsPerSample)
                                        .arg(info.channels));
             haveFormat = true;
-        } else if (head.startsWith("data")) {
+        } else if (std::memcmp(head, "data", 4) == 0) {
             if (!haveFormat)
                 return fail(error, QStringLiteral("its samples come before their format"));
             info.dataOffset = body;
