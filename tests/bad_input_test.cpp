@@ -22,14 +22,7 @@ namespace {
 using namespace test_support;
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> noise(std::size_t size, unsigned seed)
-{
-    std::vector<std::uint8_t> bytes(size);
-    unsigned x = seed;
-    for (auto& b : bytes)
-        b = std::uint8_t((x = x * 1664525 + 1013904223) >> 24);
-    return bytes;
-}
+std::vector<std::uint8_t> noise(std::size_t size, unsigned seed) { return seeded_bytes(size, seed); }
 
 // Bytes that pack well: a few values, some repeats.
 std::vector<std::uint8_t> pattern(std::size_t size, unsigned seed)

@@ -269,10 +269,7 @@ TEST_F(FastRun, DosModeSendsSelfExtractingImagesWithFlagsAndDosNames)
     EXPECT_FALSE(exists("data.bin.com"));
 
     // Incompressible data: the image is larger than the file, nothing is saved.
-    std::vector<std::uint8_t> noise(4000);
-    unsigned x = 77;
-    for (auto& b : noise)
-        b = std::uint8_t((x = x * 1664525 + 1013904223) >> 24);
+    const std::vector<std::uint8_t> noise = seeded_bytes(4000, 77);
     put("noise.com", noise);
     Tape noisy = run({"4000", "-c", "-dos", "noise.com"}, 8, false, 0, 0);
     EXPECT_NE(result.output.find("(DOS)\nSFX COM is not created - packed file (" + std::to_string(noisy.files[0].payload.size())

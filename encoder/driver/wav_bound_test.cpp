@@ -7,14 +7,7 @@
 
 namespace {
 
-std::vector<std::uint8_t> pattern(std::size_t size, unsigned seed)
-{
-    std::vector<std::uint8_t> bytes(size);
-    unsigned x = seed;
-    for (auto& b : bytes)
-        b = std::uint8_t((x = x * 1664525 + 1013904223) >> 24);
-    return bytes;
-}
+std::vector<std::uint8_t> pattern(std::size_t size, unsigned seed) { return test_support::seeded_bytes(size, seed); }
 
 }  // namespace
 
