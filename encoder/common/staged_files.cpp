@@ -98,6 +98,30 @@ void on_signal(int sig)
     ::raise(sig);
 }
 
+// The signals that remove the staged files.
+constexpr int cleanup_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+// Holds the clean-up signals back while a temporary exists on disk but is
+// not (or no longer) published to the handler, so that no signal can fall
+// between the two and leave it behind.
+class HoldSignals {
+public:
+    HoldSignals()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int sig : cleanup_signals)
+            sigaddset(&held, sig);
+        ::sigprocmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~HoldSignals() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    HoldSignals(const HoldSignals&) = delete;
+    HoldSignals& operator=(const HoldSignals&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
 }  // namespace
 
 int stage_file(const std::string& final_path, int& fd)
@@ -117,6 +141,7 @@ int stage_file(const std::string& final_path, int& fd)
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = folder + "/.tapecast-" + std::to_string(::getpid()) + "-" + std::to_string(counter++)
                            + ".tmp";
+        HoldSignals hold;
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno == EEXIST)
             continue;
@@ -154,6 +179,7 @@ void discard_staged_file(int id)
     StagedFile& file = staged[std::size_t(id)];
     if (file.entry < 0)
         return;
+    HoldSignals hold;
     entries[file.entry].path.store(nullptr);
     file.entry = -1;
     ::unlink(file.temp_path.c_str());
@@ -182,9 +208,9 @@ void remove_staged_files_on_signals()
     struct sigaction action {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+    for (int sig : cleanup_signals)
         sigaddset(&action.sa_mask, sig);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    for (int sig : cleanup_signals) {
         struct sigaction previous {};
         // A signal that was ignored when the program started (as nohup
         // does) stays ignored.
