@@ -1,0 +1,60 @@
+// The turbo tape reader (msx/include/turbo_read.inc) on both emulated MSXs:
+// an 8K block of random bytes as written and after a few audio paths must
+// arrive byte for byte; as written, every half's count at least two counts
+// of 30 T from being read as another letter.
+// bench/turbo_signal_bench plays the whole matrix.
+#include "test_support.h"
+#include "turbo_tape.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+namespace {
+
+using robustness::Emulator;
+using tools::AudioPath;
+
+std::vector<Emulator> playing_on()
+{
+#ifdef CASSONIC_SANITIZER_BUILD
+    const std::string why = "sanitizer build";
+#else
+    const std::string why = openmsx::missing();
+#endif
+    if (why.empty())
+        return robustness::emulators();
+    std::cout << "openMSX left out: " << why << "\n";
+    return {Emulator::msxbench};
+}
+
+void expect_read(const tools::AudioCondition& condition, int least_margin)
+{
+    test_support::ScratchDir dir;
+    const std::vector<std::uint8_t> bytes = test_support::seeded_bytes(0x2000, 77);
+    const std::vector<Emulator> on = playing_on();
+    const std::vector<turbo::Reading> readings = turbo::read_after(bytes, condition, on, dir.path());
+    for (std::size_t i = 0; i < on.size(); ++i) {
+        const std::string where = tools::label(condition) + ", " + robustness::label(on[i]);
+        EXPECT_TRUE(readings[i].finished) << where;
+        EXPECT_TRUE(readings[i].intact) << where;
+        if (readings[i].intact) {
+            EXPECT_GE(readings[i].margin(), least_margin) << where;
+        }
+    }
+}
+
+TEST(TurboReader, ReadsEightKilobytesAsWrittenWithTwoCountsToSpare)
+{
+    expect_read({AudioPath::as_written}, 2);
+}
+
+TEST(TurboReader, ReadsThemAfterAudioPaths)
+{
+    if (!tools::missing_tools().empty())
+        GTEST_SKIP() << "audio paths skipped: " << tools::missing_tools();
+    for (const AudioPath path : {AudioPath::faster_4, AudioPath::noise_20db, AudioPath::mp3_128})
+        expect_read({path, 1}, 0);
+}
+
+}  // namespace
