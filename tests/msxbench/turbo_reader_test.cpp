@@ -57,4 +57,19 @@ TEST(TurboReader, ReadsThemAfterAudioPaths)
         expect_read({path, 1}, 0);
 }
 
+// The byte count runs in runs of 256: every length around a run's end
+// stores exactly its bytes.
+TEST(TurboReader, StoresExactlyTheBytesAskedFor)
+{
+    test_support::ScratchDir dir;
+    for (const std::size_t size : {1u, 255u, 256u, 257u, 513u}) {
+        const std::vector<std::uint8_t> bytes = test_support::seeded_bytes(size, std::uint32_t(size));
+        const std::filesystem::path wav = dir.path() / "block.wav";
+        turbo::write_block_wav(wav, bytes);
+        const turbo::Reading reading = turbo::read_block(wav, bytes, Emulator::msxbench, dir.path());
+        EXPECT_TRUE(reading.intact) << size;
+        EXPECT_TRUE(reading.kept_after) << size;
+    }
+}
+
 }  // namespace

@@ -49,8 +49,11 @@ Reading read_msxbench(const fs::path& wav, std::span<const std::uint8_t> bytes)
     msx.insert_tape({msxbench::read_wav(wav.string())}, options);
     msxbench::Machine& machine = msx.machine();
     machine.load(at_reader_start, program(bytes.size()));
+    const std::uint16_t after = std::uint16_t(destination + bytes.size());
+    machine.write(after, 0x5A);
     msx.start(at_reader_start, false);
-    for (const std::uint16_t at : {at_reader_done, at_turbo_seen_low, at_turbo_seen_high})
+    for (const std::uint16_t at :
+         {at_reader_done, at_turbo_seen_low, at_turbo_seen_high, at_turbo_byte_low, at_turbo_byte_high})
         machine.add_breakpoint(at);
     const std::uint64_t limit = msxbench::seconds(openmsx::wav_info(wav).seconds() + 2);
     Reading reading;
@@ -67,6 +70,7 @@ Reading read_msxbench(const fs::path& wav, std::span<const std::uint8_t> bytes)
     reading.seconds = double(machine.cycles()) / msxbench::msx_clock;
     reading.intact = reading.finished && machine.dump(destination, bytes.size()) ==
                                              std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    reading.kept_after = machine.read(after) == 0x5A;
     reading.classes = machine.dump(at_turbo_class, 0x300);
     return reading;
 }
@@ -81,7 +85,7 @@ Reading read_openmsx(const fs::path& wav, std::span<const std::uint8_t> bytes, c
     job.tape = wav;
     job.seconds = openmsx::wav_info(wav).seconds() + 2;
     job.stops = {{at_reader_done}};
-    job.tallies = {at_turbo_seen_low, at_turbo_seen_high};
+    job.tallies = {at_turbo_seen_low, at_turbo_seen_high, at_turbo_byte_low, at_turbo_byte_high};
     job.dumps = {{destination, std::uint16_t(bytes.size())}, {at_turbo_class, 0x300}};
     const openmsx::Report report = openmsx::run(job, work);
     Reading reading;

@@ -21,6 +21,7 @@ void write_block_wav(const std::filesystem::path& wav, std::span<const std::uint
 struct Reading {
     bool finished = false;  // the reader came back with every byte counted
     bool intact = false;    // ... and they are the bytes sent
+    bool kept_after = true; // msxbench: the byte after them was left alone
     double seconds = 0;     // emulated, from the start to the end of the run
     // The letter it takes for each count of 30 T, after each letter.
     std::vector<std::uint8_t> classes;
