@@ -1,8 +1,15 @@
 ; A test program for the turbo tape reader: reads one block of
 ; reader_length bytes to reader_dest (both written by the test
-; before the start), then waits at reader_done.
+; before the start), then waits at reader_done.  With reader_code not 0,
+; the block comes in the code described there, else in the uniform code.
         ORG 0C000h
+turbo_table:                    ; the uniform code's, or one built from a description
+        INCLUDE "turbo_code.inc"
 reader_start:
+        LD HL,(reader_code)
+        LD A,H
+        OR L
+        CALL NZ,turbo_build
         LD HL,(reader_dest)
         LD BC,(reader_length)
         CALL turbo_read
@@ -12,13 +19,16 @@ reader_dest:
         DW 8000h
 reader_length:
         DW 1
+reader_code:
+        DW 0
 
         INCLUDE "../../msx/include/turbo.inc"
         INCLUDE "../../msx/include/turbo_read.inc"
+        INCLUDE "../../msx/include/turbo_build.inc"
 
-        DS 0C200h - $           ; the tables' pages (see turbo_read.inc)
-turbo_table:
-        INCLUDE "turbo_code.inc"
+        IF $ > turbo_table + 800h
+        .ERROR the code runs into turbo_class
+        ENDIF
         DS turbo_table + 800h - $
 turbo_class:
         DS 300h

@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uint16_t destination = 0x8000;
+constexpr std::uint16_t description_at = 0xD000;  // above the reader
 
 void put_le(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
 {
@@ -28,19 +29,20 @@ void put_le(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
         out.push_back(std::uint8_t(value >> (8 * i)));
 }
 
-std::vector<std::uint8_t> program(std::size_t length)
+std::vector<std::uint8_t> program(std::size_t length, const TurboCode* code)
 {
     std::vector<std::uint8_t> image(turbo_reader, turbo_reader + turbo_reader_size);
     const auto poke = [&](std::uint16_t at, std::uint16_t value) {
-        image.at(at - at_reader_start) = std::uint8_t(value);
-        image.at(at - at_reader_start + 1u) = std::uint8_t(value >> 8);
+        image.at(at - at_turbo_table) = std::uint8_t(value);
+        image.at(at - at_turbo_table + 1u) = std::uint8_t(value >> 8);
     };
     poke(at_reader_dest, destination);
     poke(at_reader_length, std::uint16_t(length));
+    poke(at_reader_code, code ? description_at : 0);
     return image;
 }
 
-Reading read_msxbench(const fs::path& wav, std::span<const std::uint8_t> bytes)
+Reading read_msxbench(const fs::path& wav, std::span<const std::uint8_t> bytes, const TurboCode* code)
 {
     msxbench::Msx msx;
     msxbench::TapeOptions options;
@@ -48,7 +50,9 @@ Reading read_msxbench(const fs::path& wav, std::span<const std::uint8_t> bytes)
     options.motor_controlled = false;
     msx.insert_tape({msxbench::read_wav(wav.string())}, options);
     msxbench::Machine& machine = msx.machine();
-    machine.load(at_reader_start, program(bytes.size()));
+    machine.load(at_turbo_table, program(bytes.size(), code));
+    if (code)
+        machine.load(description_at, code->description());
     const std::uint16_t after = std::uint16_t(destination + bytes.size());
     machine.write(after, 0x5A);
     msx.start(at_reader_start, false);
@@ -76,12 +80,15 @@ Reading read_msxbench(const fs::path& wav, std::span<const std::uint8_t> bytes)
 }
 
 Reading read_openmsx(const fs::path& wav, std::span<const std::uint8_t> bytes, const char* machine,
-                     const fs::path& work)
+                     const fs::path& work, const TurboCode* code)
 {
     openmsx::Job job;
     job.machine = machine;
-    job.start = job.exec = at_reader_start;
-    job.program = program(bytes.size());
+    job.start = at_turbo_table;
+    job.exec = at_reader_start;
+    job.program = program(bytes.size(), code);
+    if (code)
+        job.pokes = {{description_at, code->description()}};
     job.tape = wav;
     job.seconds = openmsx::wav_info(wav).seconds() + 2;
     job.stops = {{at_reader_done}};
@@ -104,9 +111,9 @@ Reading read_openmsx(const fs::path& wav, std::span<const std::uint8_t> bytes, c
 
 }  // namespace
 
-void write_block_wav(const fs::path& wav, std::span<const std::uint8_t> bytes)
+void write_block_wav(const fs::path& wav, std::span<const std::uint8_t> bytes, const TurboCode* code)
 {
-    const std::vector<std::uint8_t> halves = turbo_block_halves(bytes, TurboCode::uniform());
+    const std::vector<std::uint8_t> halves = turbo_block_halves(bytes, code ? *code : TurboCode::uniform());
     const std::vector<std::int16_t> block = turbo_samples(halves);
     const std::size_t gap = turbo_rate / 5;
     const std::size_t samples = gap + block.size() + gap;
@@ -158,31 +165,32 @@ int Reading::margin() const
 }
 
 Reading read_block(const fs::path& wav, std::span<const std::uint8_t> bytes, robustness::Emulator emulator,
-                   const fs::path& work)
+                   const fs::path& work, const TurboCode* code)
 {
     switch (emulator) {
     case robustness::Emulator::msxbench:
-        return read_msxbench(wav, bytes);
+        return read_msxbench(wav, bytes, code);
     case robustness::Emulator::openmsx_msx1:
-        return read_openmsx(wav, bytes, openmsx::msx1, work);
+        return read_openmsx(wav, bytes, openmsx::msx1, work, code);
     case robustness::Emulator::openmsx_msx2:
-        return read_openmsx(wav, bytes, openmsx::msx2, work);
+        return read_openmsx(wav, bytes, openmsx::msx2, work, code);
     }
     throw std::invalid_argument("no such emulator");
 }
 
 std::vector<Reading> read_after(std::span<const std::uint8_t> bytes, const tools::AudioCondition& condition,
-                                const std::vector<robustness::Emulator>& on, const fs::path& work)
+                                const std::vector<robustness::Emulator>& on, const fs::path& work,
+                                const TurboCode* code)
 {
     static std::atomic<int> made = 0;
     const std::string n = std::to_string(made++);
     const fs::path written = work / ("turbo" + n + ".wav");
     const fs::path played = work / ("turbo" + n + "-played.wav");
-    write_block_wav(written, bytes);
+    write_block_wav(written, bytes, code);
     tools::spoil(written, played, condition, work);
     std::vector<Reading> readings;
     for (const robustness::Emulator emulator : on)
-        readings.push_back(read_block(played, bytes, emulator, work));
+        readings.push_back(read_block(played, bytes, emulator, work, code));
     fs::remove(written);
     fs::remove(played);
     return readings;

@@ -12,11 +12,14 @@
 #include <span>
 #include <vector>
 
+struct TurboCode;
+
 namespace turbo {
 
 // Writes a 44100 Hz 16-bit WAV: a short silence, the block carrying
-// `bytes` in the uniform code, a short silence.
-void write_block_wav(const std::filesystem::path& wav, std::span<const std::uint8_t> bytes);
+// `bytes` in `code` (the uniform code when null), a short silence.
+void write_block_wav(const std::filesystem::path& wav, std::span<const std::uint8_t> bytes,
+                     const TurboCode* code = nullptr);
 
 struct Reading {
     bool finished = false;  // the reader came back with every byte counted
@@ -32,12 +35,16 @@ struct Reading {
     int margin() const;
 };
 
-// Reads `wav` (which carries `bytes`) on one emulator.
+// Reads `wav` (which carries `bytes`, in `code` when not null) on one
+// emulator; a code other than the uniform one is given to the reader as
+// its description, from which it builds its table.
 Reading read_block(const std::filesystem::path& wav, std::span<const std::uint8_t> bytes,
-                   robustness::Emulator emulator, const std::filesystem::path& work);
+                   robustness::Emulator emulator, const std::filesystem::path& work,
+                   const TurboCode* code = nullptr);
 
 // One cell: `bytes` written, spoiled by `condition`, read on each of `on`.
 std::vector<Reading> read_after(std::span<const std::uint8_t> bytes, const tools::AudioCondition& condition,
-                                const std::vector<robustness::Emulator>& on, const std::filesystem::path& work);
+                                const std::vector<robustness::Emulator>& on, const std::filesystem::path& work,
+                                const TurboCode* code = nullptr);
 
 }  // namespace turbo
