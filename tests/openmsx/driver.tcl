@@ -17,6 +17,7 @@
 #   job_dumps     {address length} pairs dumped at every check and stop
 #   job_loadings  end the run when "Loading:" has been printed this many
 #                 times (0: never)
+#   job_tallies   addresses at which register DE's value is counted
 #   job_result    the result file
 
 set renderer none
@@ -82,7 +83,7 @@ proc dumps {} {
 
 proc start {} {
     global state job_program job_start job_exec job_pokes job_tape job_stops job_checks
-    global job_seconds stack_top returned chput tapiof t0
+    global job_seconds job_tallies stack_top returned chput tapiof t0
     if {$state ne "booting"} return
     set state running
     debug write_block memory $job_start [read_file $job_program]
@@ -102,6 +103,7 @@ proc start {} {
     debug set_bp $returned {} [list finish returned $returned]
     foreach stop $job_stops { set_stop $stop {finish entry} }
     foreach stop $job_checks { set_stop $stop check }
+    foreach address $job_tallies { debug set_bp $address {} tally }
     after time $job_seconds {finish time [reg PC]}
     reg PC $job_exec
 }
@@ -136,14 +138,23 @@ proc check {address} {
     dumps
 }
 
+array set tallied {}
+proc tally {} {
+    global tallied
+    incr tallied([reg DE])
+}
+
 proc finish {reason address} {
-    global state result printed
+    global state result printed tallied
     if {$state ne "running"} return
     set state done
     puts $result "stop $reason [format %04X [expr {$address & 0xFFFF}]] [elapsed]"
     dumps
     puts $result "printed [hex [encoding convertto iso8859-1 $printed]]"
     puts $result "screen [screen]"
+    set counts {}
+    foreach {value count} [array get tallied] { lappend counts $value $count }
+    puts $result "tally $counts"
     puts $result "end"
     close $result
     exit

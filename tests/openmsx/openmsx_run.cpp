@@ -94,6 +94,10 @@ std::string job_script(const Job& job, const fs::path& program, const fs::path& 
         s << " {" << d.address << " " << d.length << "}";
     s << " }\n";
     s << "set job_loadings " << job.loadings << "\n";
+    s << "set job_tallies {";
+    for (const std::uint16_t address : job.tallies)
+        s << " " << address;
+    s << " }\n";
     s << "set job_result " << tcl_word(result.string()) << "\n";
     s << "source " << tcl_word(OPENMSX_DRIVER) << "\n";
     return s.str();
@@ -135,6 +139,11 @@ Report parse_result(std::istream& in)
             std::string bytes;
             words >> bytes;
             (what == "printed" ? report.printed : what == "screen" ? report.screen : report.verdict) = text_of(bytes);
+        } else if (what == "tally") {
+            int value = 0;
+            std::uint64_t count = 0;
+            while (words >> value >> count)
+                report.tally[value] += count;
         } else if (what == "end") {
             ended = true;
         }

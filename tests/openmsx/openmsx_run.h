@@ -48,6 +48,7 @@ struct Job {
     std::vector<Breakpoint> checks;     // dumps taken here the first time, the run going on
     std::vector<MemoryRange> dumps;     // taken at every check and at the stop
     int loadings = 0;                   // stop once "Loading:" is printed this often (0: never)
+    std::vector<std::uint16_t> tallies; // each time the CPU is here, register DE's value is counted
 };
 
 enum class StopReason {
@@ -70,6 +71,7 @@ struct Report {
     std::string printed;                      // every character through CHPUT
     std::string screen;                       // the text screen at the end
     std::string verdict;                      // the screen when TAPIOF was first called
+    std::map<int, std::uint64_t> tally;       // register DE's values at the job's tallies, how often
 };
 
 // Runs `job` in a fresh openMSX process with a private settings folder

@@ -1,0 +1,38 @@
+#include "signal/turbo.h"
+
+#include "codec/turbo_code.h"
+#include "signal/wav.h"
+
+std::vector<std::uint8_t> turbo_block_halves(std::span<const std::uint8_t> bytes, const TurboCode& code)
+{
+    std::vector<std::uint8_t> letters;
+    letters.reserve(bytes.size() * 10);
+    code.encode(bytes, letters);
+    std::vector<std::uint8_t> halves(turbo_lead_in_halves, turbo_half_samples[1]);
+    halves.insert(halves.end(), turbo_sync_halves, turbo_half_samples[2]);
+    for (const std::uint8_t letter : letters)
+        halves.push_back(turbo_half_samples[letter]);
+    halves.push_back(turbo_half_samples[1]);
+    return halves;
+}
+
+std::vector<std::int16_t> turbo_samples(std::span<const std::uint8_t> halves)
+{
+    std::vector<std::int16_t> samples;
+    std::int16_t level = turbo_level;
+    for (const std::uint8_t length : halves) {
+        samples.insert(samples.end(), length, level);
+        level = std::int16_t(-level);
+    }
+    return samples;
+}
+
+void emit_turbo_halves(std::span<const std::uint8_t> halves)
+{
+    std::int16_t level = turbo_level;
+    for (const std::uint8_t length : halves) {
+        for (std::uint8_t i = 0; i < length; ++i)
+            wav_put_s16(level);
+        level = std::int16_t(-level);
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The turbo tape signal at 44100 Hz: a square wave described by the lengths
+// of its half-cycles alone, so only the times between level changes carry
+// anything and either polarity reads the same.
+//
+//   lead-in  turbo_lead_in_halves half-cycles of 6 samples (the reader
+//            measures them to set its thresholds)
+//   sync     two half-cycles of 9 samples
+//   data     one half-cycle per letter of the byte code: 3, 6 or 9 samples
+//            for letters 0, 1 and 2
+//   close    one half-cycle of 6 samples, so that the last letter ends with
+//            a level change
+//
+// A reader tells the three lengths apart at 4.5 and 7.5 samples, measured
+// against the lead-in: each letter has a margin of 1.5 samples either way.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+struct TurboCode;
+
+inline constexpr std::uint32_t turbo_rate = 44100;
+inline constexpr int turbo_lead_in_halves = 640;
+inline constexpr int turbo_sync_halves = 2;
+inline constexpr std::uint8_t turbo_half_samples[3] = {3, 6, 9};
+inline constexpr std::int16_t turbo_level = 24000;
+
+// The half-cycle lengths (in samples) of one block carrying `bytes` in
+// `code`.
+std::vector<std::uint8_t> turbo_block_halves(std::span<const std::uint8_t> bytes, const TurboCode& code);
+
+// Samples of a run of half-cycles, starting at the high level.
+std::vector<std::int16_t> turbo_samples(std::span<const std::uint8_t> halves);
+
+// Appends the half-cycles to the output WAV (16-bit, 44100 Hz).
+void emit_turbo_halves(std::span<const std::uint8_t> halves);
