@@ -21,38 +21,10 @@
 ; mark: the shortest cells (the experimental mode at 5500 baud, 488 T) and
 ; marks leave no more, so the code on those paths is counted.
 
-; ---------------------------------------------------------------------------
-; MSX entries, variables and ports.
+        include "bios.inc"
+        include "sysvars.inc"
+        include "ports.inc"
 
-ENASLT  equ     0x0024          ; BIOS: select slot A for the page of H
-MSXVER  equ     0x002D          ; MSX version: 0 = MSX1
-CHPUT   equ     0x00A2          ; BIOS: print A
-TAPIOF  equ     0x00E7          ; BIOS: motor off, interrupts on
-SKIPST  equ     0x485B          ; BASIC: HL -> the ":" or 0 ending the statement
-RUNBAS  equ     0x73AC          ; BASIC: run the program in memory
-CSRY    equ     0xF3DC          ; cursor row, 1-based
-CSRX    equ     0xF3DD          ; cursor column, 1-based
-LINLEN  equ     0xF3B0          ; width of the current text screen
-TXTTAB  equ     0xF676          ; start of BASIC program text
-VARTAB  equ     0xF6C2          ; start of BASIC variables
-NAMBAS  equ     0xF922          ; name table of the current text screen
-WINWID  equ     0xFCA5          ; reading window in sampling periods
-SCRMOD  equ     0xFCAF          ; screen mode
-HGONE   equ     0xFF43          ; statement hook: called with the token in A
-RG9SAV  equ     0xFFE8          ; copy of video register 9 (MSX2)
-EXPTBL  equ     0xFCC1          ; per primary slot: bit 7 = expanded
-SLTTBL  equ     0xFCC5          ; copies of the secondary slot registers
-
-PSGSEL  equ     0xA0            ; sound chip register select
-PSGRD   equ     0xA2            ; sound chip register read; R14 bit 7 = tape
-SLOTS   equ     0xA8            ; primary slot register
-KEYCOL  equ     0xA9            ; keyboard columns of the selected row
-KEYROW  equ     0xAA            ; keyboard row (bits 0-3), motor (bit 4, 0 = on)
-PPICTL  equ     0xAB            ; PPI bit set/reset
-VDPDAT  equ     0x98
-VDPCTL  equ     0x99
-
-MOTORON equ     0x08            ; PPI: port C bit 4 reset
 BLOAD   equ     0xCF            ; token of BLOAD
 LINECH  equ     0x17            ; the horizontal line glyph
 
@@ -69,8 +41,8 @@ RANKS   equ     0xE300          ; rank table of the current file (256 bytes)
 start:
         ld      a,0xC3
         ld      hl,hook
-        ld      (HGONE),a
-        ld      (HGONE + 1),hl
+        ld      (H_GONE),a
+        ld      (H_GONE + 1),hl
         ld      hl,banner
         call    print
         ld      hl,rule
@@ -177,7 +149,7 @@ fail:
         call    TAPIOF
         call    restore_slots
         ld      a,0xC9
-        ld      (HGONE),a
+        ld      (H_GONE),a
         ret
 
 ; ---------------------------------------------------------------------------

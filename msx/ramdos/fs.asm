@@ -87,7 +87,7 @@ disk_io:
         di
         push    af
         ld      a,e
-        out     (0xFE),a
+        out     (MAPPER2),a
         ld      a,b
         or      0x80
         ld      d,a
@@ -99,7 +99,7 @@ disk_ram_copy:
         ld      bc,512
         ldir
         ld      a,1
-        out     (0xFE),a                ; page 2 back to segment 1
+        out     (MAPPER2),a             ; page 2 back to segment 1
 disk_done:
         pop     af
         ret     po
@@ -115,17 +115,17 @@ disk_vram:                              ; A = page - R, B, C and HL as above
         di
         push    af
         ld      a,e
-        out     (0x99),a
+        out     (VDPCTL),a
         ld      a,0x8E
-        out     (0x99),a                ; R#14 = the video page
+        out     (VDPCTL),a              ; R#14 = the video page
         xor     a
-        out     (0x99),a
+        out     (VDPCTL),a
         ld      a,c
         and     0x40
         or      b
-        out     (0x99),a                ; the sector's address, 0x40 for writing
+        out     (VDPCTL),a              ; the sector's address, 0x40 for writing
         ld      a,c
-        ld      bc,0x0098               ; B = 0: 256 bytes a loop; C = the data port
+        ld      bc,VDPDAT               ; B = 0: 256 bytes a loop; C = the data port
         or      a
         jr      z,disk_vram_read
 disk_vram_write:                        ; OUTI / JP NZ: 29 T between accesses
@@ -143,9 +143,9 @@ disk_vram_read2:
         jp      nz,disk_vram_read2
 disk_vram_end:
         xor     a
-        out     (0x99),a
+        out     (VDPCTL),a
         ld      a,0x8E
-        out     (0x99),a                ; R#14 back to 0
+        out     (VDPCTL),a              ; R#14 back to 0
         jr      disk_done
 
 ; disk_mem: disk_io for memory anywhere.  A mapper-RAM sector whose memory
@@ -400,8 +400,8 @@ fat_io:
 chain_seek:
         ld      (seek_alloc),a
         push    hl                      ; (SP) = k
-        ld      c,(ix+26)
-        ld      b,(ix+27)               ; BC = first cluster
+        ld      c,(ix+FCB_CLUSTER)
+        ld      b,(ix+FCB_CLUSTER+1)    ; BC = first cluster
         ld      a,b
         or      c
         jr      nz,chain_seek_have
@@ -410,13 +410,13 @@ chain_seek:
         jp      z,chain_seek_fail
         call    fat_alloc
         jr      c,chain_seek_fail
-        ld      (ix+26),l
-        ld      (ix+27),h
-        ld      (ix+28),l
-        ld      (ix+29),h
+        ld      (ix+FCB_CLUSTER),l
+        ld      (ix+FCB_CLUSTER+1),h
+        ld      (ix+FCB_LASTCL),l
+        ld      (ix+FCB_LASTCL+1),h
         xor     a
-        ld      (ix+30),a
-        ld      (ix+31),a
+        ld      (ix+FCB_RELCL),a
+        ld      (ix+FCB_RELCL+1),a
         ld      b,h
         ld      c,l
 chain_seek_have:                        ; BC = first cluster
@@ -426,21 +426,21 @@ chain_seek_have:                        ; BC = first cluster
         jr      c,chain_seek_fail       ; an FCB that points off the disk
         pop     hl
         push    hl
-        ld      e,(ix+30)
-        ld      d,(ix+31)
+        ld      e,(ix+FCB_RELCL)
+        ld      d,(ix+FCB_RELCL+1)
         or      a
         sbc     hl,de                   ; HL = steps from the cluster reached last
         jr      c,chain_seek_first
         push    hl
-        ld      l,(ix+28)
-        ld      h,(ix+29)
+        ld      l,(ix+FCB_LASTCL)
+        ld      h,(ix+FCB_LASTCL+1)
         call    cluster_bad
         ld      b,h
         ld      c,l                     ; BC = the cluster reached last
         pop     hl
         jr      nc,chain_seek_walk
-        ld      c,(ix+26)               ; none usable: from the first
-        ld      b,(ix+27)
+        ld      c,(ix+FCB_CLUSTER)      ; none usable: from the first
+        ld      b,(ix+FCB_CLUSTER+1)
 chain_seek_first:
         pop     hl
         push    hl                      ; HL = steps from the first cluster
@@ -475,10 +475,10 @@ chain_seek_step:                        ; HL = next cluster
         jr      chain_seek_walk
 chain_seek_done:
         pop     hl
-        ld      (ix+30),l
-        ld      (ix+31),h
-        ld      (ix+28),c
-        ld      (ix+29),b
+        ld      (ix+FCB_RELCL),l
+        ld      (ix+FCB_RELCL+1),h
+        ld      (ix+FCB_LASTCL),c
+        ld      (ix+FCB_LASTCL+1),b
         ld      h,b
         ld      l,c
         or      a
@@ -495,30 +495,30 @@ chain_seek_fail:
 ; points the FCB's last-cluster fields back at the start.
 ;   In:  IX -> FCB.  Changed: AF, BC, DE, HL.
 chain_trim:
-        ld      l,(ix+16)
-        ld      h,(ix+17)
+        ld      l,(ix+FCB_SIZE)
+        ld      h,(ix+FCB_SIZE+1)
         ld      de,511
         add     hl,de
-        ld      a,(ix+18)
+        ld      a,(ix+FCB_SIZE+2)
         adc     a,0
         ld      l,h
         ld      h,a
         srl     h
         rr      l                       ; HL = clusters needed
-        ld      c,(ix+26)
-        ld      b,(ix+27)
-        ld      (ix+28),c
-        ld      (ix+29),b
+        ld      c,(ix+FCB_CLUSTER)
+        ld      b,(ix+FCB_CLUSTER+1)
+        ld      (ix+FCB_LASTCL),c
+        ld      (ix+FCB_LASTCL+1),b
         xor     a
-        ld      (ix+30),a
-        ld      (ix+31),a
+        ld      (ix+FCB_RELCL),a
+        ld      (ix+FCB_RELCL+1),a
         ld      a,h
         or      l
         jr      nz,chain_trim_keep
-        ld      (ix+26),a               ; nothing kept: the file has no cluster
-        ld      (ix+27),a
-        ld      (ix+28),a
-        ld      (ix+29),a
+        ld      (ix+FCB_CLUSTER),a      ; nothing kept: the file has no cluster
+        ld      (ix+FCB_CLUSTER+1),a
+        ld      (ix+FCB_LASTCL),a
+        ld      (ix+FCB_LASTCL+1),a
         ld      h,b
         ld      l,c
         jp      chain_free
@@ -551,7 +551,7 @@ fcb_name:
 ;   Out: carry = bad drive; else Z = no "?" in the name.
 ;   Changed: AF, BC, DE, HL.
 get_name:
-        ld      a,(ix+0)
+        ld      a,(ix+FCB_DRIVE)
         cp      2
         ccf
         ret     c
@@ -687,8 +687,8 @@ dir_free_found:
 ;   In:  IX -> FCB, A = entry index, HL -> entry.
 ;   Out: A = 0.  Changed: AF, BC, DE, HL.
 fcb_open:
-        ld      (ix+25),a
-        ld      (ix+24),0x40
+        ld      (ix+FCB_DIRENT),a
+        ld      (ix+FCB_DEVICE),0x40
         push    ix
         pop     de
         inc     de
@@ -697,28 +697,28 @@ fcb_open:
         ld      c,11
         add     hl,bc                   ; HL -> entry+22, the time
         ld      a,(hl)
-        ld      (ix+22),a
+        ld      (ix+FCB_TIME),a
         inc     hl
         ld      a,(hl)
-        ld      (ix+23),a
+        ld      (ix+FCB_TIME+1),a
         inc     hl
         ld      a,(hl)
-        ld      (ix+20),a
+        ld      (ix+FCB_DATE),a
         inc     hl
         ld      a,(hl)
-        ld      (ix+21),a
+        ld      (ix+FCB_DATE+1),a
         inc     hl
         ld      a,(hl)
-        ld      (ix+26),a
-        ld      (ix+28),a
+        ld      (ix+FCB_CLUSTER),a
+        ld      (ix+FCB_LASTCL),a
         inc     hl
         ld      a,(hl)
-        ld      (ix+27),a
-        ld      (ix+29),a
+        ld      (ix+FCB_CLUSTER+1),a
+        ld      (ix+FCB_LASTCL+1),a
         inc     hl                      ; HL -> entry+28, the size
         xor     a
-        ld      (ix+30),a
-        ld      (ix+31),a
+        ld      (ix+FCB_RELCL),a
+        ld      (ix+FCB_RELCL+1),a
         ex      de,hl
         push    ix
         pop     hl
@@ -759,7 +759,7 @@ fn_create:
         xor     a
         call    dir_find
         jr      c,create_new
-        ld      c,(ix+12)
+        ld      c,(ix+FCB_BLOCK)
         inc     c
         dec     c
         jr      nz,fcb_open
@@ -815,10 +815,10 @@ create_open:
 fn_close:
         call    fcb_name
         jr      c,fn_fail
-        ld      a,(ix+24)
+        ld      a,(ix+FCB_DEVICE)
         cp      0x40
         jr      nz,fn_fail
-        ld      a,(ix+25)
+        ld      a,(ix+FCB_DIRENT)
         cp      dir_entries
         jr      nc,fn_fail
         call    dir_entry
@@ -830,10 +830,10 @@ fn_close:
         jp      nz,fn_fail
         ld      de,26
         add     hl,de
-        ld      a,(ix+26)
+        ld      a,(ix+FCB_CLUSTER)
         ld      (hl),a
         inc     hl
-        ld      a,(ix+27)
+        ld      a,(ix+FCB_CLUSTER+1)
         ld      (hl),a
         inc     hl
         ex      de,hl
@@ -857,7 +857,7 @@ fn_first:
         ld      de,srch_pat
         call    get_name
         jp      c,fn_fail
-        ld      a,(ix+0)
+        ld      a,(ix+FCB_DRIVE)
         ld      (srch_drive),a
         xor     a
         jr      search_from
@@ -1011,10 +1011,10 @@ filesize_round:
         rl      d
         rl      c
         rl      b                       ; BCD = (size + 127) / 128
-        ld      (ix+33),d
-        ld      (ix+34),c
-        ld      (ix+35),b
-        ld      (ix+36),0
+        ld      (ix+FCB_RANDOM),d
+        ld      (ix+FCB_RANDOM+1),c
+        ld      (ix+FCB_RANDOM+2),b
+        ld      (ix+FCB_RANDOM+3),0
         xor     a
         ret
 
@@ -1024,19 +1024,19 @@ fn_setrandom:
         push    de
         pop     ix
         call    fcb_seqrec
-        ld      (ix+33),e
-        ld      (ix+34),d
-        ld      (ix+35),c
-        ld      (ix+36),0
+        ld      (ix+FCB_RANDOM),e
+        ld      (ix+FCB_RANDOM+1),d
+        ld      (ix+FCB_RANDOM+2),c
+        ld      (ix+FCB_RANDOM+3),0
         xor     a
         ret
 
 ; fcb_seqrec: In: IX -> FCB.  Out: C:DE = current block (+12) * 128 +
 ; current record (+32).  Changed: AF, C, DE, HL.
 fcb_seqrec:
-        ld      l,(ix+12)
-        ld      h,(ix+13)
-        ld      a,(ix+32)
+        ld      l,(ix+FCB_BLOCK)
+        ld      h,(ix+FCB_BLOCK+1)
+        ld      a,(ix+FCB_RECORD)
         and     0x7F
         ld      e,a
         xor     a
@@ -1120,15 +1120,15 @@ block_io:
         or      a
         jr      nz,block_loop
         ld      hl,io_pos               ; reading: no further than the size
-        ld      a,(ix+16)
+        ld      a,(ix+FCB_SIZE)
         sub     (hl)
         ld      c,a
         inc     hl
-        ld      a,(ix+17)
+        ld      a,(ix+FCB_SIZE+1)
         sbc     a,(hl)
         ld      b,a
         inc     hl
-        ld      a,(ix+18)
+        ld      a,(ix+FCB_SIZE+2)
         sbc     a,(hl)
         ld      e,a                     ; E:B:C = size - position
         jr      nc,block_avail
@@ -1238,24 +1238,24 @@ block_end:
         or      a
         ret     z
         ld      hl,io_pos               ; the size grows to the position
-        ld      a,(ix+16)
+        ld      a,(ix+FCB_SIZE)
         sub     (hl)
         inc     hl
-        ld      a,(ix+17)
+        ld      a,(ix+FCB_SIZE+1)
         sbc     a,(hl)
         inc     hl
-        ld      a,(ix+18)
+        ld      a,(ix+FCB_SIZE+2)
         sbc     a,(hl)
-        ld      a,(ix+19)
+        ld      a,(ix+FCB_SIZE+3)
         sbc     a,0
         ret     nc
         ld      a,(io_pos)
-        ld      (ix+16),a
+        ld      (ix+FCB_SIZE),a
         ld      a,(io_pos + 1)
-        ld      (ix+17),a
+        ld      (ix+FCB_SIZE+1),a
         ld      a,(io_pos + 2)
-        ld      (ix+18),a
-        ld      (ix+19),0
+        ld      (ix+FCB_SIZE+2),a
+        ld      (ix+FCB_SIZE+3),0
         ret
 
 ; pad_zero: In: HL -> memory, BC = bytes (not 0).  Out: them zeroed.
@@ -1360,25 +1360,25 @@ block_call:
         ld      (io_count),hl
         push    de
         pop     ix
-        ld      l,(ix+14)
-        ld      h,(ix+15)
+        ld      l,(ix+FCB_RECSIZE)
+        ld      h,(ix+FCB_RECSIZE+1)
         ld      a,h
         or      l
         jr      nz,block_size
         ld      l,128
-        ld      (ix+14),l
+        ld      (ix+FCB_RECSIZE),l
 block_size:
         ld      (rec_size),hl
-        ld      e,(ix+33)
-        ld      d,(ix+34)
-        ld      c,(ix+35)
+        ld      e,(ix+FCB_RANDOM)
+        ld      d,(ix+FCB_RANDOM+1)
+        ld      c,(ix+FCB_RANDOM+2)
         ld      a,h
         or      a
         jr      nz,block_position
         ld      a,l
         cp      64
         jr      nc,block_position
-        ld      a,(ix+36)
+        ld      a,(ix+FCB_RANDOM+3)
         or      a
         jr      nz,block_error
 block_position:
@@ -1390,15 +1390,15 @@ block_position:
         jr      z,block_none
         call    blk_move
         ld      hl,(div_n)              ; the random record advances
-        ld      a,(ix+33)
+        ld      a,(ix+FCB_RANDOM)
         add     a,l
-        ld      (ix+33),a
-        ld      a,(ix+34)
+        ld      (ix+FCB_RANDOM),a
+        ld      a,(ix+FCB_RANDOM+1)
         adc     a,h
-        ld      (ix+34),a
-        ld      a,(ix+35)
+        ld      (ix+FCB_RANDOM+1),a
+        ld      a,(ix+FCB_RANDOM+2)
         adc     a,0
-        ld      (ix+35),a
+        ld      (ix+FCB_RANDOM+2),a
         jr      nc,block_result
         ld      de,(rec_size)
         ld      a,d
@@ -1407,7 +1407,7 @@ block_position:
         ld      a,e
         cp      64
         jr      nc,block_result
-        inc     (ix+36)
+        inc     (ix+FCB_RANDOM+3)
 block_result:
         ld      a,(io_short)
         ret
@@ -1441,11 +1441,11 @@ block_none:                             ; no records
         jr      block_error
 block_resize:
         ld      hl,(io_pos)
-        ld      (ix+16),l
-        ld      (ix+17),h
+        ld      (ix+FCB_SIZE),l
+        ld      (ix+FCB_SIZE+1),h
         ld      a,(io_pos + 2)
-        ld      (ix+18),a
-        ld      (ix+19),0
+        ld      (ix+FCB_SIZE+2),a
+        ld      (ix+FCB_SIZE+3),0
         call    chain_trim
 block_nothing:
         xor     a
@@ -1496,14 +1496,14 @@ seq_call:
         call    record_io
         or      a
         ret     nz
-        inc     (ix+32)
-        ld      a,(ix+32)
+        inc     (ix+FCB_RECORD)
+        ld      a,(ix+FCB_RECORD)
         cp      128
         jr      c,record_ok
-        ld      (ix+32),0
-        inc     (ix+12)
+        ld      (ix+FCB_RECORD),0
+        inc     (ix+FCB_BLOCK)
         jr      nz,record_ok
-        inc     (ix+13)
+        inc     (ix+FCB_BLOCK+1)
         jr      record_ok
 
 ; fn_randread (0x21), fn_randwrite (0x22, 0x28): the record at the random
@@ -1517,9 +1517,9 @@ fn_randwrite:
 rand_call:
         push    de
         pop     ix
-        ld      e,(ix+33)
-        ld      d,(ix+34)
-        ld      c,(ix+35)
+        ld      e,(ix+FCB_RANDOM)
+        ld      d,(ix+FCB_RANDOM+1)
+        ld      c,(ix+FCB_RANDOM+2)
         jr      record_io
 
 ; fn_absread (0x2F), fn_abswrite (0x30): H sectors from sector DE of drive
@@ -1650,7 +1650,7 @@ fn_version:
 
 ; fn_reset (0x0D): DMA back to 0x0080, buffer dropped.  Out: A = 0.
 fn_reset:
-        ld      hl,default_dma
+        ld      hl,DEFDMA
         ld      (dma),hl
         ld      hl,0xFFFF
         ld      (buf_sector),hl
@@ -1731,7 +1731,7 @@ fs_format:
         ld      (free_hint),hl
         ld      hl,0xFFFF
         ld      (buf_sector),hl
-        ld      hl,default_dma
+        ld      hl,DEFDMA
         ld      (dma),hl
         ld      a,dir_entries
         ld      (srch_next),a
