@@ -24,13 +24,14 @@
         include "bios.inc"
         include "sysvars.inc"
         include "ports.inc"
+        include "loader_area.inc"
 
 BLOAD   equ     0xCF            ; token of BLOAD
 LINECH  equ     0x17            ; the horizontal line glyph
 
-RANKS   equ     0xE300          ; rank table of the current file (256 bytes)
+RANKS   equ     LOADER_RANKS    ; rank table of the current file (256 bytes)
 
-        org     0xE400 - 7
+        org     LOADER_START - 7
         db      0xFE
         dw      start, last, start
 
@@ -971,3 +972,15 @@ override:       db      0               ; window chosen by key, 0 = calibrate
 threshold:      db      0               ; sync: counts of the long half
 stack:          dw      0               ; stack pointer at load_loop's entry
 last    equ     $ - 1
+
+; The loader's place: loaded and started at LOADER_START, its rank table
+; below, nothing above LOADER_LIMIT.
+        if      start != LOADER_START
+        .error  The loader must start at the first byte it is loaded at
+        endif
+        if      RANKS + 256 > LOADER_START
+        .error  The rank table runs into the loader
+        endif
+        if      last >= LOADER_LIMIT
+        .error  The loader has outgrown its place: it ends above LOADER_LIMIT
+        endif

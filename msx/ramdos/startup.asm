@@ -6,11 +6,12 @@
 ; buffer, and DOS is started.  It needs an MSX2 with at least 128K of
 ; mapper RAM; on anything less it says so and goes back to BASIC.
         include "layout.inc"
+        include "loader_area.inc"
 
 fcb             equ     0x82D0  ; 37 bytes: the file writer's file control block
 entry_sp        equ     K0 - 2  ; the caller's stack pointer, under our stack
-loader_first    equ     0xE3    ; the fast loader stays in 0xE300-0xE8DD:
-loader_last     equ     0xE8    ; the high bytes of its addresses
+loader_first    equ     LOADER_RANKS >> 8       ; the pages the fast loader
+loader_last     equ     (LOADER_LIMIT - 1) >> 8 ; stays in
 
         org     0x8300 - 7
         db      0xFE
