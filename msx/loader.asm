@@ -25,6 +25,7 @@
         include "sysvars.inc"
         include "ports.inc"
         include "loader_area.inc"
+        include "version.inc"
 
 BLOAD   equ     0xCF            ; token of BLOAD
 LINECH  equ     0x17            ; the horizontal line glyph
@@ -954,7 +955,9 @@ set_address:
 ; ---------------------------------------------------------------------------
 ; Texts and variables.
 
-banner:         db      13, 10, "Cassonic fast loader 0.91", 13, 10, 1, LINECH + 0x40, "$"
+banner:         db      13, 10, "Cassonic fast loader "
+                VERSION_TEXT
+                db      13, 10, 1, LINECH + 0x40, "$"
 loading:        db      13, 10, "Loading:$"
 ok_text:        db      " <OK>"
 err_text:       db      " <Err>"
