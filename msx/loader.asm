@@ -623,7 +623,7 @@ skip_any:
 skip_edge:
         xor     e
         ld      e,a
-        jr      skip_measure            ; 13: as measure_half's start
+        jr      skip_measure            ; 13: as calibrate's measure_start
 skip_measure:
         ld      b,c                     ; 5
 skip_count:                             ; 42 T per count
@@ -724,6 +724,8 @@ window_chosen:
         ld      (WINWID),a
         jp      sync_now
 
+; sync: waits for the first half of a start mark, the first interval between
+; level changes that lasts the threshold (calibrated on the lead-in's
 ; half-cycles) or longer: the halves of an end mark are shorter, the start
 ; mark's low half is longer.  It returns inside that half, so that the caller
 ; has the rest of it and the short half after it for its own work.  The
@@ -746,7 +748,7 @@ sync_any:
 sync_edge:
         xor     e
         ld      e,a
-        jr      sync_measure            ; 13: as measure_half's start
+        jr      sync_measure            ; 13: as calibrate's measure_start
 sync_measure:
         ld      b,c                     ; 5
 sync_count:                             ; 42 T per count
