@@ -26,6 +26,7 @@
         include "ports.inc"
         include "loader_area.inc"
         include "version.inc"
+        include "tape_read.inc"
 
 BLOAD   equ     0xCF            ; token of BLOAD
 LINECH  equ     0x17            ; the horizontal line glyph
@@ -438,19 +439,12 @@ window_set:
         ld      hl,0
         ld      c,16
 measure_next:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,measure_next
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
         jr      measure_start           ; 13, as in the sync loop
 measure_start:
         ld      b,0                     ; 8
 measure_count:                          ; 42 T per count, as sync_count
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      m,measure_end           ; 11
-        djnz    measure_count           ; 14
+        TAPE_COUNT_HALF measure_end
 measure_end:
         xor     e
         ld      e,a
@@ -617,20 +611,12 @@ skip_limit:
         in      a,(PSGRD)               ; the level now: the next change is
         ld      e,a                     ; a real one
 skip_any:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,skip_any
-skip_edge:
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
         jr      skip_measure            ; 13: as calibrate's measure_start
 skip_measure:
         ld      b,c                     ; 5
 skip_count:                             ; 42 T per count
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      m,skip_short            ; 11
-        djnz    skip_count              ; 14
+        TAPE_COUNT_HALF skip_short
         jr      skip_any                ; a half of the lead-in
 skip_short:
         xor     e
@@ -659,17 +645,9 @@ read_value:
 ;   (also in WINWID), E = level, synchronised on the next unit.
 ;   Changed: AF, BC, D, HL, E.
 measure_sync:
-        in      a,(PSGRD)               ; the end of the long half ...
-        xor     e
-        jp      p,measure_sync
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE                ; the end of the long half ...
 measure_first:                          ; ... and the first cell's first change
-        in      a,(PSGRD)
-        xor     e
-        jp      p,measure_first
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
         ld      bc,22 * 256             ; B = changes to come, C = periods
 measure_loop:                           ; 66 T on both paths
         in      a,(PSGRD)               ; 12
@@ -752,10 +730,7 @@ sync_edge:
 sync_measure:
         ld      b,c                     ; 5
 sync_count:                             ; 42 T per count
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      m,sync_edge             ; 11
-        djnz    sync_count              ; 14
+        TAPE_COUNT_HALF sync_edge
         ret
 
 ; read_unit: reads the cells of a unit whose start mark sync has found, up
@@ -766,35 +741,14 @@ sync_count:                             ; 42 T per count
 ;   (modulo 256), L = code with the cells shifted in.  Changed: AF, BC, HL, E.
 read_unit:
 long_half:                              ; wait for the end of the long half ...
-        in      a,(PSGRD)
-        xor     e
-        jp      p,long_half
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
 first_change:                           ; ... and for the first cell's first change
-        in      a,(PSGRD)
-        xor     e
-        jp      p,first_change
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
 open_window:
         ld      b,d
         ld      c,0xFC                  ; counts up to 0 at the fourth change
 window:                                 ; 65 T on both paths
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      p,window_same           ; 11
-        xor     e                       ; 5
-        ld      e,a                     ; 5
-        inc     c                       ; 5
-        jr      z,sync_now              ; 8: the end mark; on to the next unit
-        djnz    window                  ; 14
-        jr      window_closed
-window_same:
-        jr      $ + 2                   ; 13
-        nop                             ; 5
-        nop                             ; 5
-        djnz    window                  ; 14
+        TAPE_WINDOW sync_now            ; the end mark: on to the next unit
         ; The window closed before the cell ended: count the cell, get the
         ; next window ready and wait for the cell's last change, or its last
         ; two after an even count; the next window opens at the next cell's
@@ -812,11 +766,7 @@ window_closed:
         rl      l
         jr      c,eighth_odd            ; a rank code's eighth cell
 odd_wait:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,odd_wait
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
         ld      c,0xFC                  ; also puts the window 8 T after the change
         jp      window
 even_count:
@@ -824,17 +774,9 @@ even_count:
         rl      l
         jr      c,eighth_even
 resync_one:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,resync_one
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
 resync_last:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,resync_last
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
         ld      c,0xFC
         jp      window
 

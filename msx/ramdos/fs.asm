@@ -53,11 +53,11 @@ dir_entries     equ     64
 cluster_base    equ     5               ; sector of cluster c = c + cluster_base
 
 ; The file system's code, one part a file, in this order in the kernel.
-        include "fs_disk.asm"           ; the disk driver: sectors in mapper RAM and video RAM
+        include "fs_disk.asm"           ; the disk driver
         include "fs_fat.asm"            ; the FAT, cached whole
         include "fs_chain.asm"          ; cluster chains of open files
         include "fs_dir.asm"            ; names, patterns and the directory
-        include "fs_files.asm"          ; open, create, close, search, delete, rename, sizes
-        include "fs_io.asm"             ; reading and writing records and blocks
-        include "fs_disk_fns.asm"       ; disk information, drive, DMA, date and time
+        include "fs_files.asm"          ; open, close, search, delete, rename
+        include "fs_io.asm"             ; reading and writing
+        include "fs_disk_fns.asm"       ; disk information, drive, DMA
         include "fs_format.asm"         ; the disk's size and formatting

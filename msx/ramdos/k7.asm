@@ -35,13 +35,14 @@
         include "ports.inc"
         include "dos.inc"
         include "fcb.inc"
+        include "tape_read.inc"
 
 RANKS   equ     0x0300          ; rank table of the current block (256 bytes)
 IMAGE   equ     0x0400          ; the received image, then the restored data
 IMAGE_TOP equ   0xBA00          ; the received image stays below: moved up
                                 ; under its depacker it stays above the
                                 ; restored data
-ROW7    equ     0x01            ; PPICTL: port C bit 0 set, keyboard row 7 (from 6)
+ROW7    equ     0x01            ; PPICTL: port C bit 0 set, row 6 to 7
 
         org     0x0100
 
@@ -247,7 +248,7 @@ payload_end:
         jr      nz,fail                 ; a part without its file, or a file
         or      a                       ; whose last part never came
         jr      nz,append
-        dec     hl                      ; a new file: from the current block the
+        dec     hl                      ; a new file: from FCB_BLOCK on the
         dec     hl                      ; record counters and the rest of
         ld      b,FCB_LENGTH - FCB_BLOCK ; the FCB cleared,
 clear_fcb:
@@ -322,11 +323,7 @@ wait_more:
 ; wait_change: In: E = level.  Out: E = level after the next change.
 ; Changed: AF, E.
 wait_change:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,wait_change
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
         ret
 
 ; half: waits for a level change, then counts the periods of the sync loop
@@ -344,10 +341,7 @@ half_next:
         call    wait_change             ; and 11 T to return
         ld      b,255                   ; 8
 half_count:                             ; 42 T per count, as sync_count
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      m,half_edge             ; 11
-        djnz    half_count              ; 14
+        TAPE_COUNT_HALF half_edge
 half_edge:
         xor     e                       ; 5
         ld      e,a                     ; 5
@@ -417,10 +411,7 @@ threshold equ   $ - 1
 sync_measure:
         ld      b,c                     ; 5
 sync_count:                             ; 42 T per count
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      m,sync_edge             ; 11
-        djnz    sync_count              ; 14
+        TAPE_COUNT_HALF sync_edge
         ld      a,l
         ret
 sync_edge:
@@ -453,35 +444,14 @@ read_value:
         ; fall through
 read_unit:                              ; the end of the start mark's long
 even_wait:                              ; half, or a 1 cell's last change
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      p,even_wait             ; 11
-        xor     e                       ; 5
-        ld      e,a                     ; 5
+        TAPE_WAIT_CHANGE
 odd_entry:
         ld      b,d                     ; 5
         ld      c,0xFC                  ; 8: counts up to 0 at the fourth change
 odd_wait:                               ; the next cell's first change
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      p,odd_wait              ; 11
-        xor     e                       ; 5
-        ld      e,a                     ; 5
+        TAPE_WAIT_CHANGE
 window:                                 ; 65 T on both paths
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      p,window_same           ; 11
-        xor     e                       ; 5
-        ld      e,a                     ; 5
-        inc     c                       ; 5
-        jr      z,sync_now              ; 8: the end mark; on to the next unit
-        djnz    window                  ; 14
-        jr      window_closed
-window_same:
-        jr      $ + 2                   ; 13
-        nop                             ; 5
-        nop                             ; 5
-        djnz    window                  ; 14
+        TAPE_WINDOW sync_now            ; the end mark: on to the next unit
 window_closed:
         ld      a,c                     ; 5
         rra                             ; 5: carry: an odd count
