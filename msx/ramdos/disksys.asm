@@ -207,6 +207,6 @@ init_end:
 ; The variables the start-up program fills in (ds_* in layout.inc) lie in
 ; this zero block.
         ds      ds_end - $
-        if      $ > 0x82D0
+        if      $ > su_fcb
         .error  The disk system runs into the start-up program's work area
         endif

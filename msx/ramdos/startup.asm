@@ -8,7 +8,6 @@
         include "layout.inc"
         include "loader_area.inc"
 
-fcb             equ     0x82D0  ; 37 bytes: the file writer's file control block
 entry_sp        equ     K0 - 2  ; the caller's stack pointer, under our stack
 loader_first    equ     LOADER_RANKS >> 8       ; the pages the fast loader
 loader_last     equ     (LOADER_LIMIT - 1) >> 8 ; stays in
@@ -235,7 +234,7 @@ unpack_file:
 ;   Out: nothing.  Changed: AF, BC, DE, HL, the file control block.
 write_file:
         push    hl
-        ld      hl,fcb
+        ld      hl,su_fcb
         ld      (hl),0                  ; the default drive
         inc     hl
         ex      de,hl
@@ -247,11 +246,11 @@ clear_fcb:
         ld      (hl),0
         inc     hl
         djnz    clear_fcb
-        ld      de,fcb
+        ld      de,su_fcb
         ld      c,F_CREATE
         call    BDOSF
         ld      hl,1
-        ld      (fcb + FCB_RECSIZE),hl  ; records of one byte
+        ld      (su_fcb + FCB_RECSIZE),hl ; records of one byte
         ld      de,unpack_buffer
         ld      c,F_DMA
         call    BDOSF
@@ -259,10 +258,10 @@ clear_fcb:
         ld      de,unpack_buffer
         or      a
         sbc     hl,de
-        ld      de,fcb
+        ld      de,su_fcb
         ld      c,F_WRBLK
         call    BDOSF
-        ld      de,fcb
+        ld      de,su_fcb
         ld      c,F_CLOSE
         jp      BDOSF
 
@@ -291,4 +290,7 @@ unpack_buffer   equ     disksys_packed
 
         if      image_end > K0 - 0x100
         .error  The image runs into the start-up program's stack or the kernel
+        endif
+        if      su_fcb + FCB_LENGTH > params
+        .error  The file writer's file control block runs into the image
         endif
