@@ -3,16 +3,29 @@
 find_program(PASMO_EXECUTABLE pasmo REQUIRED)
 set(CASSONIC_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embed.cmake)
 
+# The equate-only include files every Z80 program may use (BIOS entries,
+# system variables, ports, DOS); a change to any of them assembles again.
+set(CASSONIC_Z80_INCLUDE ${PROJECT_SOURCE_DIR}/msx/include)
+file(GLOB CASSONIC_Z80_INCLUDES CONFIGURE_DEPENDS ${CASSONIC_Z80_INCLUDE}/*.inc)
+
+# Includes generated from the project's settings: version.inc (the version
+# the programs show).
+set(CASSONIC_Z80_GENERATED ${PROJECT_BINARY_DIR}/msx/include)
+configure_file(${CASSONIC_Z80_INCLUDE}/version.inc.in ${CASSONIC_Z80_GENERATED}/version.inc @ONLY)
+list(APPEND CASSONIC_Z80_INCLUDES ${CASSONIC_Z80_GENERATED}/version.inc)
+
 # z80_assemble(<output.bin> <source.asm> [SYMBOLS <file.sym>] [DEPENDS files...])
-# Assembles a raw binary; includes are looked up beside the source.  SYMBOLS
+# Assembles a raw binary; includes are looked up beside the source, then in
+# the build folder, msx/include and the generated includes.  SYMBOLS
 # also writes pasmo's symbol table ("name EQU 0XXXXH" lines).
 function(z80_assemble out src)
   cmake_parse_arguments(ARG "" "SYMBOLS" "DEPENDS" ${ARGN})
   get_filename_component(src_dir ${src} DIRECTORY)
   add_custom_command(
     OUTPUT ${out} ${ARG_SYMBOLS}
-    COMMAND ${PASMO_EXECUTABLE} --bin -I ${src_dir} -I ${CMAKE_CURRENT_BINARY_DIR} ${src} ${out} ${ARG_SYMBOLS}
-    DEPENDS ${src} ${ARG_DEPENDS}
+    COMMAND ${PASMO_EXECUTABLE} --bin -I ${src_dir} -I ${CMAKE_CURRENT_BINARY_DIR}
+            -I ${CASSONIC_Z80_INCLUDE} -I ${CASSONIC_Z80_GENERATED} ${src} ${out} ${ARG_SYMBOLS}
+    DEPENDS ${src} ${CASSONIC_Z80_INCLUDES} ${ARG_DEPENDS}
     WORKING_DIRECTORY ${src_dir}
     COMMENT "Assembling ${src}"
     VERBATIM)

@@ -21,44 +21,19 @@
 ; mark: the shortest cells (the experimental mode at 5500 baud, 488 T) and
 ; marks leave no more, so the code on those paths is counted.
 
-; ---------------------------------------------------------------------------
-; MSX entries, variables and ports.
+        include "bios.inc"
+        include "sysvars.inc"
+        include "ports.inc"
+        include "loader_area.inc"
+        include "version.inc"
+        include "tape_read.inc"
 
-ENASLT  equ     0x0024          ; BIOS: select slot A for the page of H
-MSXVER  equ     0x002D          ; MSX version: 0 = MSX1
-CHPUT   equ     0x00A2          ; BIOS: print A
-TAPIOF  equ     0x00E7          ; BIOS: motor off, interrupts on
-SKIPST  equ     0x485B          ; BASIC: HL -> the ":" or 0 ending the statement
-RUNBAS  equ     0x73AC          ; BASIC: run the program in memory
-CSRY    equ     0xF3DC          ; cursor row, 1-based
-CSRX    equ     0xF3DD          ; cursor column, 1-based
-LINLEN  equ     0xF3B0          ; width of the current text screen
-TXTTAB  equ     0xF676          ; start of BASIC program text
-VARTAB  equ     0xF6C2          ; start of BASIC variables
-NAMBAS  equ     0xF922          ; name table of the current text screen
-WINWID  equ     0xFCA5          ; reading window in sampling periods
-SCRMOD  equ     0xFCAF          ; screen mode
-HGONE   equ     0xFF43          ; statement hook: called with the token in A
-RG9SAV  equ     0xFFE8          ; copy of video register 9 (MSX2)
-EXPTBL  equ     0xFCC1          ; per primary slot: bit 7 = expanded
-SLTTBL  equ     0xFCC5          ; copies of the secondary slot registers
-
-PSGSEL  equ     0xA0            ; sound chip register select
-PSGRD   equ     0xA2            ; sound chip register read; R14 bit 7 = tape
-SLOTS   equ     0xA8            ; primary slot register
-KEYCOL  equ     0xA9            ; keyboard columns of the selected row
-KEYROW  equ     0xAA            ; keyboard row (bits 0-3), motor (bit 4, 0 = on)
-PPICTL  equ     0xAB            ; PPI bit set/reset
-VDPDAT  equ     0x98
-VDPCTL  equ     0x99
-
-MOTORON equ     0x08            ; PPI: port C bit 4 reset
 BLOAD   equ     0xCF            ; token of BLOAD
 LINECH  equ     0x17            ; the horizontal line glyph
 
-RANKS   equ     0xE300          ; rank table of the current file (256 bytes)
+RANKS   equ     LOADER_RANKS    ; rank table of the current file (256 bytes)
 
-        org     0xE400 - 7
+        org     LOADER_START - 7
         db      0xFE
         dw      start, last, start
 
@@ -69,8 +44,8 @@ RANKS   equ     0xE300          ; rank table of the current file (256 bytes)
 start:
         ld      a,0xC3
         ld      hl,hook
-        ld      (HGONE),a
-        ld      (HGONE + 1),hl
+        ld      (H_GONE),a
+        ld      (H_GONE + 1),hl
         ld      hl,banner
         call    print
         ld      hl,rule
@@ -177,7 +152,7 @@ fail:
         call    TAPIOF
         call    restore_slots
         ld      a,0xC9
-        ld      (HGONE),a
+        ld      (H_GONE),a
         ret
 
 ; ---------------------------------------------------------------------------
@@ -464,19 +439,12 @@ window_set:
         ld      hl,0
         ld      c,16
 measure_next:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,measure_next
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
         jr      measure_start           ; 13, as in the sync loop
 measure_start:
         ld      b,0                     ; 8
 measure_count:                          ; 42 T per count, as sync_count
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      m,measure_end           ; 11
-        djnz    measure_count           ; 14
+        TAPE_COUNT_HALF measure_end
 measure_end:
         xor     e
         ld      e,a
@@ -643,20 +611,12 @@ skip_limit:
         in      a,(PSGRD)               ; the level now: the next change is
         ld      e,a                     ; a real one
 skip_any:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,skip_any
-skip_edge:
-        xor     e
-        ld      e,a
-        jr      skip_measure            ; 13: as measure_half's start
+        TAPE_WAIT_CHANGE
+        jr      skip_measure            ; 13: as calibrate's measure_start
 skip_measure:
         ld      b,c                     ; 5
 skip_count:                             ; 42 T per count
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      m,skip_short            ; 11
-        djnz    skip_count              ; 14
+        TAPE_COUNT_HALF skip_short
         jr      skip_any                ; a half of the lead-in
 skip_short:
         xor     e
@@ -685,17 +645,9 @@ read_value:
 ;   (also in WINWID), E = level, synchronised on the next unit.
 ;   Changed: AF, BC, D, HL, E.
 measure_sync:
-        in      a,(PSGRD)               ; the end of the long half ...
-        xor     e
-        jp      p,measure_sync
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE                ; the end of the long half ...
 measure_first:                          ; ... and the first cell's first change
-        in      a,(PSGRD)
-        xor     e
-        jp      p,measure_first
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
         ld      bc,22 * 256             ; B = changes to come, C = periods
 measure_loop:                           ; 66 T on both paths
         in      a,(PSGRD)               ; 12
@@ -750,6 +702,8 @@ window_chosen:
         ld      (WINWID),a
         jp      sync_now
 
+; sync: waits for the first half of a start mark, the first interval between
+; level changes that lasts the threshold (calibrated on the lead-in's
 ; half-cycles) or longer: the halves of an end mark are shorter, the start
 ; mark's low half is longer.  It returns inside that half, so that the caller
 ; has the rest of it and the short half after it for its own work.  The
@@ -772,14 +726,11 @@ sync_any:
 sync_edge:
         xor     e
         ld      e,a
-        jr      sync_measure            ; 13: as measure_half's start
+        jr      sync_measure            ; 13: as calibrate's measure_start
 sync_measure:
         ld      b,c                     ; 5
 sync_count:                             ; 42 T per count
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      m,sync_edge             ; 11
-        djnz    sync_count              ; 14
+        TAPE_COUNT_HALF sync_edge
         ret
 
 ; read_unit: reads the cells of a unit whose start mark sync has found, up
@@ -790,35 +741,14 @@ sync_count:                             ; 42 T per count
 ;   (modulo 256), L = code with the cells shifted in.  Changed: AF, BC, HL, E.
 read_unit:
 long_half:                              ; wait for the end of the long half ...
-        in      a,(PSGRD)
-        xor     e
-        jp      p,long_half
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
 first_change:                           ; ... and for the first cell's first change
-        in      a,(PSGRD)
-        xor     e
-        jp      p,first_change
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
 open_window:
         ld      b,d
         ld      c,0xFC                  ; counts up to 0 at the fourth change
 window:                                 ; 65 T on both paths
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      p,window_same           ; 11
-        xor     e                       ; 5
-        ld      e,a                     ; 5
-        inc     c                       ; 5
-        jr      z,sync_now              ; 8: the end mark; on to the next unit
-        djnz    window                  ; 14
-        jr      window_closed
-window_same:
-        jr      $ + 2                   ; 13
-        nop                             ; 5
-        nop                             ; 5
-        djnz    window                  ; 14
+        TAPE_WINDOW sync_now            ; the end mark: on to the next unit
         ; The window closed before the cell ended: count the cell, get the
         ; next window ready and wait for the cell's last change, or its last
         ; two after an even count; the next window opens at the next cell's
@@ -836,11 +766,7 @@ window_closed:
         rl      l
         jr      c,eighth_odd            ; a rank code's eighth cell
 odd_wait:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,odd_wait
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
         ld      c,0xFC                  ; also puts the window 8 T after the change
         jp      window
 even_count:
@@ -848,17 +774,9 @@ even_count:
         rl      l
         jr      c,eighth_even
 resync_one:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,resync_one
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
 resync_last:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,resync_last
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
         ld      c,0xFC
         jp      window
 
@@ -981,7 +899,9 @@ set_address:
 ; ---------------------------------------------------------------------------
 ; Texts and variables.
 
-banner:         db      13, 10, "Cassonic fast loader 0.91", 13, 10, 1, LINECH + 0x40, "$"
+banner:         db      13, 10, "Cassonic fast loader "
+                VERSION_TEXT
+                db      13, 10, 1, LINECH + 0x40, "$"
 loading:        db      13, 10, "Loading:$"
 ok_text:        db      " <OK>"
 err_text:       db      " <Err>"
@@ -999,3 +919,15 @@ override:       db      0               ; window chosen by key, 0 = calibrate
 threshold:      db      0               ; sync: counts of the long half
 stack:          dw      0               ; stack pointer at load_loop's entry
 last    equ     $ - 1
+
+; The loader's place: loaded and started at LOADER_START, its rank table
+; below, nothing above LOADER_LIMIT.
+        if      start != LOADER_START
+        .error  The loader must start at the first byte it is loaded at
+        endif
+        if      RANKS + 256 > LOADER_START
+        .error  The rank table runs into the loader
+        endif
+        if      last >= LOADER_LIMIT
+        .error  The loader has outgrown its place: it ends above LOADER_LIMIT
+        endif

@@ -11,7 +11,7 @@ boot_vars_end   equ     con_vars_end + 1
 ;   In:  bp_slot_pa set; EXPTBL as the BIOS left it.  Out: nothing.
 ;   Changed: AF, BC, DE, HL.
 sys_setup:
-        ld      a,(exptbl)              ; the BIOS's slot ID
+        ld      a,(EXPTBL)              ; the BIOS's slot ID
         ld      c,a
         and     3
         ld      (bios_prim),a
@@ -27,10 +27,10 @@ sys_setup:
         and     3                       ; page 3's primary slot
         ld      e,a
         ld      d,0
-        ld      hl,slttbl
+        ld      hl,SLTTBL
         add     hl,de
         ld      (slttbl_p3),hl
-        ld      hl,exptbl
+        ld      hl,EXPTBL
         add     hl,de
         ld      a,(hl)
         and     0x80
@@ -64,21 +64,21 @@ wboot:
         di
         ld      sp,sstack_top
         ld      a,(bp_slot_pa)
-        out     (0xA8),a
+        out     (SLOTS),a
         ld      a,(p3_expanded)
         or      a
         jr      z,wboot_mapper
         ld      a,(bp_slot_ps)
-        ld      (0xFFFF),a
+        ld      (SSLOTREG),a
         ld      hl,(slttbl_p3)
         ld      (hl),a
 wboot_mapper:
         ld      a,3
-        out     (0xFC),a
+        out     (MAPPER0),a
         dec     a
-        out     (0xFD),a
+        out     (MAPPER1),a
         dec     a
-        out     (0xFE),a
+        out     (MAPPER2),a
         ld      hl,0
         ld      de,1
         ld      bc,0xFF
@@ -99,8 +99,8 @@ boot_vector:
         ldi
         jr      boot_vector
 boot_vectors_done:
-        ld      de,default_dma
-        ld      c,0x1A
+        ld      de,DEFDMA
+        ld      c,F_DMA
         call    bdos
         ei
         ld      hl,cold_flag
@@ -123,9 +123,9 @@ boot_vectors_done:
 
 ; Page 0's jumps: address, target; FFh ends.
 boot_vectors:
-        db      wboot_vec
+        db      WBOOT
         dw      wboot
-        db      bdos_vec
+        db      BDOS
         dw      bdos
         db      0x0C
         dw      slot_rdslt
@@ -133,7 +133,7 @@ boot_vectors:
         dw      slot_calslt
         db      0x30
         dw      slot_callf
-        db      keyint
+        db      KEYINT
         dw      inth
         db      0xFF
 

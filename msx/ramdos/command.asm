@@ -2,15 +2,13 @@
 ; the kernel, so this program only tells which DOS is running.
         include "layout.inc"
 
-f_print         equ     0x09
-
-        org     tpa
+        org     TPA
 
 ; command: prints the DOS's name and version.
 ;   In: nothing.  Out: back to DOS.  Changed: AF, BC, DE, HL.
 command:
         ld      de,banner
-        ld      c,f_print
-        jp      bdos_vec                ; its RET goes back to DOS
+        ld      c,F_PRINT
+        jp      BDOS                    ; its RET goes back to DOS
 
 banner: db      "Cassonic RAM-disk DOS version 1.00", 13, 10, "$"

@@ -31,7 +31,7 @@ con_vars_end    equ     sys_vars_free + 19
 ;        as found (meaningful when bios_sec_on).
 ;   Changed: AF, DE, HL.
 bios_page0:
-        ld      a,(0xFFFF)
+        ld      a,(SSLOTREG)
         cpl
         ld      e,a
         ld      a,(bios_sec_on)
@@ -41,16 +41,16 @@ bios_page0:
         and     0xFC
         ld      hl,bios_sec
         or      (hl)
-        ld      (0xFFFF),a
+        ld      (SSLOTREG),a
         ld      hl,(slttbl_p3)
         ld      (hl),a
 bios_page0_primary:
-        in      a,(0xA8)
+        in      a,(SLOTS)
         ld      d,a
         and     0xFC
         ld      hl,bios_prim
         or      (hl)
-        out     (0xA8),a
+        out     (SLOTS),a
         ret
 
 ; bios_page0_back: puts page 0 back as bios_page0 found it.
@@ -61,12 +61,12 @@ bios_page0_back:
         or      a
         jr      z,bios_page0_back_primary
         ld      a,e
-        ld      (0xFFFF),a
+        ld      (SSLOTREG),a
         ld      hl,(slttbl_p3)
         ld      (hl),a
 bios_page0_back_primary:
         ld      a,d
-        out     (0xA8),a
+        out     (SLOTS),a
         ret
 
 ; biosc: calls a main ROM routine with page 0 switched to the BIOS, from
@@ -110,21 +110,21 @@ con_jp_hl:
 ; con_putc: prints a character.  In: A.  Out: nothing.  Changed: AF.
 con_putc:
         push    hl
-        ld      hl,chput
+        ld      hl,CHPUT
         jr      con_bios
 
 ; con_getc: waits for a key (KEYBUF first).  In: nothing.  Out: A = the
 ; character.  Changed: AF.
 con_getc:
         push    hl
-        ld      hl,chget
+        ld      hl,CHGET
         jr      con_bios
 
 ; con_keysns: whether a key is waiting.  In: nothing.  Out: Z = none.
 ;   Changed: AF.
 con_keysns:
         push    hl
-        ld      hl,chsns
+        ld      hl,CHSNS
 con_bios:
         call    biosc
         pop     hl
@@ -264,7 +264,7 @@ inth:
         push    hl
         call    bios_page0
         push    de
-        call    keyint                  ; ends with EI
+        call    KEYINT                  ; ends with EI
         di
         pop     de
         call    bios_page0_back

@@ -67,16 +67,16 @@ ram_known:
         ld      (bp_slot_ps),a
 
         ld      a,0xC3                  ; JP bdos, for callers with the BIOS in page 0
-        ld      (bdos_far),a
+        ld      (BDOSF),a
         ld      hl,bdos
-        ld      (bdos_far + 1),hl
+        ld      (BDOSF + 1),hl
         ld      a,1
-        ld      (drives),a
+        ld      (DRIVES),a
         call    ram_slots
 
-        ld      hl,h_keyi               ; hooks of a ROM whose work area is now ours
+        ld      hl,H_KEYI               ; hooks of a ROM whose work area is now ours
         call    hook_off
-        ld      hl,h_timi
+        ld      hl,H_TIMI
         call    hook_off
 
         call    sys_setup
@@ -86,7 +86,7 @@ ram_known:
 ;   In: MODE.  Out: A = 7 with 128K of video RAM, 3 with 64K, else 0.
 ;   Changed: AF.
 vram_limit:
-        ld      a,(mode)
+        ld      a,(MODE)
         and     6                       ; the video RAM size: 4 128K, 2 64K
         cp      4
         jr      z,vram_128k
@@ -112,7 +112,7 @@ mapper_limit:
         ld      b,8
 mapper_try:
         ld      a,b
-        out     (0xFE),a
+        out     (MAPPER2),a
         ld      c,(hl)
         ld      a,(de)
         cpl
@@ -127,7 +127,7 @@ mapper_try:
         jr      nc,mapper_try           ; after 128: B = 0, 256 or more
 mapper_found:
         ld      a,1
-        out     (0xFE),a
+        out     (MAPPER2),a
         ld      a,b
         sub     5                       ; with B = 0, 251: more than enough
         cp      max_ram_pages
@@ -141,12 +141,12 @@ mapper_found:
 ram_slots:
         ld      c,4                     ; page 2's field: bits 5-4
         call    page_slot
-        ld      (ramad0),a
-        ld      (ramad0 + 2),a
+        ld      (RAMAD0),a
+        ld      (RAMAD0 + 2),a
         ld      c,6                     ; page 3's field: bits 7-6
         call    page_slot
-        ld      (ramad0 + 1),a
-        ld      (ramad0 + 3),a
+        ld      (RAMAD0 + 1),a
+        ld      (RAMAD0 + 3),a
         ret
 
 ; page_slot: In: C = the bit number of a page's field in the slot registers.
@@ -156,11 +156,11 @@ page_slot:
         call    field
         ld      e,a                     ; the primary slot
         ld      d,0
-        ld      hl,exptbl
+        ld      hl,EXPTBL
         add     hl,de
         bit     7,(hl)
         ret     z
-        ld      hl,slttbl
+        ld      hl,SLTTBL
         add     hl,de
         ld      a,(hl)
         call    field                   ; its secondary slot, for the page
@@ -207,6 +207,6 @@ init_end:
 ; The variables the start-up program fills in (ds_* in layout.inc) lie in
 ; this zero block.
         ds      ds_end - $
-        if      $ > 0x82D0
+        if      $ > su_fcb
         .error  The disk system runs into the start-up program's work area
         endif

@@ -31,30 +31,18 @@
 ; timing, one wait state per M1 cycle): the shortest cells and marks leave
 ; no more time than they take.
 
-BDOS    equ     0x0005          ; DOS function entry: C = function
-FCB     equ     0x005C          ; the file control block K7 fills
+        include "sysvars.inc"
+        include "ports.inc"
+        include "dos.inc"
+        include "fcb.inc"
+        include "tape_read.inc"
+
 RANKS   equ     0x0300          ; rank table of the current block (256 bytes)
 IMAGE   equ     0x0400          ; the received image, then the restored data
 IMAGE_TOP equ   0xBA00          ; the received image stays below: moved up
                                 ; under its depacker it stays above the
                                 ; restored data
-
-F_PRINT equ     0x09            ; DE = text ending in '$'
-F_CLOSE equ     0x10            ; DE = FCB; A = 0 or 0xFF
-F_CREATE equ    0x16            ; DE = FCB; A = 0 or 0xFF
-F_DMA   equ     0x1A            ; DE = transfer address
-F_WRITE equ     0x26            ; DE = FCB, HL = records; A = 0 or 1
-
-CSRX    equ     0xF3DD          ; cursor column, from 1
-
-PSGSEL  equ     0xA0            ; sound chip register select
-PSGRD   equ     0xA2            ; sound chip register read; R14 bit 7 = tape
-KEYCOL  equ     0xA9            ; keyboard columns of the selected row
-KEYROW  equ     0xAA            ; keyboard row (bits 0-3), motor (bit 4)
-PPICTL  equ     0xAB            ; PPI bit set/reset
-VDPDATA equ     0x98            ; video memory at the write address
-MOTOROFF equ    0x09            ; port C bit 4 set
-ROW7    equ     0x01            ; port C bit 0 set: keyboard row 7 (from 6)
+ROW7    equ     0x01            ; PPICTL: port C bit 0 set, row 6 to 7
 
         org     0x0100
 
@@ -67,7 +55,7 @@ start:
         ld      de,banner
         call    print
         xor     a
-        ld      (FCB + 14),a            ; no file open
+        ld      (FCB1 + FCB_RECSIZE),a  ; no file open
 next_block:
         ld      d,0                     ; 256 level changes: the tape plays
         call    wait_changes
@@ -81,7 +69,7 @@ next_block:
         ; is neither a rank code nor the trailer is a loading error, and so
         ; is a payload that would reach IMAGE_TOP.
         exx                             ; the name in the FCB and on the
-        ld      de,FCB + 1              ; screen, then the rank table; the
+        ld      de,FCB1 + FCB_NAME      ; screen, then the rank table; the
         ld      hl,IMAGE                ; payload from IMAGE (a unit read as
         ld      b,11                    ; the trailer before the payload
         exx                             ; fails the length check)
@@ -135,7 +123,7 @@ name_char:
         call    read_value
         exx
         ld      (de),a
-        out     (VDPDATA),a
+        out     (VDPDAT),a
         inc     e
         dec     b
         exx
@@ -177,10 +165,10 @@ payload_top equ $ - 1
 ; the disk, and the disk stays consistent; a close that fails comes back
 ; here with none open), stops the tape, shows " <Err>" and ends through
 ; DOS's warm boot, from whatever depth it was called.
-;   In: FCB + 14 = 1 while a file is open.  Out: to 0x0000.
+;   In: the FCB's record size is 1 while a file is open.  Out: to 0x0000.
 ;   Changed: everything.
 fail:
-        ld      a,(FCB + 14)
+        ld      a,(FCB1 + FCB_RECSIZE)
         or      a
         call    nz,close
         ld      de,err_text
@@ -191,13 +179,13 @@ fail:
 ; Changed: AF, BC, DE, HL.
 close:
         xor     a
-        ld      (FCB + 14),a            ; no file open
+        ld      (FCB1 + FCB_RECSIZE),a  ; no file open
         ld      c,F_CLOSE
         ; fall through
 ; fcb_call: a file function of DOS; any result but 0 is a loading error.
 ;   In: C = DOS function.  Out: A = 0, Z, or to fail.  Changed: as DOS.
 fcb_call:
-        ld      de,FCB
+        ld      de,FCB1
         call    BDOS
         or      a
         ret     z
@@ -255,29 +243,29 @@ payload_end:
         push    hl
         and     2
         rrca                            ; 1: continues the file still open
-        ld      hl,FCB + 14             ; 1 while a file is open: the record
+        ld      hl,FCB1 + FCB_RECSIZE   ; 1 while a file is open: the record
         cp      (hl)                    ; size K7 gives it
         jr      nz,fail                 ; a part without its file, or a file
         or      a                       ; whose last part never came
         jr      nz,append
-        dec     hl                      ; a new file: from FCB + 12 the
+        dec     hl                      ; a new file: from FCB_BLOCK on the
         dec     hl                      ; record counters and the rest of
-        ld      b,37 - 12               ; the FCB cleared,
+        ld      b,FCB_LENGTH - FCB_BLOCK ; the FCB cleared,
 clear_fcb:
         ld      (hl),a
         inc     hl
         djnz    clear_fcb
-        ld      (FCB),a                 ; the current drive
+        ld      (FCB1 + FCB_DRIVE),a    ; the current drive
         ld      c,F_CREATE
         call    fcb_call
         inc     a
-        ld      (FCB + 14),a            ; records of one byte
+        ld      (FCB1 + FCB_RECSIZE),a  ; records of one byte
 append:
         ld      de,IMAGE
         ld      c,F_DMA
         call    BDOS
         pop     hl
-        ld      c,F_WRITE
+        ld      c,F_WRBLK
         call    fcb_call                ; disk full: not reported as done
         pop     af                      ; the flags
         rra                             ; carry: more blocks follow
@@ -335,11 +323,7 @@ wait_more:
 ; wait_change: In: E = level.  Out: E = level after the next change.
 ; Changed: AF, E.
 wait_change:
-        in      a,(PSGRD)
-        xor     e
-        jp      p,wait_change
-        xor     e
-        ld      e,a
+        TAPE_WAIT_CHANGE
         ret
 
 ; half: waits for a level change, then counts the periods of the sync loop
@@ -357,10 +341,7 @@ half_next:
         call    wait_change             ; and 11 T to return
         ld      b,255                   ; 8
 half_count:                             ; 42 T per count, as sync_count
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      m,half_edge             ; 11
-        djnz    half_count              ; 14
+        TAPE_COUNT_HALF half_edge
 half_edge:
         xor     e                       ; 5
         ld      e,a                     ; 5
@@ -430,10 +411,7 @@ threshold equ   $ - 1
 sync_measure:
         ld      b,c                     ; 5
 sync_count:                             ; 42 T per count
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      m,sync_edge             ; 11
-        djnz    sync_count              ; 14
+        TAPE_COUNT_HALF sync_edge
         ld      a,l
         ret
 sync_edge:
@@ -466,35 +444,14 @@ read_value:
         ; fall through
 read_unit:                              ; the end of the start mark's long
 even_wait:                              ; half, or a 1 cell's last change
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      p,even_wait             ; 11
-        xor     e                       ; 5
-        ld      e,a                     ; 5
+        TAPE_WAIT_CHANGE
 odd_entry:
         ld      b,d                     ; 5
         ld      c,0xFC                  ; 8: counts up to 0 at the fourth change
 odd_wait:                               ; the next cell's first change
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      p,odd_wait              ; 11
-        xor     e                       ; 5
-        ld      e,a                     ; 5
+        TAPE_WAIT_CHANGE
 window:                                 ; 65 T on both paths
-        in      a,(PSGRD)               ; 12
-        xor     e                       ; 5
-        jp      p,window_same           ; 11
-        xor     e                       ; 5
-        ld      e,a                     ; 5
-        inc     c                       ; 5
-        jr      z,sync_now              ; 8: the end mark; on to the next unit
-        djnz    window                  ; 14
-        jr      window_closed
-window_same:
-        jr      $ + 2                   ; 13
-        nop                             ; 5
-        nop                             ; 5
-        djnz    window                  ; 14
+        TAPE_WINDOW sync_now            ; the end mark: on to the next unit
 window_closed:
         ld      a,c                     ; 5
         rra                             ; 5: carry: an odd count

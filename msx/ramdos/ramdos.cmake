@@ -21,9 +21,10 @@ function(ramdos_assemble name src)
   endif()
   add_custom_command(
     OUTPUT ${RAMDOS_OUT}/${name} ${ARG_SYMBOLS}
-    COMMAND ${PASMO_EXECUTABLE} ${options} -I ${RAMDOS_SRC} -I ${PROJECT_SOURCE_DIR}/msx -I ${RAMDOS_OUT}
+    COMMAND ${PASMO_EXECUTABLE} ${options} -I ${RAMDOS_SRC} -I ${PROJECT_SOURCE_DIR}/msx -I ${RAMDOS_OUT} -I ${CASSONIC_Z80_INCLUDE}
+            -I ${CASSONIC_Z80_GENERATED}
             ${RAMDOS_SRC}/${src} ${RAMDOS_OUT}/${name} ${ARG_SYMBOLS}
-    DEPENDS ${ramdos_sources} ${PROJECT_SOURCE_DIR}/msx/rnc2_decode.asm ${ARG_DEPENDS}
+    DEPENDS ${ramdos_sources} ${CASSONIC_Z80_INCLUDES} ${PROJECT_SOURCE_DIR}/msx/rnc2_decode.asm ${ARG_DEPENDS}
     WORKING_DIRECTORY ${RAMDOS_OUT}
     COMMENT "Assembling ${src} into ${name}"
     VERBATIM)

@@ -24,7 +24,7 @@ shell:
         ld      hl,line_buf
         ld      (hl),sh_line_max
         ex      de,hl
-        ld      c,0x0A
+        ld      c,F_LINE
         call    bdos
         ld      hl,line_buf + 1         ; upper case, 0 at the end
         ld      b,(hl)
@@ -48,13 +48,13 @@ sh_upper_done:
         call    sh_skip_blanks
         or      a
         jr      z,shell                 ; empty line
-        ld      de,fcb1
+        ld      de,FCB1
         call    sh_parse_name
         ld      (sh_tail),hl
         cp      2
         jp      nc,sh_bad_drive
         ld      c,a
-        ld      a,(fcb1 + 1)
+        ld      a,(FCB1 + FCB_NAME)
         cp      ' '
         jr      nz,sh_command
         dec     c                       ; a drive alone: "A:" is the current one
@@ -64,7 +64,7 @@ sh_command:
         ld      a,c                     ; a built-in: no drive, no extension
         or      a
         jr      nz,sh_run
-        ld      a,(fcb1 + 9)
+        ld      a,(FCB1 + FCB_EXT)
         cp      ' '
         jr      nz,sh_run
         ld      hl,sh_builtins
@@ -72,7 +72,7 @@ sh_lookup:
         ld      a,(hl)
         or      a
         jr      z,sh_run
-        ld      de,fcb1 + 1
+        ld      de,FCB1 + FCB_NAME
         ld      b,8
 sh_compare:
         ld      a,(de)
@@ -111,12 +111,12 @@ sh_builtins:
 ; 0080h and SP = K0 with 0000h pushed, so that RET ends it.
 ;   In: FCB 1 holds the command word.  Does not return.
 sh_run:
-        ld      hl,fcb1 + 1             ; "?" in a command word names no program
+        ld      hl,FCB1 + FCB_NAME      ; "?" in a command word names no program
         ld      bc,11
         ld      a,'?'
         cpir
         jp      z,sh_bad_command
-        ld      hl,fcb1 + 9
+        ld      hl,FCB1 + FCB_EXT
         ld      a,(hl)
         cp      ' '
         jr      z,sh_run_com
@@ -131,37 +131,37 @@ sh_run_ext:
         djnz    sh_run_ext
 sh_run_com:
         ld      hl,sh_com
-        ld      de,fcb1 + 9
+        ld      de,FCB1 + FCB_EXT
         ld      bc,3
         ldir
-        ld      de,fcb1
-        ld      c,0x0F
+        ld      de,FCB1
+        ld      c,F_OPEN
         call    bdos
         or      a
         jp      nz,sh_bad_command
-        ld      hl,(fcb1 + 18)          ; the size must fit below K0
+        ld      hl,(FCB1 + FCB_SIZE + 2) ; the size must fit below K0
         ld      a,h
         or      l
         jp      nz,sh_no_memory
-        ld      hl,(fcb1 + 16)
+        ld      hl,(FCB1 + FCB_SIZE)
         ld      a,h
         or      l
         jp      z,shell                 ; an empty file runs nothing
-        ld      de,K0 - tpa + 1
+        ld      de,K0 - TPA + 1
         sbc     hl,de                   ; carry clear after OR
         jp      nc,sh_no_memory
         ld      hl,1
-        ld      (fcb1 + 14),hl          ; record size 1; random record 0
-        ld      de,tpa
-        ld      c,0x1A
+        ld      (FCB1 + FCB_RECSIZE),hl ; record size 1; random record 0
+        ld      de,TPA
+        ld      c,F_DMA
         call    bdos
-        ld      de,fcb1
-        ld      hl,K0 - tpa
-        ld      c,0x27
+        ld      de,FCB1
+        ld      hl,K0 - TPA
+        ld      c,F_RDBLK
         call    bdos
         call    sh_parse_args
         ld      hl,(sh_tail)
-        ld      de,default_dma + 1
+        ld      de,DEFDMA + 1
         ld      b,0
 sh_run_tail:
         ld      a,(hl)
@@ -174,15 +174,15 @@ sh_run_tail:
         jr      sh_run_tail
 sh_run_start:
         ld      a,b
-        ld      (default_dma),a
-        ld      de,default_dma
-        ld      c,0x1A
+        ld      (DEFDMA),a
+        ld      de,DEFDMA
+        ld      c,F_DMA
         call    bdos
         ld      sp,K0
-        ld      hl,wboot_vec
+        ld      hl,WBOOT
         push    hl
         ei
-        jp      tpa
+        jp      TPA
 
 ; sh_dir: DIR [name]: one line per file that matches (all without a name):
 ; name, extension and size.
@@ -190,7 +190,7 @@ sh_run_start:
 sh_dir:
         call    sh_parse_args
         jp      c,sh_bad_drive
-        ld      hl,fcb1 + 1
+        ld      hl,FCB1 + FCB_NAME
         ld      a,(hl)
         cp      ' '
         jr      nz,sh_dir_search
@@ -202,29 +202,29 @@ sh_dir_all:
 sh_dir_search:
         xor     a
         ld      (sh_found),a
-        ld      de,fcb1
-        ld      c,0x11
+        ld      de,FCB1
+        ld      c,F_FIRST
 sh_dir_entry:
         call    bdos
         or      a
         jr      nz,sh_dir_end
         inc     a
         ld      (sh_found),a
-        ld      hl,default_dma + 1
+        ld      hl,DEFDMA + 1
         ld      b,8
         call    sh_print_b
         ld      a,' '
         call    con_putc
         ld      b,3
         call    sh_print_b
-        ld      hl,default_dma + 1 + 28
+        ld      hl,DEFDMA + 1 + 28
         ld      de,sh_num
         ld      bc,4
         ldir
         ld      b,8
         call    sh_print_num
         call    sh_crlf
-        ld      c,0x12
+        ld      c,F_NEXT
         jr      sh_dir_entry
 sh_dir_end:
         ld      a,(sh_found)
@@ -237,8 +237,8 @@ sh_dir_end:
 sh_del:
         call    sh_parse_args
         jr      c,sh_bad_drive
-        ld      de,fcb1
-        ld      c,0x13
+        ld      de,FCB1
+        ld      c,F_DELETE
         call    bdos
         or      a
         jp      z,shell
@@ -250,14 +250,14 @@ sh_del:
 sh_ren:
         call    sh_parse_args
         jr      c,sh_bad_drive
-        ld      a,(fcb1 + 1)
+        ld      a,(FCB1 + FCB_NAME)
         cp      ' '
         jr      z,sh_ren_failed
-        ld      a,(fcb2 + 1)
+        ld      a,(FCB2 + FCB_NAME)
         cp      ' '
         jr      z,sh_ren_failed
-        ld      de,fcb1
-        ld      c,0x17
+        ld      de,FCB1
+        ld      c,F_RENAME
         call    bdos
         or      a
         jp      z,shell
@@ -271,26 +271,26 @@ sh_ren_failed:
 sh_type:
         call    sh_parse_args
         jr      c,sh_bad_drive
-        ld      de,fcb1
-        ld      c,0x0F
+        ld      de,FCB1
+        ld      c,F_OPEN
         call    bdos
         or      a
         jr      nz,sh_not_found
         ld      hl,1
-        ld      (fcb1 + 14),hl
-        ld      de,tpa
-        ld      c,0x1A
+        ld      (FCB1 + FCB_RECSIZE),hl
+        ld      de,TPA
+        ld      c,F_DMA
         call    bdos
 sh_type_block:
-        ld      de,fcb1
+        ld      de,FCB1
         ld      hl,128
-        ld      c,0x27
+        ld      c,F_RDBLK
         call    bdos
         ld      a,h
         or      l
         jr      z,sh_type_end
         ld      b,l
-        ld      hl,tpa
+        ld      hl,TPA
 sh_type_char:
         ld      a,(hl)
         cp      0x1A
@@ -299,11 +299,11 @@ sh_type_char:
         inc     hl
         djnz    sh_type_char
         ld      a,l
-        cp      (tpa + 128) & 0xFF
+        cp      (TPA + 128) & 0xFF
         jr      z,sh_type_block
 sh_type_end:
-        ld      de,default_dma
-        ld      c,0x1A
+        ld      de,DEFDMA
+        ld      c,F_DMA
         call    bdos
         jp      shell
 
@@ -332,10 +332,10 @@ sh_message:
 sh_parse_args:
         call    sh_clear_fcbs
         ld      hl,(sh_tail)
-        ld      de,fcb1
+        ld      de,FCB1
         call    sh_parse_name
         push    af
-        ld      de,fcb2
+        ld      de,FCB2
         call    sh_parse_name
         pop     bc
         or      b
@@ -347,9 +347,9 @@ sh_parse_args:
 ; takes 0080h too when its record size is below 64).
 ;   In: nothing.  Out: nothing.  Changed: BC, DE, HL.
 sh_clear_fcbs:
-        ld      hl,fcb1
-        ld      de,fcb1 + 1
-        ld      bc,default_dma - fcb1
+        ld      hl,FCB1
+        ld      de,FCB1 + FCB_NAME
+        ld      bc,DEFDMA - FCB1
         ld      (hl),0
         ldir
         ret

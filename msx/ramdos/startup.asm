@@ -6,17 +6,11 @@
 ; buffer, and DOS is started.  It needs an MSX2 with at least 128K of
 ; mapper RAM; on anything less it says so and goes back to BASIC.
         include "layout.inc"
+        include "loader_area.inc"
 
-fcb             equ     0x82D0  ; 37 bytes: the file writer's file control block
 entry_sp        equ     K0 - 2  ; the caller's stack pointer, under our stack
-loader_first    equ     0xE3    ; the fast loader stays in 0xE300-0xE8DD:
-loader_last     equ     0xE8    ; the high bytes of its addresses
-h_gone          equ     0xFF43  ; BASIC's statement hook: the loader's BLOAD hook
-
-f_close         equ     0x10
-f_create        equ     0x16
-f_dma           equ     0x1A
-f_block_write   equ     0x26
+loader_first    equ     LOADER_RANKS >> 8       ; the pages the fast loader
+loader_last     equ     (LOADER_LIMIT - 1) >> 8 ; stays in
 
         org     0x8300 - 7
         db      0xFE
@@ -38,7 +32,7 @@ boot:
         di
         ld      (entry_sp),sp
         ld      sp,entry_sp             ; below the kernel, which INIT puts at K0
-        ld      a,(msx_version)
+        ld      a,(MSXVER)
         or      a
         jp      z,refuse                ; an MSX1
         call    find_ram
@@ -47,7 +41,7 @@ boot:
         jp      nz,refuse
 
         ld      a,4                     ; the disk system's segment in page 1
-        out     (0xFD),a
+        out     (MAPPER1),a
         ld      hl,disksys_packed
         ld      de,0x4000
         call    rnc2_decode
@@ -66,11 +60,11 @@ boot:
         ld      (ds_sectors),hl
 
         ; Pages 0 and 1 will show the slots of pages 2 and 3 under DOS.
-        in      a,(0xA8)
+        in      a,(SLOTS)
         call    upper_twice
         ld      (ds_slot_pa),a
         ld      (ds_slot_pa_copy),a
-        ld      a,(0xFFFF)
+        ld      a,(SSLOTREG)
         cpl
         call    upper_twice
         ld      (ds_slot_ps),a
@@ -98,16 +92,16 @@ boot:
         call    write_file
 
         ld      hl,k7_keys              ; DOS finds "K7" typed at its prompt
-        ld      de,keybuf
+        ld      de,KEYBUF
         ld      bc,k7_keys_end - k7_keys
         ldir
-        ld      (putpnt),de
-        ld      hl,keybuf
-        ld      (getpnt),hl
+        ld      (PUTPNT),de
+        ld      hl,KEYBUF
+        ld      (GETPNT),hl
 
 start_dos:
         ld      a,1
-        ld      (drives),a
+        ld      (DRIVES),a
         jp      ds_boot
 
 ; refuse: tells that the machine cannot run the DOS and goes back to BASIC
@@ -118,15 +112,15 @@ start_dos:
 ; the loop would read the DOS files on the tape as programs.
 ;   In: entry_sp.  Out: back to BASIC.  Changed: everything.
 refuse:
-        ld      a,(exptbl)
+        ld      a,(EXPTBL)
         ld      h,0x40
-        call    enaslt
+        call    ENASLT
         ld      hl,refusal
 print:
         ld      a,(hl)
         or      a
         jr      z,printed
-        call    chput
+        call    CHPUT
         inc     hl
         jr      print
 printed:
@@ -138,7 +132,7 @@ printed:
         cp      loader_last + 1
         jr      nc,back
         ld      a,0xC9
-        ld      (h_gone),a
+        ld      (H_GONE),a
         ei
         ret
 back:
@@ -152,17 +146,17 @@ back:
 ;   In: nothing.  Out: Z when page 1 has RAM; slot_probe = its slot ID.
 ;   Changed: AF, BC, DE, HL; interrupts off.
 find_ram:
-        in      a,(0xA8)
+        in      a,(SLOTS)
         rlca
         rlca
         and     3
         ld      c,a                     ; page 3's primary slot
         ld      b,0
-        ld      hl,exptbl
+        ld      hl,EXPTBL
         add     hl,bc
         bit     7,(hl)
         jr      z,page3_id
-        ld      hl,slttbl
+        ld      hl,SLTTBL
         add     hl,bc
         ld      a,(hl)
         and     0xC0                    ; page 3's secondary slot
@@ -175,7 +169,7 @@ find_ram:
 page3_id:
         ld      (slot_probe),a
         ld      h,0x40
-        call    enaslt
+        call    ENASLT
         ld      hl,0x5500
         ld      a,(hl)
         cpl
@@ -194,25 +188,25 @@ page3_id:
 mapper_check:
         ld      hl,0x4000
         xor     a
-        out     (0xFD),a
+        out     (MAPPER1),a
         ld      c,(hl)                  ; segment 0's byte
         ld      a,4
-        out     (0xFD),a
+        out     (MAPPER1),a
         ld      a,(hl)
         cpl
         ld      (hl),a
         ld      b,a
         xor     a
-        out     (0xFD),a
+        out     (MAPPER1),a
         ld      a,(hl)
         cp      c                       ; Z: segment 0 kept its byte
         ld      a,4
-        out     (0xFD),a
+        out     (MAPPER1),a
         ld      a,b
         cpl
         ld      (hl),a
         ld      a,2                     ; page 1's segment as the BIOS sets it
-        out     (0xFD),a
+        out     (MAPPER1),a
         ret
 
 ; upper_twice: In: A = a slot register value.  Out: A with the fields of
@@ -240,36 +234,36 @@ unpack_file:
 ;   Out: nothing.  Changed: AF, BC, DE, HL, the file control block.
 write_file:
         push    hl
-        ld      hl,fcb
+        ld      hl,su_fcb
         ld      (hl),0                  ; the default drive
         inc     hl
         ex      de,hl
         ld      bc,11
         ldir
         ex      de,hl
-        ld      b,37 - 12
+        ld      b,FCB_LENGTH - FCB_BLOCK
 clear_fcb:
         ld      (hl),0
         inc     hl
         djnz    clear_fcb
-        ld      de,fcb
-        ld      c,f_create
-        call    bdos_far
+        ld      de,su_fcb
+        ld      c,F_CREATE
+        call    BDOSF
         ld      hl,1
-        ld      (fcb + 14),hl           ; records of one byte
+        ld      (su_fcb + FCB_RECSIZE),hl ; records of one byte
         ld      de,unpack_buffer
-        ld      c,f_dma
-        call    bdos_far
+        ld      c,F_DMA
+        call    BDOSF
         pop     hl
         ld      de,unpack_buffer
         or      a
         sbc     hl,de
-        ld      de,fcb
-        ld      c,f_block_write
-        call    bdos_far
-        ld      de,fcb
-        ld      c,f_close
-        jp      bdos_far
+        ld      de,su_fcb
+        ld      c,F_WRBLK
+        call    BDOSF
+        ld      de,su_fcb
+        ld      c,F_CLOSE
+        jp      BDOSF
 
 refusal:        db      13, 10, "RAM-disk DOS needs an MSX2", 13, 10, "with 128K of mapper RAM", 13, 10, 0
 k7_keys:        db      "K7", 13
@@ -296,4 +290,7 @@ unpack_buffer   equ     disksys_packed
 
         if      image_end > K0 - 0x100
         .error  The image runs into the start-up program's stack or the kernel
+        endif
+        if      su_fcb + FCB_LENGTH > params
+        .error  The file writer's file control block runs into the image
         endif

@@ -4,9 +4,8 @@
 ; loads and starts it, and the block after it is in the standard format.
 ; Loaded at 0C000h and started there; it ends in a loop at `finished`, or at
 ; `failed` when the BIOS reports an error.
-TAPION  equ     0x00E1
-TAPIN   equ     0x00E4
-TAPIOF  equ     0x00E7
+        include "bios.inc"
+
 BUFFER  equ     0xD000
 BLOCK_LENGTH equ 300
 

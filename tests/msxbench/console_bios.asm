@@ -6,16 +6,9 @@
 ; the newly pressed keys' characters into KEYBUF; IDLE ends the run while
 ; CHGET waits on an empty buffer that no pending key will fill.
 
-H_KEYI  equ     0xFD9A
-H_TIMI  equ     0xFD9F
-H_CHGE  equ     0xFDC2
-STATFL  equ     0xF3E7          ; last S#0 read by the interrupt routine
-JIFFY   equ     0xFC9E
-PUTPNT  equ     0xF3F8
-GETPNT  equ     0xF3FA
-KEYBUF  equ     0xFBF0          ; 40-byte ring, 0xFBF0-0xFC17
-BUFEND  equ     0xFC18
-VDPSTAT equ     0x99
+        include "sysvars.inc"
+        include "ports.inc"
+
 KEYSCAN equ     0x3FF0          ; trap
 IDLE    equ     0x3FF3          ; trap
 
@@ -40,7 +33,7 @@ keyint: push    hl
         push    iy
         push    ix
         call    H_KEYI
-        in      a,(VDPSTAT)
+        in      a,(VDPCTL)      ; S#0
         and     a
         jp      p,int_end       ; not the VDP's frame interrupt
         call    H_TIMI

@@ -7,6 +7,8 @@
 ; In: DE = logical sector, HL = the sector's data in page 3, (RPAGES) = R,
 ; (TOPV) = the top video memory page.  Changes AF, BC, DE, HL; EI.
 
+        include "ports.inc"
+
 RPAGES  equ     0xCFF0
 TOPV    equ     0xCFF1
 
@@ -28,7 +30,7 @@ divide: srl     d
         cp      d
         jr      nc,to_vram
         add     a,5
-        out     (0xFE),a        ; page 2 = segment 5 + page
+        out     (MAPPER2),a             ; page 2 = segment 5 + page
         ld      a,c
         add     a,0x80
         ld      d,a
@@ -37,7 +39,7 @@ divide: srl     d
         ld      bc,512
         ldir
         ld      a,1
-        out     (0xFE),a        ; page 2 back on segment 1
+        out     (MAPPER2),a             ; page 2 back on segment 1
         ei
         ret
 to_vram:
@@ -45,24 +47,24 @@ to_vram:
         ld      d,a
         ld      a,(TOPV)
         sub     d
-        out     (0x99),a
+        out     (VDPCTL),a
         ld      a,0x8E
-        out     (0x99),a        ; R#14 = TOPV - (page - R)
+        out     (VDPCTL),a              ; R#14 = TOPV - (page - R)
         xor     a
-        out     (0x99),a
+        out     (VDPCTL),a
         ld      a,c
         or      0x40
-        out     (0x99),a        ; write address (sector mod 32) * 512
+        out     (VDPCTL),a              ; write address (sector mod 32) * 512
         pop     hl
-        ld      c,0x98
+        ld      c,VDPDAT
         ld      b,0
 first:  outi
         jp      nz,first
 second: outi
         jp      nz,second
         xor     a
-        out     (0x99),a
+        out     (VDPCTL),a
         ld      a,0x8E
-        out     (0x99),a        ; R#14 = 0
+        out     (VDPCTL),a              ; R#14 = 0
         ei
         ret

@@ -4,60 +4,61 @@
 ; (FCB 1, FCB 2 and the command tail) as they were.  When FCB 1 names a
 ; file that can be created, it also writes that file, one byte longer than
 ; the programs' memory (0100h up to (0006h)).  Ends with RET.
-bdos    equ     0x0005
+        include "dos.inc"
+        include "fcb.inc"
 
-        org     0x0100
+        org     TPA
 start:
         ld      (entry_sp),sp
         pop     hl
         ld      (entry_top),hl
         push    hl
-        ld      hl,0x005C
+        ld      hl,FCB1
         ld      de,entry_page0
-        ld      bc,0x0100 - 0x005C
+        ld      bc,TPA - FCB1
         ldir
         ld      de,hello
-        ld      c,0x09
-        call    bdos
+        ld      c,F_PRINT
+        call    BDOS
         ld      de,fcb
-        ld      c,0x16
-        call    bdos
+        ld      c,F_CREATE
+        call    BDOS
         or      a
         ret     nz
         ld      hl,1
-        ld      (fcb + 14),hl           ; record size 1
+        ld      (fcb + FCB_RECSIZE),hl  ; record size 1
         ld      de,text
-        ld      c,0x1A
-        call    bdos
+        ld      c,F_DMA
+        call    BDOS
         ld      de,fcb
         ld      hl,text_end - text
-        ld      c,0x26
-        call    bdos
+        ld      c,F_WRBLK
+        call    BDOS
         ld      de,fcb
-        ld      c,0x10
-        call    bdos
-        ld      de,0x005C
-        ld      c,0x16
-        call    bdos
+        ld      c,F_CLOSE
+        call    BDOS
+        ld      de,FCB1
+        ld      c,F_CREATE
+        call    BDOS
         or      a
         ret     nz
         ld      hl,1
-        ld      (0x005C + 14),hl        ; record size 1
+        ld      (FCB1 + FCB_RECSIZE),hl ; record size 1
         dec     hl
-        ld      (0x005C + 33),hl        ; random record 0: its last byte is 0080h
-        ld      (0x005C + 35),hl
-        ld      de,0x0100
-        ld      c,0x1A
-        call    bdos
-        ld      hl,(bdos + 1)
+        ld      (FCB1 + FCB_RANDOM),hl ; random record 0: its last byte is 0080h
+        ld      (FCB1 + FCB_RANDOM + 2),hl
+        ld      de,TPA
+        ld      c,F_DMA
+        call    BDOS
+        ld      hl,(BDOS + 1)
         dec     h                       ; (0006h) - 0100h + 1 bytes
         inc     hl
-        ld      de,0x005C
-        ld      c,0x26
-        call    bdos
-        ld      de,0x005C
-        ld      c,0x10
-        call    bdos
+        ld      de,FCB1
+        ld      c,F_WRBLK
+        call    BDOS
+        ld      de,FCB1
+        ld      c,F_CLOSE
+        call    BDOS
         ret
 
 hello:  db      "HELLO", 13, 10, "$"
@@ -72,5 +73,5 @@ entry_sp:
 entry_top:
         dw      0
 entry_page0:
-        ds      0x0100 - 0x005C
+        ds      TPA - FCB1
 text_end:

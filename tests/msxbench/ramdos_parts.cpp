@@ -1,6 +1,5 @@
 #include "ramdos_parts.h"
 
-#include <cctype>
 #include <cstddef>
 #include <sstream>
 #include <stdexcept>
@@ -18,24 +17,16 @@
 namespace ramdos_parts {
 namespace {
 
-std::string lower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-// pasmo writes one "name<TAB>EQU 0XXXXH" line per symbol.
+// pasmo writes one "name<TAB>EQU 0XXXXH" line per symbol.  Its names are
+// case-sensitive: the kernel's entry bdos is not the page-0 vector BDOS.
 std::uint16_t lookup(const std::uint8_t* text, std::size_t size, std::string_view name)
 {
     std::istringstream lines(std::string(reinterpret_cast<const char*>(text), size));
-    const std::string wanted = lower(name);
     std::string line;
     while (std::getline(lines, line)) {
         std::istringstream fields(line);
         std::string symbol, equ, value;
-        if (!(fields >> symbol >> equ >> value) || lower(symbol) != wanted)
+        if (!(fields >> symbol >> equ >> value) || symbol != name)
             continue;
         if (!value.empty() && (value.back() == 'H' || value.back() == 'h'))
             value.pop_back();

@@ -5,18 +5,9 @@
 ; Assembled with pasmo --bin, the image's first byte belongs at 0x00B7 (the
 ; BREAKX entry); bload_run is at 0x3000.
 
-LOWLIM  equ     0xFCA4
-WINWID  equ     0xFCA5
-PSGSEL  equ     0xA0
-PSGRD   equ     0xA2
-KEYCOL  equ     0xA9
-KEYROW  equ     0xAA
-PPICTL  equ     0xAB
-SAVENT  equ     0xFCBF          ; BLOAD's exec address
-TXTTAB  equ     0xF676          ; start of BASIC program text
-VARTAB  equ     0xF6C2          ; start of BASIC variables
-RUNBAS  equ     0x73AC          ; BASIC: run the program in memory
-BASIC_RETURN equ 0x6CF3         ; where a program started by BLOAD ",R" returns
+        include "bios.inc"
+        include "sysvars.inc"
+        include "ports.inc"
 
         org     0x00B7
         jp      breakx
@@ -77,7 +68,7 @@ bload_byte:
         inc     hl
         jr      nz,bload_byte           ; until the end address is stored
         call    tapiof
-        ld      hl,BASIC_RETURN
+        ld      hl,BASRET
         push    hl
         ld      hl,(SAVENT)
         jp      (hl)

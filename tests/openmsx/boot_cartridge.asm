@@ -10,7 +10,8 @@
 ;   0xF2F0  the park loop (JR $)
 ;   0xF2F2  the loop a returning program comes back to (JR $)
 
-SLOTS   equ     0xA8            ; primary slot register
+        include "ports.inc"
+
 PARK    equ     0xF2F0          ; free RAM below the BIOS's system area
 
         org     0x4000
