@@ -149,6 +149,7 @@ next_file:
         ld      a,h
         or      a
         call    nz,call_hl              ; below 0x0100: load only
+        call    c,depacker_failed
         ld      a,(type)
         cp      0x41
         call    z,restore_slots
@@ -166,14 +167,28 @@ run_basic:
 call_hl:
         jp      (hl)
 
+; depacker_failed: a packed program's depacker (at 0xE000) returns with
+; carry when it found the program damaged, having said so: no more files.
+;   In: exec.  Out: to stop_loading, or back.  Changed: AF, HL.
+depacker_failed:
+        ld      hl,(exec)
+        ld      a,h
+        cp      0xE0
+        ret     nz
+        ld      a,l
+        or      a
+        ret     nz
+        jr      stop_loading
+
 ; fail: the error path.  Shows " <Err>", stops the tape, puts the slots back,
 ; removes the BLOAD hook and returns from load_loop.
 fail:
-        ld      sp,(stack)
         call    vram_at_cursor
         ld      hl,err_text
         ld      b,6
         call    vram_out
+stop_loading:
+        ld      sp,(stack)
         call    TAPIOF
         call    restore_slots
         ld      a,0xC9
@@ -593,8 +608,44 @@ payload_end:
         jp      nc,fail
 payload_done:
         exx
+        call    check_header
         ld      (end_ptr),hl
         exx
+        ret
+
+; check_header: a header read wrong is a loading error, so that nothing is
+; started from it: a type other than BIN (0xFE), ROM (0x41) or BASIC
+; (0xFF), an end address before the start or reaching the rank table, or
+; fewer bytes received than the addresses say.
+;   In: HL = one past the last byte received, type, start address, end
+;   pointer (still the end address of the header).  Out: back, or to fail.
+;   Changed: AF, DE.
+check_header:
+        ld      a,(type)
+        inc     a
+        ret     z                       ; BASIC: no addresses
+        cp      0xFE + 1
+        jr      z,check_addresses
+        cp      0x41 + 1
+        jp      nz,fail
+check_addresses:
+        push    hl
+        ld      de,(end_ptr)
+        ld      hl,RANKS - 1
+        or      a
+        sbc     hl,de
+        jp      c,fail                  ; the end reaches the rank table
+        ex      de,hl
+        ld      de,(start_addr)
+        sbc     hl,de
+        jp      c,fail                  ; the end lies before the start
+        pop     hl
+        ld      de,(end_ptr)
+        scf
+        sbc     hl,de                   ; HL - end - 1
+        jp      c,fail                  ; fewer bytes than the addresses say
+        add     hl,de
+        inc     hl
         ret
 
 ; translate: replaces every stored rank by the byte value that holds it.
