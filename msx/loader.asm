@@ -73,7 +73,13 @@ start:
         ld      (HGONE + 1),hl
         ld      hl,banner
         call    print
-        ld      hl,rule
+        ld      hl,RANKS                ; the rule: 28 line characters, put
+        ld      b,28                    ; where the rank table goes
+rule_char:
+        ld      (hl),LINECH
+        inc     l
+        djnz    rule_char
+        ld      l,b                     ; HL = RANKS again
         ld      b,28
         call    vram_text
         jr      load_loop
@@ -149,7 +155,6 @@ next_file:
         ld      a,h
         or      a
         call    nz,call_hl              ; below 0x0100: load only
-        call    c,depacker_failed
         ld      a,(type)
         cp      0x41
         call    z,restore_slots
@@ -167,28 +172,14 @@ run_basic:
 call_hl:
         jp      (hl)
 
-; depacker_failed: a packed program's depacker (at 0xE000) returns with
-; carry when it found the program damaged, having said so: no more files.
-;   In: exec.  Out: to stop_loading, or back.  Changed: AF, HL.
-depacker_failed:
-        ld      hl,(exec)
-        ld      a,h
-        cp      0xE0
-        ret     nz
-        ld      a,l
-        or      a
-        ret     nz
-        jr      stop_loading
-
 ; fail: the error path.  Shows " <Err>", stops the tape, puts the slots back,
 ; removes the BLOAD hook and returns from load_loop.
 fail:
+        ld      sp,(stack)
         call    vram_at_cursor
         ld      hl,err_text
         ld      b,6
         call    vram_out
-stop_loading:
-        ld      sp,(stack)
         call    TAPIOF
         call    restore_slots
         ld      a,0xC9
@@ -523,7 +514,7 @@ threshold_set:
 ; lead-in, the sync values 208, the name, shown on screen, the rank table, the
 ; type and the three addresses), then the data (read_payload).
 ;   In: D = window, E = level.  Out: rank table, type, start, end, exec, end
-;   pointer, WINWID.  Changed: AF, BC, D, HL, E, HL'.
+;   pointer, WINWID.  Changed: AF, BC, D, HL, E, DE', HL'.
 read_file:
         push    de                      ; the name goes to the cursor: set the
         call    vram_at_cursor          ; address now, there is no time for it
@@ -608,44 +599,18 @@ payload_end:
         jp      nc,fail
 payload_done:
         exx
-        call    check_header
-        ld      (end_ptr),hl
-        exx
-        ret
-
-; check_header: a header read wrong is a loading error, so that nothing is
-; started from it: a type other than BIN (0xFE), ROM (0x41) or BASIC
-; (0xFF), an end address before the start or reaching the rank table, or
-; fewer bytes received than the addresses say.
-;   In: HL = one past the last byte received, type, start address, end
-;   pointer (still the end address of the header).  Out: back, or to fail.
-;   Changed: AF, DE.
-check_header:
-        ld      a,(type)
-        inc     a
-        ret     z                       ; BASIC: no addresses
-        cp      0xFE + 1
-        jr      z,check_addresses
-        cp      0x41 + 1
+        ld      a,(exec + 1)            ; a packed image, its depacker at
+        cp      0xE0                    ; 0xE000, must arrive as long as its
+        jr      nz,payload_kept         ; addresses say: from a misread start
+        ld      de,(end_ptr)            ; address its depacker would start
+        scf                             ; from the wrong bytes
+        sbc     hl,de
         jp      nz,fail
-check_addresses:
-        push    hl
-        ld      de,(end_ptr)
-        ld      hl,RANKS - 1
-        or      a
-        sbc     hl,de
-        jp      c,fail                  ; the end reaches the rank table
-        ex      de,hl
-        ld      de,(start_addr)
-        sbc     hl,de
-        jp      c,fail                  ; the end lies before the start
-        pop     hl
-        ld      de,(end_ptr)
-        scf
-        sbc     hl,de                   ; HL - end - 1
-        jp      c,fail                  ; fewer bytes than the addresses say
         add     hl,de
         inc     hl
+payload_kept:
+        ld      (end_ptr),hl
+        exx
         ret
 
 ; translate: replaces every stored rank by the byte value that holds it.
@@ -1036,7 +1001,8 @@ banner:         db      13, 10, "Cassonic fast loader 0.91", 13, 10, 1, LINECH +
 loading:        db      13, 10, "Loading:$"
 ok_text:        db      " <OK>"
 err_text:       db      " <Err>"
-rule:           ds      28, LINECH
+                ds      1               ; the loader keeps its length (and
+                                        ; with it the timing of every tape)
 
 saved_a8:       db      0               ; primary slot register as found
 saved_id:       db      0               ; slot of page 1 as found
