@@ -149,6 +149,15 @@ TEST(PackImageBin, GrowsABufferWithoutSpareRoom)
     EXPECT_EQ(Bytes(buffer.begin() + 7, buffer.begin() + 107), input);
 }
 
+// The largest DOS part that does not pack goes stored: its image must still
+// fit where the DOS tape reader takes it, under its limit.
+TEST(PackImageSfx, AStoredWholePartFitsTheTapeReadersBuffer)
+{
+    const Bytes image = image_of(random_bytes(46080, 4), PackMode::sfx);
+    EXPECT_EQ(image.size(), 23 + 46080 + sfx_depacker_image().size());
+    EXPECT_LE(image.size(), dos_reader_image_room);
+}
+
 TEST(PackImageSfx, PrologueMovesTheDepackerTo0xBC00)
 {
     for (const Bytes& input : {text_bytes(5000), random_bytes(3000, 3)}) {
