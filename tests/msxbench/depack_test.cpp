@@ -493,5 +493,39 @@ TEST(SfxImage, RestoresAndRunsAt0100WithTheDosReturnOnTheStack)
     }
 }
 
+// Run from DOS with a byte of its packed data or of its depacker damaged,
+// the self-extracting program prints " <Err>" through DOS and returns to
+// DOS, never to the program at 0x0100.
+TEST(SfxImage, DamagedShowsErrThroughDosAndReturnsToDos)
+{
+    Bytes program = text_bytes(3000);
+    program[0] = 0xC9;
+    const Bytes whole = image_of(program, PackMode::sfx);
+    // In the packed data, and in the depacker's decoder (damage in the few
+    // bytes that compute its own check is beyond what it can see).
+    for (const std::size_t at : {std::size_t(100), whole.size() - sfx_depacker_image().size() + 200}) {
+        Bytes image = whole;
+        image[at] ^= 0x20;
+        Msx msx;
+        Machine& m = msx.machine();
+        m.set_primary_register(0xFF);
+        m.write(0x0005, 0xC9);  // the DOS function entry: returns at once
+        m.load(0x0100, image);
+        m.set_reg(Reg::sp, 0xD000);
+        m.push(0x0000);
+        m.set_reg(Reg::pc, 0x0100);
+        m.add_breakpoint(0x0005);
+        m.add_breakpoint(0x0000);
+        RunResult run = m.run(400'000'000);
+        ASSERT_EQ(run.reason, Stop::breakpoint) << at;
+        ASSERT_EQ(run.pc, 0x0005) << at;
+        EXPECT_EQ(m.reg(Reg::bc) & 0xFF, 0x09) << at;
+        EXPECT_EQ(m.dump(m.reg(Reg::de), 7), (Bytes{' ', '<', 'E', 'r', 'r', '>', '$'})) << at;
+        run = m.run(1000);
+        EXPECT_EQ(run.pc, 0x0000) << at;
+        EXPECT_EQ(m.reg(Reg::sp), 0xD000) << at;
+    }
+}
+
 }  // namespace
 }  // namespace msxbench
