@@ -1,22 +1,35 @@
 ; BIN depacker.  BLOAD puts it at 0xE000 behind the packed program and starts
 ; it there; it restores the program and starts it as a COM program, a ROM
-; image or a BASIC program.  The encoder fills in the parameter block.
+; image or a BASIC program.  The encoder fills in the parameter block and the
+; CRC of the depacker itself in its last two bytes.
+;
+; Nothing damaged is started: the depacker first checks its own bytes, then
+; the packed data (its header and the stream's CRC) or the stored data (its
+; CRC in the parameter block), and after decoding the restored bytes.  On a
+; mismatch it shows " <Err>", puts back the slots it changed and returns to
+; its caller (BASIC, or the fast loader) with carry set; a BASIC program
+; restored wrong is replaced by an empty one.
 
 ENASLT  equ     0x0024          ; BIOS: A = slot ID, H = page address
+CHPUT   equ     0x00A2          ; BIOS: A = character to show
 TXTTAB  equ     0xF676          ; start of BASIC program text
 VARTAB  equ     0xF6C2          ; end of BASIC program text
 EXPTBL  equ     0xFCC1          ; expanded flags; EXPTBL+0 = main ROM slot ID
 SLTTBL  equ     0xFCC5          ; secondary slot register copies
 RUNBAS  equ     0x73AC          ; BASIC: run the program in memory
 PAGE0_HELPER equ 0x4000         ; page 1 RAM borrowed for code that switches page 3
+RANKS_LIMIT equ 0xE300          ; the fast loader's rank table: the depacker,
+                                ; its variables included, must end below it
 
 MODE_COM   equ  0x00
 
         org     0xE000
 
 ; bin_depack: restores the program and starts it.
-;   In:  nothing (started by BLOAD ",R" with the BIOS and BASIC in pages 0 and 1).
-;   Out: does not return, except to BASIC when no RAM is found for page 1.
+;   In:  nothing (started by BLOAD ",R" or the fast loader with the BIOS and
+;        BASIC in pages 0 and 1).
+;   Out: does not return, except to its caller when no RAM is found for
+;        page 1 (carry as it comes) or when the check finds damage (carry).
 ;   Changed: everything.
 bin_depack:
         jr      bin_start
@@ -24,13 +37,24 @@ mode:   db      MODE_COM        ; 0x00 COM, 0x41 ROM, 0xFF BASIC
 source: dw      0               ; packed (or stored) data
 dest:   dw      0x0100          ; where the program belongs
 stored: dw      0               ; its length when stored unpacked, else 0
+stored_crc: dw  0               ; the CRC of the stored data
 
 bin_start:
+        ld      hl,bin_depack           ; the depacker's own bytes first: the
+        ld      bc,self_crc - bin_depack ; check must not run on damaged ones
+        ld      de,(self_crc)
+        call    crc16_check
+        jp      c,show_error
+        ld      (entry_sp),sp
         ld      a,(mode)
         inc     a
         jr      z,start_basic
         call    find_ram                ; A = its slot ID
         jr      nz,main_rom_back        ; no RAM: back to BASIC
+        push    af
+        call    check_source
+        jr      c,page1_failed
+        pop     af
         ld      hl,mode
         bit     6,(hl)
         jr      nz,start_rom
@@ -38,10 +62,16 @@ bin_start:
         ld      a,0xC9
         ld      (0x0005),a              ; BDOS calls return at once
         call    restore
-        jp      0x0100
+        jp      nc,0x0100
+com_failed:
+        ld      sp,(entry_sp)           ; page 0 back on the main ROM
+        ld      a,(EXPTBL)
+        call    page0_to_ram
+        jr      page1_failed
 
 start_rom:                              ; jump to the INIT address of the ROM header
         call    restore
+        jr      c,page1_failed
         ld      hl,(dest)
         inc     hl
         inc     hl
@@ -56,10 +86,13 @@ start_rom:                              ; jump to the INIT address of the ROM he
 ; ROM: page 0 is never switched in this mode, and page 1 is put back on the
 ; main ROM's slot, secondary included, in case anything moved it.
 start_basic:
+        call    check_source
+        jr      c,page1_failed
         ld      hl,(TXTTAB)
         dec     hl
         ld      (dest),hl
         call    restore
+        jr      c,basic_failed
         ld      (VARTAB),de
         ld      hl,RUNBAS
         push    hl                      ; ENASLT returns into the interpreter
@@ -68,8 +101,72 @@ main_rom_back:                          ; page 1 to the main ROM, then return
         ld      h,0x40
         jp      ENASLT
 
-; restore: copies or decodes the program to its destination.
-;   In: the parameter block.  Out: DE = one past the last byte restored.
+; The error paths: the slots as BASIC needs them, then " <Err>" and back to
+; the caller with carry.  A BASIC program restored wrong leaves an empty
+; program (the text's leading 0x00 and an end link), as NEW does.
+basic_failed:
+        ld      sp,(entry_sp)
+        ld      hl,(TXTTAB)
+        xor     a
+        dec     hl
+        ld      (hl),a
+        inc     hl
+        ld      (hl),a
+        inc     hl
+        ld      (hl),a
+        inc     hl
+        ld      (VARTAB),hl
+page1_failed:
+        ld      sp,(entry_sp)
+        call    main_rom_back
+show_error:                             ; the stack as on entry
+        ei
+        ld      hl,err_text
+show_char:
+        ld      a,(hl)
+        inc     hl
+        call    CHPUT
+        cp      '>'
+        jr      nz,show_char
+        scf
+        ret
+
+; check_source: checks the data to restore: stored data must fill the room
+; up to the depacker and match its CRC; packed data is checked by
+; rnc2_check_packed, whose unpacked length and CRC are kept for restore.
+;   In: the parameter block.  Out: NC when whole, C when damaged.
+;   Changed: AF, BC, DE, HL.
+check_source:
+        ld      hl,bin_depack
+        ld      de,(source)
+        or      a
+        sbc     hl,de
+        ld      b,h
+        ld      c,l                     ; BC = bytes up to the depacker
+        ex      de,hl                   ; HL = source
+        ld      de,(stored)
+        ld      a,d
+        or      e
+        jr      z,check_packed
+        ex      de,hl
+        sbc     hl,bc                   ; no carry: OR cleared it
+        scf
+        ret     nz
+        ex      de,hl
+        ld      de,(stored_crc)
+        jp      crc16_check
+check_packed:
+        call    rnc2_check_packed
+        ret     c
+        ld      (expected_length),bc
+        ld      (rnc2_expected_crc),de
+        ret
+
+; restore: copies or decodes the program to its destination; decoded bytes
+; are checked against the length and CRC that check_source kept (copied
+; ones were checked where they were).
+;   In: the parameter block, check_source done.  Out: NC and DE = one past
+;   the last byte restored, or C when the restored bytes are wrong.
 ;   Changed: AF, BC, DE, HL, AF'.
 restore:
         ld      hl,(source)
@@ -77,8 +174,16 @@ restore:
         ld      bc,(stored)
         ld      a,b
         or      c
-        jp      z,rnc2_decode
+        jr      z,restore_packed
         ldir
+        ret                             ; NC from OR
+restore_packed:
+        call    rnc2_decode
+        push    de
+        ld      hl,(dest)
+        ld      bc,(expected_length)
+        call    rnc2_check_restored
+        pop     de
         ret
 
 ; find_ram: selects the first slot whose page 1 holds RAM, trying every
@@ -124,8 +229,9 @@ find_next:
         ret
 
 ; page0_to_ram: puts page 0 on a slot by writing the slot registers, as the
-; BIOS slot selection cannot switch the page it runs in.
-;   In: A = slot ID of the RAM found for page 1 (which is selected there).
+; BIOS slot selection cannot switch the page it runs in: the RAM found for
+; page 1, or the main ROM again after a failed check.
+;   In: A = slot ID; page 1 on RAM (the RAM found).
 ;   Out: interrupts disabled.  Changed: AF, BC, DE, HL, the helper's bytes
 ;   at PAGE0_HELPER.
 page0_to_ram:
@@ -185,3 +291,21 @@ page0_helper:
 page0_helper_end:
 
         include "rnc2_decode.asm"
+RNC2_CHECK_STREAM equ 1
+        include "rnc2_check.asm"
+
+err_text:       db      " <Err>"
+
+; The depacker's CRC of its bytes up to here, filled in by the encoder.
+self_crc:       dw      0
+bin_depacker_end:
+
+; Variables, written only after the self-check, past the image.
+entry_sp        equ     bin_depacker_end        ; SP as the depacker was started
+expected_length equ     entry_sp + 2            ; of the restored program, and
+rnc2_expected_crc equ   expected_length + 2     ; its CRC, from the header
+bin_variables_end equ   rnc2_expected_crc + 2
+
+        if      bin_variables_end > RANKS_LIMIT
+        .error  The BIN depacker reaches the fast loader's rank table at 0xE300
+        endif

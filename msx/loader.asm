@@ -48,7 +48,13 @@ start:
         ld      (H_GONE + 1),hl
         ld      hl,banner
         call    print
-        ld      hl,rule
+        ld      hl,RANKS                ; the rule: 28 line characters, put
+        ld      b,28                    ; where the rank table goes
+rule_char:
+        ld      (hl),LINECH
+        inc     l
+        djnz    rule_char
+        ld      l,b                     ; HL = RANKS again
         ld      b,28
         call    vram_text
         jr      load_loop
@@ -476,7 +482,7 @@ threshold_set:
 ; lead-in, the sync values 208, the name, shown on screen, the rank table, the
 ; type and the three addresses), then the data (read_payload).
 ;   In: D = window, E = level.  Out: rank table, type, start, end, exec, end
-;   pointer, WINWID.  Changed: AF, BC, D, HL, E, HL'.
+;   pointer, WINWID.  Changed: AF, BC, D, HL, E, DE', HL'.
 read_file:
         push    de                      ; the name goes to the cursor: set the
         call    vram_at_cursor          ; address now, there is no time for it
@@ -561,6 +567,16 @@ payload_end:
         jp      nc,fail
 payload_done:
         exx
+        ld      a,(exec + 1)            ; a packed image, its depacker at
+        cp      0xE0                    ; 0xE000, must arrive as long as its
+        jr      nz,payload_kept         ; addresses say: from a misread start
+        ld      de,(end_ptr)            ; address its depacker would start
+        scf                             ; from the wrong bytes
+        sbc     hl,de
+        jp      nz,fail
+        add     hl,de
+        inc     hl
+payload_kept:
         ld      (end_ptr),hl
         exx
         ret
@@ -905,7 +921,8 @@ banner:         db      13, 10, "Cassonic fast loader "
 loading:        db      13, 10, "Loading:$"
 ok_text:        db      " <OK>"
 err_text:       db      " <Err>"
-rule:           ds      28, LINECH
+                ds      1               ; the loader keeps its length (and
+                                        ; with it the timing of every tape)
 
 saved_a8:       db      0               ; primary slot register as found
 saved_id:       db      0               ; slot of page 1 as found

@@ -290,10 +290,11 @@ TEST_F(FastRun, LargeDosFilesGoInPartsWithTheirFlags)
     EXPECT_NE(result.output.find("Converting:  \"huge    dat\"\t(DOS)"), std::string::npos);
     EXPECT_NE(result.output.find("part No.2 of:\"huge    dat\"\t(DOS)"), std::string::npos);
     EXPECT_NE(result.output.find("part No.3 of:\"huge    dat\"\t(DOS)"), std::string::npos);
-    // Pauses by part size: 46080 / 22 = 2094 ms, then 7840 / 22 = 356 ms.
-    EXPECT_EQ(tape.blocks[1].silence_before, 83761u);
-    EXPECT_EQ(tape.blocks[2].silence_before, 83761u);
-    EXPECT_EQ(tape.blocks[3].silence_before, 14241u + 400u);
+    // Pauses by part size, in DOS mode time for the checks too: 46080 / 8 =
+    // 5760 ms, then 7840 / 8 = 980 ms (40 samples a millisecond).
+    EXPECT_EQ(tape.blocks[1].silence_before, 83761u + (5760u - 2094u) * 40u);
+    EXPECT_EQ(tape.blocks[2].silence_before, 83761u + (5760u - 2094u) * 40u);
+    EXPECT_EQ(tape.blocks[3].silence_before, 14241u + 400u + (980u - 356u) * 40u);
 }
 
 TEST_F(FastRun, RamdosSwitchesDosModeOnForTheEntriesAfterIt)

@@ -11,8 +11,9 @@ std::span<const std::uint8_t> loader_image();
 // The RAM-disk DOS, a BIN image loaded at 0x8300 and started at 0x8304
 // (keyword RAMDOS); its first three data bytes are the RAM-disk parameters.
 std::span<const std::uint8_t> ramdos_image();
-// The BIN depacker, raw code run at 0xE000; bytes 2 to 8 are its parameter
-// block (mode, packed data address, destination, stored length).
+// The BIN depacker, raw code run at 0xE000; bytes 2 to 10 are its parameter
+// block (mode, packed data address, destination, stored length, stored
+// data's CRC), its last two bytes the CRC of the bytes before them.
 std::span<const std::uint8_t> bin_depacker_image();
 // The addresses in page 1 RAM (first, one past the last) that the BIN
 // depacker overwrites with a helper before it restores a COM program.
@@ -21,7 +22,8 @@ struct AddressRange {
     std::uint16_t end = 0;
 };
 AddressRange bin_depacker_com_helper();
-// The self-extracting depacker, raw code run at 0xBC00.
+// The self-extracting depacker, raw code run at 0xBC00; its last two bytes
+// are the CRC of the data below it and of its bytes before them.
 std::span<const std::uint8_t> sfx_depacker_image();
 // Sizes of the system files the RAM-disk DOS writes onto its disk at start-up
 // (COMMAND.COM, MSXDOS.SYS, K7.COM), unless told to leave them off.

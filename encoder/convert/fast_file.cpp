@@ -169,6 +169,9 @@ void handle_dos(std::string_view path, bool sfx_allowed, int mode)
     std::uint32_t before = current_input.size;
     std::uint32_t after = pack_image(current_input.data, before, PackMode::sfx);
     current_input.size = after;
+    if (after > dos_reader_image_room)
+        refuse_if(path, "its self-extracting image of " + std::to_string(after) + " bytes would not fit in the "
+                            + std::to_string(dos_reader_image_room) + " bytes where the DOS tape reader takes it");
     if (ends_with_ignoring_case(path, ".com") && sfx_allowed) {
         if (after < before) {
             std::printf("\nConverted COM [%d bytes] -> self-extracting COM [%d bytes]\n", int(before), int(after));

@@ -66,6 +66,10 @@ std::uint32_t build_bin(std::vector<std::uint8_t>& buffer, std::span<const std::
     buffer[at + 5] = 0x00;
     buffer[at + 6] = destination_high;
     put_word(buffer, at + 7, stored);
+    put_word(buffer, at + 9, stored != 0 ? rnc_crc16(packed) : 0);
+    // The depacker checks its own bytes, parameter block included, first.
+    const std::size_t self_crc_at = at + depacker.size() - 2;
+    put_word(buffer, self_crc_at, rnc_crc16({buffer.data() + at, depacker.size() - 2}));
 
     buffer[0] = 0xFE;
     put_word(buffer, 1, start);
@@ -92,7 +96,8 @@ std::uint32_t build_sfx(std::vector<std::uint8_t>& buffer, std::span<const std::
         buffer.resize(image_length);
 
     std::copy(packed.begin(), packed.end(), buffer.begin() + sfx_header_length);
-    std::copy(depacker.begin(), depacker.end(), buffer.begin() + sfx_header_length + p);
+    const std::vector<std::uint8_t> sealed = sfx_depacker_behind(packed);
+    std::copy(sealed.begin(), sealed.end(), buffer.begin() + sfx_header_length + p);
 
     const std::uint8_t prologue[] = {
         0x21, 0x00, 0x01,                                  // LD HL,0x0100
@@ -116,6 +121,16 @@ std::uint32_t build_sfx(std::vector<std::uint8_t>& buffer, std::span<const std::
 }
 
 }  // namespace
+
+std::vector<std::uint8_t> sfx_depacker_behind(std::span<const std::uint8_t> data)
+{
+    const std::span<const std::uint8_t> depacker = sfx_depacker_image();
+    std::vector<std::uint8_t> sealed(depacker.begin(), depacker.end());
+    std::vector<std::uint8_t> checked(data.begin(), data.end());
+    checked.insert(checked.end(), depacker.begin(), depacker.end() - 2);
+    put_word(sealed, sealed.size() - 2, rnc_crc16(checked));
+    return sealed;
+}
 
 std::uint32_t pack_image(std::vector<std::uint8_t>& buffer, std::uint32_t length, PackMode mode)
 {

@@ -4,10 +4,15 @@
 //
 // BIN image (COM, ROM, BASIC): 0xFE, start S = 0xE000 - P, end (last byte of
 // the depacker), exec 0xE000; the P bytes of packed data; the BIN depacker
-// with its parameter block (offsets 2..8) filled in: mode, S, destination,
-// R.  Self-extracting image (SFX): a 23-byte COM prologue that moves the
-// image so that the SFX depacker sits at 0xBC00 with the packed data right
-// below it, the packed data, the SFX depacker.
+// with its parameter block (offsets 2..10) filled in: mode, S, destination,
+// R, the CRC of stored data (else 0), and in its last two bytes the CRC of
+// its own bytes before them.  Self-extracting image (SFX): a 23-byte COM
+// prologue that moves the image so that the SFX depacker sits at 0xBC00 with
+// the packed data right below it, the packed data, the SFX depacker, whose
+// last two bytes hold the CRC of the data and the depacker before them.
+// CRCs are the method-2 header's CRC-16, stored low byte first.  The
+// depackers check them, and packed data's own header CRCs, and start
+// nothing damaged.
 //
 // P is the packed data's length and R the stored length: when packing does
 // not make the input smaller the packed data is the input itself (P = L) and
@@ -24,6 +29,14 @@ enum class PackMode : std::uint8_t { com = 0x00, sfx = 0x01, rom = 0x41, basic =
 // `length` bytes; grows the buffer when the image needs more room than it
 // has (never writes past its end).  Returns the image length.
 std::uint32_t pack_image(std::vector<std::uint8_t>& buffer, std::uint32_t length, PackMode mode);
+
+// The SFX depacker as it goes right behind `data` (packed or stored), its
+// last word the CRC of the data and the depacker's other bytes.
+std::vector<std::uint8_t> sfx_depacker_behind(std::span<const std::uint8_t> data);
+
+// Room for a self-extracting image where the DOS tape reader receives it:
+// from 0x0400 up to 0xBA00, where it stops taking bytes.
+inline constexpr std::uint32_t dos_reader_image_room = 0xBA00 - 0x0400;
 
 // Addresses of the images.
 inline constexpr std::uint16_t bin_depacker_address = 0xE000;

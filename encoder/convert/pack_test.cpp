@@ -81,6 +81,11 @@ TEST(PackImageBin, HeaderDepackerAndParameterBlock)
     expected[5] = 0x00;                          // destination 0x0100
     expected[6] = 0x01;
     expected[7] = expected[8] = 0x00;            // R = 0: packed
+    expected[9] = expected[10] = 0x00;           // no stored data's CRC
+    // Its last word: the CRC of its bytes before it, low byte first.
+    const std::uint16_t self = rnc_crc16({expected.data(), size - 2});
+    expected[size - 2] = static_cast<std::uint8_t>(self);
+    expected[size - 1] = static_cast<std::uint8_t>(self >> 8);
     EXPECT_EQ(depacker, expected);
 }
 
@@ -95,6 +100,7 @@ TEST(PackImageBin, DataThatDoesNotShrinkIsStoredWithRSet)
     EXPECT_EQ(word(image, 1), 0x8000u);
     EXPECT_EQ(word(depacker, 3), 0x8000u);
     EXPECT_EQ(word(depacker, 7), 0x6000u);
+    EXPECT_EQ(word(depacker, 9), rnc_crc16(input));
 }
 
 TEST(PackImageBin, RomAndBasicDestinationsComeFromInputByte3)
@@ -143,6 +149,15 @@ TEST(PackImageBin, GrowsABufferWithoutSpareRoom)
     EXPECT_EQ(Bytes(buffer.begin() + 7, buffer.begin() + 107), input);
 }
 
+// The largest DOS part that does not pack goes stored: its image must still
+// fit where the DOS tape reader takes it, under its limit.
+TEST(PackImageSfx, AStoredWholePartFitsTheTapeReadersBuffer)
+{
+    const Bytes image = image_of(random_bytes(46080, 4), PackMode::sfx);
+    EXPECT_EQ(image.size(), 23 + 46080 + sfx_depacker_image().size());
+    EXPECT_LE(image.size(), dos_reader_image_room);
+}
+
 TEST(PackImageSfx, PrologueMovesTheDepackerTo0xBC00)
 {
     for (const Bytes& input : {text_bytes(5000), random_bytes(3000, 3)}) {
@@ -157,8 +172,14 @@ TEST(PackImageSfx, PrologueMovesTheDepackerTo0xBC00)
         } else {
             EXPECT_EQ(rnc_unpack(packed).data, input);
         }
-        EXPECT_EQ(Bytes(image.end() - size, image.end()),
-                  Bytes(sfx_depacker_image().begin(), sfx_depacker_image().end()));
+        // The depacker as built, its last word the CRC of the data and of
+        // its bytes before it.
+        Bytes expected_depacker(sfx_depacker_image().begin(), sfx_depacker_image().end());
+        Bytes checked = packed;
+        checked.insert(checked.end(), expected_depacker.begin(), expected_depacker.end() - 2);
+        expected_depacker[size - 2] = static_cast<std::uint8_t>(rnc_crc16(checked));
+        expected_depacker[size - 1] = static_cast<std::uint8_t>(rnc_crc16(checked) >> 8);
+        EXPECT_EQ(Bytes(image.end() - size, image.end()), expected_depacker);
 
         const Bytes prologue(image.begin(), image.begin() + 23);
         const Bytes expected = {

@@ -393,7 +393,7 @@ void timeline_mark(std::string kind, std::string name)
 
 void emit_entry_pause(std::uint32_t size)
 {
-    std::uint32_t by_size = size / 22;
+    std::uint32_t by_size = size / (settings.dos_mode ? dos_entry_pause_divisor : entry_pause_divisor);
     if (by_size > std::uint32_t(settings.pause_ms))
         emit_pause(int(by_size));
     else

@@ -35,8 +35,12 @@ CommandLine parse_command_line(const std::vector<std::string>& args);
 // The whole run; returns the exit status of a completed run.
 int run_tapecast(const std::vector<std::string>& args);
 
-// The rule between fast-mode entries: a pause of size / 22 ms when that is
-// longer than the "-p" setting (compared unsigned), else the setting.
+// The rule between fast-mode entries: a pause of size / 22 ms (in DOS mode
+// size / 8 ms, time for the self-extracting image to check what it restores)
+// when that is longer than the "-p" setting (compared unsigned), else the
+// setting.
+inline constexpr std::uint32_t entry_pause_divisor = 22;
+inline constexpr std::uint32_t dos_entry_pause_divisor = 8;
 void emit_entry_pause(std::uint32_t size);
 
 // Encodes the current input, a DOS-mode file longer than a part, in parts;

@@ -35,7 +35,7 @@ std::uint64_t pause_bytes(int ms)
 // of the rules that may apply, and the gap that may follow it.
 std::uint64_t pause_after_at_most(std::uint64_t size)
 {
-    int by_size = int(std::min<std::uint64_t>(size / 22, 0x7FFFFFFF));
+    int by_size = int(std::min<std::uint64_t>(size / dos_entry_pause_divisor, 0x7FFFFFFF));  // the longer rule
     return std::max({pause_bytes(pause_setting), pause_bytes(by_size), pause_bytes(ramdos_boot_pause_ms)})
            + pause_bytes(short_gap);
 }

@@ -237,7 +237,8 @@ payload_end:
         ld      de,ok_text
         call    report
         ld      hl,IMAGE
-        call    IMAGE + 3               ; HL = length restored at IMAGE
+        call    IMAGE + 3               ; HL = length restored at IMAGE, or
+        jr      c,fail                  ; carry: the image was damaged
         pop     af                      ; the flags
         push    af
         push    hl

@@ -1,6 +1,8 @@
 #include "depack.h"
 
+#include "asset_sfx_depacker_symbols.h"
 #include "assets/images.h"
+#include "convert/pack.h"
 
 #include <stdexcept>
 
@@ -13,7 +15,7 @@ constexpr std::uint16_t return_address = 0xFF00;
 
 }  // namespace
 
-Z80Restore restore_on_z80(std::span<const std::uint8_t> packed, std::uint16_t stored, std::uint16_t destination)
+Z80Restore restore_on_z80(std::span<const std::uint8_t> packed, const RestoreOptions& options)
 {
     if (packed.size() > sfx_address)
         throw std::invalid_argument("packed data too large");
@@ -21,22 +23,36 @@ Z80Restore restore_on_z80(std::span<const std::uint8_t> packed, std::uint16_t st
     Machine& m = msx.machine();
     m.set_primary_register(0xFF);  // all pages on the RAM of slot 3
     const auto source = static_cast<std::uint16_t>(sfx_address - packed.size());
-    m.load(source, packed);
-    m.load(sfx_address, sfx_depacker_image());
+    std::vector<std::uint8_t> memory(packed.begin(), packed.end());
+    const std::vector<std::uint8_t> depacker = sfx_depacker_behind(packed);
+    memory.insert(memory.end(), depacker.begin(), depacker.end());
+    if (options.damage)
+        options.damage(memory);
+    m.load(source, memory);
     m.set_reg(Reg::hl, source);
-    m.set_reg(Reg::de, destination);
-    m.set_reg(Reg::bc, stored);
+    m.set_reg(Reg::de, options.destination);
+    m.set_reg(Reg::bc, options.stored);
     m.set_reg(Reg::sp, 0xFE00);
 
     Z80Restore result;
-    const RunResult run = m.call(sfx_address, return_address, 2'000'000'000);
+    const std::uint16_t entry = options.unchecked ? asset_sfx_depacker_rnc2_decode : sfx_address;
+    const RunResult run = m.call(entry, return_address, 2'000'000'000);
     result.cycles = run.cycles;
     result.returned = run.reason == Stop::breakpoint && run.pc == return_address;
-    result.hl = m.reg(Reg::hl);
+    result.failed = result.returned && (m.reg(Reg::af) & 1) != 0 && !options.unchecked;
     const std::uint16_t end = m.reg(Reg::de);
-    if (result.returned && end >= destination)
-        result.data = m.dump(destination, end - destination);
+    result.hl = options.unchecked ? static_cast<std::uint16_t>(end - options.destination) : m.reg(Reg::hl);
+    if (result.returned && !result.failed && end >= options.destination)
+        result.data = m.dump(options.destination, end - options.destination);
     return result;
+}
+
+Z80Restore restore_on_z80(std::span<const std::uint8_t> packed, std::uint16_t stored, std::uint16_t destination)
+{
+    RestoreOptions options;
+    options.stored = stored;
+    options.destination = destination;
+    return restore_on_z80(packed, options);
 }
 
 std::uint16_t bload(Machine& machine, std::span<const std::uint8_t> image)

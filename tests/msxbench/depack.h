@@ -14,12 +14,24 @@ struct Z80Restore {
     std::uint64_t cycles = 0;        // T-states of the call, MSX timing
     std::uint16_t hl = 0;            // the depacker's result: bytes restored
     bool returned = false;           // the call came back within its budget
+    bool failed = false;             // it came back with carry: damage found
 };
 
 // Calls the self-extracting depacker at 0xBC00 on an all-RAM machine, with
 // `packed` right below it, to restore to `destination` (stored data when
 // `stored` is not 0).  Destinations in 0x0100..0x01FF make it run the
-// program rather than return, so use others here.
+// program rather than return, so use others here.  The depacker is sealed
+// for `packed` as the encoder does (its CRC), unless `damage` is set: then
+// `damage(memory)` may change the bytes from the data's start to the
+// depacker's end after sealing.  `unchecked` calls the depacker's decoder
+// alone, without any check (packed data only).
+struct RestoreOptions {
+    std::uint16_t stored = 0;
+    std::uint16_t destination = 0x0200;
+    bool unchecked = false;
+    void (*damage)(std::vector<std::uint8_t>& data_and_depacker) = nullptr;
+};
+Z80Restore restore_on_z80(std::span<const std::uint8_t> packed, const RestoreOptions& options);
 Z80Restore restore_on_z80(std::span<const std::uint8_t> packed, std::uint16_t stored = 0,
                           std::uint16_t destination = 0x0200);
 

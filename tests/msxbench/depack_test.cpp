@@ -49,11 +49,24 @@ Bytes text_bytes(std::size_t size)
     return bytes;
 }
 
-// A header the decoder skips, in front of a hand-made stream.
-Bytes with_header(const Bytes& stream)
+// The method-2 header in front of a hand-made stream that restores `data`:
+// the depacker checks the unpacked length and CRC after decoding.
+Bytes with_header(const Bytes& stream, const Bytes& data)
 {
+    const auto be32 = [](Bytes& out, std::size_t value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<std::uint8_t>(value >> shift));
+    };
     Bytes packed = {'R', 'N', 'C', 2};
-    packed.resize(18, 0);
+    be32(packed, data.size());
+    be32(packed, stream.size());
+    const std::uint16_t crcs[] = {rnc_crc16(data), rnc_crc16(stream)};
+    for (std::uint16_t crc : crcs) {
+        packed.push_back(static_cast<std::uint8_t>(crc >> 8));
+        packed.push_back(static_cast<std::uint8_t>(crc));
+    }
+    packed.push_back(2);
+    packed.push_back(1);
     packed.insert(packed.end(), stream.begin(), stream.end());
     return packed;
 }
@@ -102,7 +115,7 @@ TEST(Z80Decoder, DecodesTheFormatsWorkedExamples)
 TEST(Z80Decoder, TakesMatchesLongerThan255)
 {
     // Literal 'x', then 1111 with count 0xFF: length 263 at offset 1.
-    const Z80Restore z80 = restore_on_z80(with_header(hex("9E 78 FF 00 F0 00")));
+    const Z80Restore z80 = restore_on_z80(with_header(hex("9E 78 FF 00 F0 00"), Bytes(264, 'x')));
     EXPECT_EQ(z80.data, Bytes(264, 'x'));
 }
 
@@ -148,6 +161,46 @@ TEST(SfxDepacker, CopiesStoredDataAndReturnsItsLength)
     ASSERT_TRUE(z80.returned);
     EXPECT_EQ(z80.hl, 1000);
     EXPECT_EQ(z80.data, data);
+}
+
+// One bit flipped anywhere it matters: in the packed stream, in the header's
+// unpacked length or CRC, in stored data, in the depacker.  The depacker
+// returns with carry and hands nothing back; undamaged, it restores.
+TEST(SfxDepacker, ReturnsCarryForDamagedDataOrCode)
+{
+    const Bytes input = text_bytes(3000);
+    const Bytes packed = rnc_pack(input);
+    const Bytes stored = random_bytes(800, 21);
+    using Damage = void (*)(Bytes&);
+    const struct {
+        const char* what;
+        const Bytes& data;
+        Damage damage;
+    } cases[] = {
+        {"stream", packed, [](Bytes& m) { m[40] ^= 0x10; }},
+        {"unpacked length", packed, [](Bytes& m) { m[7] ^= 0x01; }},
+        {"unpacked CRC", packed, [](Bytes& m) { m[13] ^= 0x80; }},
+        {"stored data", stored, [](Bytes& m) { m[799] ^= 0x04; }},
+        {"depacker", packed, [](Bytes& m) { m[m.size() - 100] ^= 0x01; }},
+        {"depacker's CRC", stored, [](Bytes& m) { m.back() ^= 0x01; }},
+    };
+    for (const auto& c : cases) {
+        RestoreOptions options;
+        options.stored = &c.data == &stored ? static_cast<std::uint16_t>(stored.size()) : 0;
+        options.destination = 0x0300;
+        const Z80Restore whole = restore_on_z80(c.data, options);
+        EXPECT_TRUE(whole.returned && !whole.failed) << c.what;
+        options.damage = c.damage;
+        const Z80Restore damaged = restore_on_z80(c.data, options);
+        EXPECT_TRUE(damaged.returned) << c.what;
+        EXPECT_TRUE(damaged.failed) << c.what;
+    }
+    // Stored data whose length does not reach the depacker (a damaged
+    // prologue) is not copied either.
+    RestoreOptions shorter;
+    shorter.stored = static_cast<std::uint16_t>(stored.size() - 1);
+    shorter.destination = 0x0300;
+    EXPECT_TRUE(restore_on_z80(stored, shorter).failed);
 }
 
 // ------------------------------------------------------------ images
@@ -360,6 +413,56 @@ TEST(BinDepackerWithoutRam, ReturnsToBasicWhenPage1HasNoRam)
     EXPECT_EQ(s.machine().read(0x0005), 0x76);  // page 0 untouched
 }
 
+// A BIN image damaged after packing: the depacker shows " <Err>", starts
+// nothing and returns to BASIC with carry, page 0 and page 1 on the main
+// ROM; a BASIC program restored wrong is left empty.
+TEST_P(BinDepacker, DamagedImageShowsErrAndStartsNothing)
+{
+    Bytes rom = rom_with_init(text_bytes(0x4000), 0x4010);
+    Bytes basic = text_bytes(3000);
+    basic[0] = 0x00;
+    const Bytes stored = random_bytes(3000, 22);
+    const auto flip = [](Bytes image, std::size_t at) {
+        image[at] ^= 0x08;
+        return image;
+    };
+    const Bytes com_image = image_of(text_bytes(5000), PackMode::com);
+    const Bytes rom_image = image_of(rom, PackMode::rom);
+    const Bytes basic_image = image_of(basic, PackMode::basic);
+    const Bytes stored_image = image_of(stored, PackMode::com);
+    const std::size_t depacker = bin_depacker_image().size();
+    const struct {
+        const char* what;
+        Bytes image;
+        std::uint16_t start;
+    } cases[] = {
+        {"COM stream", flip(com_image, 7 + 60), 0x0100},
+        {"COM unpacked CRC", flip(com_image, 7 + 12), 0x0100},
+        {"COM stored data", flip(stored_image, 7 + 2000), 0x0100},
+        {"COM depacker", flip(com_image, com_image.size() - depacker + 40), 0x0100},
+        {"ROM stream", flip(rom_image, 7 + 100), 0x4010},
+        {"ROM unpacked length", flip(rom_image, 7 + 6), 0x4010},
+        {"BASIC unpacked CRC", flip(basic_image, 7 + 13), 0},
+    };
+    for (const auto& c : cases) {
+        Started s = start(GetParam(), c.image, c.start ? c.start : basic_return);
+        EXPECT_TRUE(s.msx->faults().empty()) << c.what;
+        EXPECT_EQ(s.run.reason, Stop::breakpoint) << c.what;
+        EXPECT_EQ(s.run.pc, basic_return) << c.what;
+        EXPECT_FALSE(s.msx->basic_run_reached().has_value()) << c.what;
+        Machine& m = s.machine();
+        EXPECT_EQ(m.reg(Reg::sp), s.stack) << c.what;
+        EXPECT_EQ(m.reg(Reg::af) & 1, 1) << c.what;  // carry
+        EXPECT_EQ(m.slot_of_page(0), GetParam().layout.main_rom) << c.what;
+        EXPECT_EQ(m.slot_of_page(1), GetParam().layout.main_rom) << c.what;
+        EXPECT_NE(s.msx->transcript().find(" <Err>"), std::string::npos) << c.what;
+        if (c.start == 0) {
+            EXPECT_EQ(m.dump(0x8000, 3), (Bytes{0, 0, 0})) << c.what;
+            EXPECT_EQ(m.read(vartab) | m.read(vartab + 1) << 8, 0x8003) << c.what;
+        }
+    }
+}
+
 // The self-extracting COM program on an all-RAM machine as MSX-DOS runs it:
 // it comes back to 0x0100 with the program restored and the DOS's return
 // address on the stack, stored or packed.
@@ -383,10 +486,44 @@ TEST(SfxImage, RestoresAndRunsAt0100WithTheDosReturnOnTheStack)
         EXPECT_EQ(run.pc, 0x0100);
         EXPECT_EQ(m.reg(Reg::sp), 0xD000 - 2);
         EXPECT_TRUE(m.dump(0x0100, input.size()) == input) << input.size();
-        EXPECT_TRUE(m.dump(0xBC00, sfx_depacker_image().size()) ==
-                    Bytes(sfx_depacker_image().begin(), sfx_depacker_image().end()));
+        const std::size_t code = sfx_depacker_image().size() - 2;  // its CRC differs
+        EXPECT_TRUE(m.dump(0xBC00, code) == Bytes(sfx_depacker_image().begin(), sfx_depacker_image().begin() + code));
         m.add_breakpoint(0x0000);
         EXPECT_EQ(m.run(1000).pc, 0x0000);  // the program's RET goes back to the DOS
+    }
+}
+
+// Run from DOS with a byte of its packed data or of its depacker damaged,
+// the self-extracting program prints " <Err>" through DOS and returns to
+// DOS, never to the program at 0x0100.
+TEST(SfxImage, DamagedShowsErrThroughDosAndReturnsToDos)
+{
+    Bytes program = text_bytes(3000);
+    program[0] = 0xC9;
+    const Bytes whole = image_of(program, PackMode::sfx);
+    // In the packed data, and in the depacker's decoder (damage in the few
+    // bytes that compute its own check is beyond what it can see).
+    for (const std::size_t at : {std::size_t(100), whole.size() - sfx_depacker_image().size() + 200}) {
+        Bytes image = whole;
+        image[at] ^= 0x20;
+        Msx msx;
+        Machine& m = msx.machine();
+        m.set_primary_register(0xFF);
+        m.write(0x0005, 0xC9);  // the DOS function entry: returns at once
+        m.load(0x0100, image);
+        m.set_reg(Reg::sp, 0xD000);
+        m.push(0x0000);
+        m.set_reg(Reg::pc, 0x0100);
+        m.add_breakpoint(0x0005);
+        m.add_breakpoint(0x0000);
+        RunResult run = m.run(400'000'000);
+        ASSERT_EQ(run.reason, Stop::breakpoint) << at;
+        ASSERT_EQ(run.pc, 0x0005) << at;
+        EXPECT_EQ(m.reg(Reg::bc) & 0xFF, 0x09) << at;
+        EXPECT_EQ(m.dump(m.reg(Reg::de), 7), (Bytes{' ', '<', 'E', 'r', 'r', '>', '$'})) << at;
+        run = m.run(1000);
+        EXPECT_EQ(run.pc, 0x0000) << at;
+        EXPECT_EQ(m.reg(Reg::sp), 0xD000) << at;
     }
 }
 

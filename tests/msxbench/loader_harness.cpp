@@ -90,4 +90,41 @@ void damage_last_payload(std::vector<std::uint8_t>& wav)
         }
 }
 
+bool flip_payload_cell(std::vector<std::uint8_t>& wav, std::size_t cells)
+{
+    const std::size_t cell = 12 * 2;  // code 112: 12 samples of 16 bits
+    const auto high = [&](std::size_t at) { return wav[at + 1] >= 0x40; };
+    // Runs of one level, as (start, length in samples), over the samples.
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    for (std::size_t at = 44; at + 1 < wav.size();) {
+        std::size_t end = at;
+        while (end + 1 < wav.size() && high(end) == high(at))
+            end += 2;
+        runs.emplace_back(at, (end - at) / 2);
+        at = end;
+    }
+    // The last start mark (a long half of 4 samples, a short one of 2) is
+    // the last payload unit's.
+    std::size_t last = 0;
+    for (std::size_t k = 0; k + 1 < runs.size(); ++k)
+        if (runs[k].second == 4 && runs[k + 1].second == 2)
+            last = runs[k].first;
+    if (last < cells * cell)
+        return false;
+    for (std::size_t k = 0; k + 3 < runs.size(); ++k) {
+        if (runs[k].first < last - cells * cell || runs[k].second != 4 || runs[k + 1].second != 2
+            || runs[k + 2].second != 6 || runs[k + 3].second != 6)
+            continue;
+        const std::size_t at = runs[k + 2].first;
+        const bool first = high(at);
+        for (std::size_t s = 0; s < 12; ++s) {
+            const bool level = (s / 3) % 2 == 0 ? first : !first;
+            wav[at + 2 * s] = level ? 0xFF : 0x00;
+            wav[at + 2 * s + 1] = level ? 0x7F : 0x00;
+        }
+        return true;
+    }
+    return false;
+}
+
 }  // namespace loader_harness

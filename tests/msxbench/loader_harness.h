@@ -51,5 +51,11 @@ std::vector<std::uint8_t> basic_line(std::uint16_t at, std::uint16_t number, con
 // Spoils a CD compressed WAV: 24 cells of code 112 (1 0 1 0 ...) over its
 // last block's payload, well before the trailer and the closing tone.
 void damage_last_payload(std::vector<std::uint8_t>& wav);
+// Damages a CD compressed WAV so that its reader cannot tell: one 0 cell
+// turned into a 1 cell (both begin and end on the same levels), the first
+// 0 cell right after a start mark from `cells` cells before the last start
+// mark of the recording (the last block's last payload unit) on.  A rank code then reads as another of its
+// length: one byte arrives wrong.  False when there is no such cell.
+bool flip_payload_cell(std::vector<std::uint8_t>& wav, std::size_t cells);
 
 }  // namespace loader_harness

@@ -224,6 +224,33 @@ TEST_F(LoaderRun, RomRestoredIntoPage1RamAndItsInitCalled)
     EXPECT_TRUE(msx->faults().empty());
 }
 
+// One byte of a packed ROM arriving wrong in a way the loader can't see (a
+// 0 cell read as a 1 cell), in its packed data or in its depacker: the
+// depacker says " <Err>" and starts nothing, and the loader goes on to wait
+// for the next file.  (Undamaged, it starts: the test above.)
+TEST_F(LoaderRun, APackedRomThatArrivesDamagedIsNotStarted)
+{
+    Bytes rom(0x4000);
+    const std::string text = "MSX cartridge in RAM, loaded from tape by the fast loader. ";
+    for (std::size_t i = 0; i < rom.size(); ++i)
+        rom[i] = std::uint8_t(text[i % text.size()] + (i / 1024));
+    const Bytes header = {'A', 'B', 0x10, 0x40};
+    std::copy(header.begin(), header.end(), rom.begin());
+    shop.put("game.rom", rom);
+    const Bytes wav = test_support::read_file(shop.tapecast({"-cd", "-c", "game.rom"}));
+    for (const std::size_t cells : {std::size_t(300), std::size_t(9000)}) {  // depacker, packed data
+        Bytes damaged = wav;
+        ASSERT_TRUE(flip_payload_cell(damaged, cells)) << cells;
+        test_support::write_file(shop.file("damaged.wav"), damaged);
+        auto msx = play({shop.file("damaged.wav")});
+        const RunResult run = run_to(msx->machine(), {0x4010}, seconds(30));
+        EXPECT_NE(run.reason, Stop::breakpoint) << cells << "\n" << msx->screen_text();
+        EXPECT_NE(msx->transcript().find(" <Err>"), std::string::npos) << cells << "\n" << msx->screen_text();
+        EXPECT_NE(msx->transcript().rfind("Loading:"), msx->transcript().find("Loading:")) << cells;
+        EXPECT_TRUE(msx->faults().empty()) << cells;
+    }
+}
+
 // A COM program is restored at 0x0100 with RAM in page 0 and started there.
 TEST_F(LoaderRun, ComRestoredAt0100AndStarted)
 {

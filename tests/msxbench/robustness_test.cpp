@@ -22,7 +22,7 @@ using tools::AudioPath;
 // Turn on once the depackers check what they restore: then no packed
 // program may start damaged in the cells below.  (A BIN file carries no
 // check in these formats.)
-constexpr bool no_damaged_packed_program = false;
+constexpr bool no_damaged_packed_program = true;
 
 #ifdef CASSONIC_SANITIZER_BUILD
 // Under the sanitizers the openMSX cells would only run the same external
