@@ -23,6 +23,27 @@ struct AddressRange {
 AddressRange bin_depacker_com_helper();
 // The self-extracting depacker, raw code run at 0xBC00.
 std::span<const std::uint8_t> sfx_depacker_image();
+// The turbo mode's bootstrap: raw code that BLOAD loads to and starts at
+// `turbo_boot_address`; the main loader's length and CRC-16 go at the
+// offsets given.
+struct TurboBoot {
+    std::span<const std::uint8_t> image;
+    std::uint16_t address = 0;
+    std::size_t length_offset = 0;
+    std::size_t crc_offset = 0;
+};
+TurboBoot turbo_boot();
+// The turbo main loader: raw code the bootstrap reads to `address`; the list
+// of files goes right after its image and must end by `list_end`, and no
+// file may load into [address, list_end + 300h) (its code and its reader's
+// work pages).
+struct TurboLoader {
+    std::span<const std::uint8_t> image;
+    std::uint16_t address = 0;
+    std::uint16_t list_end = 0;
+    std::uint16_t busy_end = 0;
+};
+TurboLoader turbo_loader();
 // Sizes of the system files the RAM-disk DOS writes onto its disk at start-up
 // (COMMAND.COM, MSXDOS.SYS, K7.COM), unless told to leave them off.
 std::array<std::size_t, 3> ramdos_system_file_sizes();

@@ -1,0 +1,118 @@
+; The turbo main loader: read by the bootstrap (turbo_boot.asm) to E000h and
+; started at E300h.  It reads the files of the list the encoder puts at its
+; end, each as one block of the turbo signal in the uniform code, checks each
+; file's CRC-16 over memory and shows " <OK>", or " <Err>" and stops (a
+; damaged file, or a block cut off).  A file marked to run is called when
+; more follow, jumped to when it is the last (returning to BASIC); the last
+; file is started with the tape stopped and interrupts enabled.
+;
+; A list entry (9 bytes): flags (bit 0: an entry, 0 ends the list; bit 1:
+; start the file), the load address, the length (1 to 65535), the start
+; address, the CRC-16.
+
+        INCLUDE "include/turbo.inc"
+
+BIOS_CHPUT      EQU 00A2h
+BIOS_TAPIOF     EQU 00E7h
+ENTRY_SIZE      EQU 9
+
+        ORG 0E000h
+turbo_table:                    ; the uniform code's decode table
+        INCLUDE "turbo_code.inc"
+        IF $ != turbo_table + 300h
+        .ERROR the decode table is not three pages
+        ENDIF
+
+; ml_start: in: nothing (SP as BLOAD ",R" left it). out: returns to BASIC
+; or starts the last file; changes: everything.
+ml_start:
+        LD (ml_stack),SP
+        LD HL,ml_files
+ml_next:
+        LD (ml_entry),HL
+        INC HL
+        LD E,(HL)
+        INC HL
+        LD D,(HL)
+        INC HL
+        LD C,(HL)
+        INC HL
+        LD B,(HL)
+        EX DE,HL
+        CALL turbo_read
+        JR C,ml_fail
+        LD A,turbo_class / 256  ; the class pages are free until the next block
+        CALL turbo_crc_table
+        LD IX,(ml_entry)
+        LD E,(IX+1)
+        LD D,(IX+2)
+        LD C,(IX+3)
+        LD B,(IX+4)
+        LD H,turbo_class / 256
+        CALL turbo_crc_fast
+        LD IX,(ml_entry)
+        LD A,C
+        CP (IX+7)
+        JR NZ,ml_fail
+        LD A,B
+        CP (IX+8)
+        JR NZ,ml_fail
+        LD HL,ml_ok_text
+        CALL ml_print
+        LD IX,(ml_entry)
+        LD L,(IX+5)
+        LD H,(IX+6)
+        LD A,(IX+ENTRY_SIZE)
+        OR A
+        JR Z,ml_last
+        BIT 1,(IX+0)
+        CALL NZ,ml_call
+        LD HL,(ml_entry)
+        LD DE,ENTRY_SIZE
+        ADD HL,DE
+        JR ml_next
+ml_last:
+        PUSH HL
+        CALL BIOS_TAPIOF        ; the motor stopped, interrupts enabled
+        POP HL
+        LD IX,(ml_entry)
+        BIT 1,(IX+0)
+        RET Z                   ; loaded only
+        JP (HL)
+
+; ml_call: starts a file that has more after it, as BLOAD ",R" would.
+; in: HL = its start; changes: what the file changes
+ml_call:
+        EI
+        JP (HL)
+
+ml_fail:
+        LD SP,(ml_stack)
+        LD HL,ml_err_text
+        CALL ml_print
+        JP BIOS_TAPIOF
+
+; ml_print: in: HL = text ending in '>'; changes: AF, HL.
+ml_print:
+        LD A,(HL)
+        CALL BIOS_CHPUT
+        INC HL
+        CP '>'
+        JR NZ,ml_print
+        RET
+
+ml_ok_text:     DB " <OK>"
+ml_err_text:    DB " <Err>"
+ml_stack:       DW 0
+ml_entry:       DW 0
+
+        INCLUDE "include/turbo_read.inc"
+        INCLUDE "include/turbo_crc.inc"
+        INCLUDE "include/turbo_crc_table.inc"
+
+ml_files:                       ; the list, written by the encoder
+        IF $ > turbo_table + 800h - 16 * ENTRY_SIZE - 1
+        .ERROR the main loader leaves no room for 16 files
+        ENDIF
+        ORG turbo_table + 800h
+turbo_class:
