@@ -139,7 +139,7 @@ int main()
         {"std 2400", {}, false},
     };
     const std::size_t xp_column = 1;
-    const std::size_t turbo_column = 7;
+    const std::size_t turbo_column = 6;
     const bool have_loader = tapecast(dir, {"2400", "LOADER"}, "loader.wav");
 
     std::printf("Emulated seconds from the first sample until the program starts (3.579545 MHz, AC-coupled input)\n\n");

@@ -15,8 +15,7 @@
 
 BIOS_CHPUT      EQU 00A2h
 BIOS_TAPIOF     EQU 00E7h
-BOOT_LOADER     EQU 0E000h      ; where the main loader goes
-BOOT_ENTRY      EQU BOOT_LOADER + 300h ; its start, past its decode table
+BOOT_LOADER     EQU 0E300h      ; where the main loader goes and starts
 BOOT_LOCK       EQU 64          ; long halves in a row before the sync is looked for
 BOOT_SPLIT      EQU 7           ; passes: from this count on a half is long
 BOOT_PATIENCE   EQU 1000        ; flat spells of 3 ms before the lead-in: about 3 s
@@ -82,7 +81,7 @@ bt_bit:
         LD HL,(boot_crc)
         OR A
         SBC HL,DE
-        JP Z,BOOT_ENTRY
+        JP Z,BOOT_LOADER
 ; boot_fail: " <Err>", the tape stopped, back to BASIC.
 boot_fail:
         CALL BIOS_TAPIOF

@@ -1,5 +1,6 @@
-; The turbo main loader: read by the bootstrap (turbo_boot.asm) to E000h and
-; started at E300h.  It reads the files of the list the encoder puts at its
+; The turbo main loader: read by the bootstrap (turbo_boot.asm) to E300h and
+; started there.  It builds the uniform code's decode table at E000h from the
+; code's description.  It reads the files of the list the encoder puts at its
 ; end, each as one block of the turbo signal in the uniform code, checks each
 ; file's CRC-16 over memory and shows " <OK>", or " <Err>" and stops (a
 ; damaged file, or a block cut off).  A file marked to run is called when
@@ -16,17 +17,37 @@ BIOS_CHPUT      EQU 00A2h
 BIOS_TAPIOF     EQU 00E7h
 ENTRY_SIZE      EQU 9
 
-        ORG 0E000h
-turbo_table:                    ; the uniform code's decode table
-        INCLUDE "turbo_code.inc"
-        IF $ != turbo_table + 300h
-        .ERROR the decode table is not three pages
-        ENDIF
+turbo_table     EQU 0E000h      ; three pages, built here
+turbo_class     EQU turbo_table + 800h ; three pages, filled by turbo_read
+TURBO_LOOPS     EQU turbo_class + 300h ; the reader's byte loops, built here
+
+        ORG turbo_table + 300h
 
 ; ml_start: in: nothing (SP as BLOAD ",R" left it). out: returns to BASIC
 ; or starts the last file; changes: everything.
 ml_start:
         LD (ml_stack),SP
+        LD HL,ml_files          ; the description follows the list
+        LD DE,ENTRY_SIZE
+ml_find:
+        LD A,(HL)
+        OR A
+        JR Z,ml_found
+        ADD HL,DE
+        JR ml_find
+ml_found:
+        INC HL
+        PUSH HL
+        INC H                   ; its leaves: byte v on leaf v
+        XOR A
+ml_leaf:
+        LD (HL),A
+        INC HL
+        INC A
+        JR NZ,ml_leaf
+        POP HL
+        CALL turbo_build
+        CALL turbo_loops
         LD HL,ml_files
 ml_next:
         LD (ml_entry),HL
@@ -107,12 +128,17 @@ ml_stack:       DW 0
 ml_entry:       DW 0
 
         INCLUDE "include/turbo_read.inc"
+        INCLUDE "include/turbo_build.inc"
         INCLUDE "include/turbo_crc.inc"
         INCLUDE "include/turbo_crc_table.inc"
 
-ml_files:                       ; the list, written by the encoder
-        IF $ > turbo_table + 800h - 16 * ENTRY_SIZE - 1
-        .ERROR the main loader leaves no room for 16 files
+; What the encoder puts after the code: the list (ending with a 0), then
+; the first half of the uniform code's description (the leaves under
+; letters 0 and 1 of each node, 256 bytes; its leaves are built here).  The
+; list must end below turbo_class, which the reader fills; the description
+; and the leaves built after it below TURBO_LOOPS.
+ml_files:
+        IF ml_files > turbo_class - 32 * ENTRY_SIZE - 1
+        .ERROR the main loader leaves no room for 32 files
         ENDIF
-        ORG turbo_table + 800h
-turbo_class:
+ml_busy_end     EQU TURBO_LOOPS + 2 * TURBO_LOOP_SIZE ; one past the last byte used

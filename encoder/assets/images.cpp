@@ -43,7 +43,9 @@ TurboBoot turbo_boot()
 TurboLoader turbo_loader()
 {
     return {{asset_turbo_loader, asset_turbo_loader_size},
-            asset_turbo_loader_turbo_table,
+            asset_turbo_loader_ml_start,
             asset_turbo_loader_turbo_class,
-            std::uint16_t(asset_turbo_loader_turbo_class + 0x300)};
+            asset_turbo_loader_TURBO_LOOPS,
+            asset_turbo_loader_turbo_table,
+            asset_turbo_loader_ml_busy_end};
 }

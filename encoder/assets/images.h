@@ -33,14 +33,18 @@ struct TurboBoot {
     std::size_t crc_offset = 0;
 };
 TurboBoot turbo_boot();
-// The turbo main loader: raw code the bootstrap reads to `address`; the list
-// of files goes right after its image and must end by `list_end`, and no
-// file may load into [address, list_end + 300h) (its code and its reader's
-// work pages).
+// The turbo main loader: raw code the bootstrap reads to and starts at
+// `address`.  Its list of files goes right after its image and must end by
+// `list_end`, then the first 256 bytes of the uniform code's description,
+// which must end 256 bytes before `description_end` (its leaves are built
+// after it).  No file may load into [busy_start, busy_end) (its code, its
+// decode table and its reader's work pages and loops).
 struct TurboLoader {
     std::span<const std::uint8_t> image;
     std::uint16_t address = 0;
     std::uint16_t list_end = 0;
+    std::uint16_t description_end = 0;
+    std::uint16_t busy_start = 0;
     std::uint16_t busy_end = 0;
 };
 TurboLoader turbo_loader();

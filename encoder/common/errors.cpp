@@ -36,7 +36,7 @@ constexpr const char* messages[] = {
     "CAS image %s can't be encoded in DOS mode (-dos, or after RAMDOS): its files are for BASIC",
     "-turbo writes a CD WAV only: use it after -cd, without -c, -xp, -sine, -noldr or -dos (%s)",
     "-turbo takes BIN files only for now: %s is not one",
-    "BIN file %s would load over the turbo loader (E000h to EAFFh)",
+    "BIN file %s would load over the turbo loader (E000h to EC67h)",
 };
 
 std::vector<void (*)()>& cleanups()

@@ -68,6 +68,15 @@ std::vector<std::uint8_t> loader_with_list(const std::vector<TurboFile>& files)
     bytes.push_back(0);
     if (loader.address + bytes.size() > loader.list_end)
         fatal_error(err_internal, "the turbo loader's list of files does not fit");
+    // The uniform code's description, less its leaves (bytes 0 to 255 in
+    // order, built by the loader).
+    const std::vector<std::uint8_t> description = TurboCode::uniform().description();
+    for (int leaf = 0; leaf < 256; ++leaf)
+        if (description[std::size_t(256 + leaf)] != leaf)
+            fatal_error(err_internal, "the uniform turbo code's leaves are out of order");
+    bytes.insert(bytes.end(), description.begin(), description.begin() + 256);
+    if (loader.address + bytes.size() + 256 > loader.description_end)
+        fatal_error(err_internal, "the turbo loader's code description does not fit");
     return bytes;
 }
 
@@ -93,7 +102,7 @@ TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t fi
     if (length == 0 || length == 0x10000 || current_input.size - 7 < length)
         fatal_error(err_input_size, path);
     const TurboLoader loader = turbo_loader();
-    if (header.start < loader.busy_end && header.end >= loader.address)
+    if (header.start < loader.busy_end && header.end >= loader.busy_start)
         fatal_error(err_turbo_overlap, path);
     TurboFile file;
     file.label = path;
@@ -152,7 +161,7 @@ std::uint64_t turbo_tape_bytes_at_most(std::size_t file_count, std::uint64_t tot
     const std::uint64_t boot_bytes = 16 + 6 + turbo_boot().image.size();
     std::uint64_t samples = (2 * boot_sync_cells + 11 * boot_bytes) * 14 + block_gap_samples;
     // The main loader: 6 samples a bit at most.
-    const std::uint64_t loader_bytes = turbo_loader().image.size() + file_count * entry_size + 1;
+    const std::uint64_t loader_bytes = turbo_loader().image.size() + file_count * entry_size + 1 + 256;
     samples += (turbo_boot_lead_in_halves + 2 + 8 * loader_bytes) * 6;
     // The files: lead-in, sync, close, and the longest word of the uniform
     // code for every byte (3 samples a unit of cost).
