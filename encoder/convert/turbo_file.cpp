@@ -20,10 +20,11 @@ namespace {
 constexpr int boot_cells = 114;
 constexpr int boot_sync_cells = 800;
 constexpr std::size_t entry_size = 9;
-// Silence after the main loader while the bootstrap checks it (about 0.11 s
-// for its ~1.9 KB) and the main loader starts reading; the first file's
-// lead-in covers the rest.
-constexpr int loader_check_ms = 120;
+// Silence after the main loader while the bootstrap checks it and the
+// main loader builds its table and loops: the first file's lead-in must
+// still have 300 halves to go when the reader starts (on the emulated MSX
+// 70 ms is enough, 60 ms is not).
+constexpr int loader_check_ms = 100;
 
 void put_word(std::vector<std::uint8_t>& bytes, std::uint16_t word)
 {
