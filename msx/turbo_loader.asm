@@ -8,7 +8,9 @@
 ; file is started with the tape stopped and interrupts enabled.
 ;
 ; A list entry (9 bytes): flags (bit 0: an entry, 0 ends the list; bit 1:
-; start the file), the load address, the length (1 to 65535), the start
+; start the file; bit 2: the file comes in a code of its own, whose 512-byte
+; description comes first as a block of its own in the code held so far,
+; read to where the file goes: at least 512 bytes), the load address, the length (1 to 65535), the start
 ; address, the CRC-16.
 
         INCLUDE "include/turbo.inc"
@@ -51,6 +53,21 @@ ml_leaf:
         LD HL,ml_files
 ml_next:
         LD (ml_entry),HL
+        BIT 2,(HL)
+        JR Z,ml_data
+        INC HL                  ; a code of its own: its description first,
+        LD E,(HL)               ; read where the file goes
+        INC HL
+        LD D,(HL)
+        EX DE,HL
+        PUSH HL
+        LD BC,512
+        CALL turbo_read
+        POP HL
+        JR C,ml_fail
+        CALL turbo_build
+        LD HL,(ml_entry)
+ml_data:
         INC HL
         LD E,(HL)
         INC HL

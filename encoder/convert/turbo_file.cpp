@@ -55,12 +55,12 @@ void emit_boot_block(const std::vector<std::uint8_t>& boot, std::uint16_t addres
 }
 
 // The main loader with its list of files.
-std::vector<std::uint8_t> loader_with_list(const std::vector<TurboFile>& files)
+std::vector<std::uint8_t> loader_with_list(const std::vector<TurboFile>& files, bool last_fitted)
 {
     const TurboLoader loader = turbo_loader();
     std::vector<std::uint8_t> bytes(loader.image.begin(), loader.image.end());
     for (const TurboFile& file : files) {
-        bytes.push_back(file.run ? 3 : 1);
+        bytes.push_back(std::uint8_t((file.run ? 3 : 1) | (&file == &files.back() && last_fitted ? 4 : 0)));
         put_word(bytes, file.start);
         put_word(bytes, std::uint16_t(file.data.size()));
         put_word(bytes, file.exec);
@@ -119,7 +119,13 @@ void encode_turbo_tape(const std::vector<TurboFile>& files,
                        void (*mark)(const std::string& kind, const std::string& name))
 {
     const TurboBoot boot = turbo_boot();
-    const std::vector<std::uint8_t> loader = loader_with_list(files);
+    // The last file may come in a code fitted to it, where that saves more
+    // than its description costs (the code stays on the MSX, and no file
+    // after it needs the uniform code back).  A fitted code is chosen only
+    // for a file longer than its description (where the MSX reads it).
+    bool last_fitted = false;
+    const TurboCode last_code = turbo_code_for(files.back().data, &last_fitted);
+    const std::vector<std::uint8_t> loader = loader_with_list(files, last_fitted);
     std::vector<std::uint8_t> boot_bytes(boot.image.begin(), boot.image.end());
     const std::uint16_t crc = turbo_crc16(loader);
     boot_bytes[boot.length_offset] = std::uint8_t(loader.size());
@@ -142,7 +148,12 @@ void encode_turbo_tape(const std::vector<TurboFile>& files,
         std::printf("Converting:  \"%s\"\t(BIN, turbo)... ",
                     tape_name(msx_file_name(file.label)).c_str());
         mark("file", file.label);
-        emit_turbo_halves(turbo_block_halves(file.data, TurboCode::uniform()));
+        if (i + 1 == files.size() && last_fitted) {
+            emit_turbo_halves(turbo_block_halves(last_code.description(), TurboCode::uniform()));
+            emit_turbo_halves(turbo_block_halves(file.data, last_code));
+        } else {
+            emit_turbo_halves(turbo_block_halves(file.data, TurboCode::uniform()));
+        }
         mark("pause", "");
         if (i + 1 < files.size()) {
             // The fast modes' rule between entries.
@@ -168,7 +179,9 @@ std::uint64_t turbo_tape_bytes_at_most(std::size_t file_count, std::uint64_t tot
     // code for every byte (3 samples a unit of cost).
     const TurboCode& code = TurboCode::uniform();
     const std::uint64_t longest = 3 * *std::max_element(code.cost.begin(), code.cost.end());
-    samples += file_count * (turbo_lead_in_halves * 6 + 2 * 9 + 6) + total_data * longest;
+    // A fitted code costs less than the uniform one, its description
+    // included, and adds one block's lead-in, sync and close.
+    samples += (file_count + 1) * (turbo_lead_in_halves * 6 + 2 * 9 + 6) + total_data * longest;
     // The silences the tape writes itself (the driver counts those between files).
     samples += pause_samples(loader_check_ms) + 2 * pause_samples(short_gap);
     return 2 * samples;

@@ -3,6 +3,8 @@
 // and checks the main loader, the main loader reads and checks the files.
 #include "loader_harness.h"
 
+#include "codec/turbo_code.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,10 +18,12 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint16_t big_start = 0x9000;
 constexpr std::uint16_t marker_flag = 0xD000;
 
-// An 8K BIN at 0x9000 whose first bytes store 0x5A at marker_flag and return.
-Bytes eight_k_bin()
+// An 8K BIN at 0x9000 whose first bytes store 0x5A at marker_flag and
+// return; its bytes drawn from `alphabet` values (few: the file goes in a
+// code fitted to it).
+Bytes eight_k_bin(unsigned alphabet = 256)
 {
-    Bytes code = test_support::seeded_bytes(0x2000, 21);
+    Bytes code = test_support::seeded_bytes(0x2000, 21, alphabet);
     const Bytes head = {0x3E, 0x5A, 0x32, std::uint8_t(marker_flag), std::uint8_t(marker_flag >> 8), 0xC9};
     std::copy(head.begin(), head.end(), code.begin());
     return test_support::make_bin(big_start, big_start, code);
@@ -46,11 +50,15 @@ protected:
     }
 };
 
-// A file loaded only (-n) and an 8K file started: both stored byte for
-// byte, each shown " <OK>", the last started with the tape stopped.
+// A file loaded only (-n) and an 8K file started, in a code fitted to it:
+// both stored byte for byte, each shown " <OK>", the last started with the
+// tape stopped.
 TEST_F(TurboLoader, LoadsBinFilesAndStartsTheLast)
 {
-    const Bytes big = eight_k_bin();
+    const Bytes big = eight_k_bin(24);
+    bool fitted = false;
+    turbo_code_for(data_of(big), &fitted);
+    ASSERT_TRUE(fitted);
     shop.put("big.bin", big);
     shop.put("data.bin", marker_bin(0xC000, 0x11, 0xD001));
     Msx msx;
