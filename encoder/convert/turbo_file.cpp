@@ -121,10 +121,12 @@ void encode_turbo_tape(const std::vector<TurboFile>& files,
     const TurboBoot boot = turbo_boot();
     // The last file may come in a code fitted to it, where that saves more
     // than its description costs (the code stays on the MSX, and no file
-    // after it needs the uniform code back).  A fitted code is chosen only
-    // for a file longer than its description (where the MSX reads it).
+    // after it needs the uniform code back).  The MSX reads the description
+    // to where the file goes, so the file must hold at least its 512 bytes
+    // (a smaller one never gains that much anyway).
     bool last_fitted = false;
     const TurboCode last_code = turbo_code_for(files.back().data, &last_fitted);
+    last_fitted = last_fitted && files.back().data.size() >= 512;
     const std::vector<std::uint8_t> loader = loader_with_list(files, last_fitted);
     std::vector<std::uint8_t> boot_bytes(boot.image.begin(), boot.image.end());
     const std::uint16_t crc = turbo_crc16(loader);
