@@ -135,8 +135,11 @@ int main()
     const std::vector<Mode> modes = {
         {"CD -c", {"-cd", "-c"}, false},     {"CD -xp", {"-cd", "-xp"}, false}, {"-c 3500", {"3500", "-c"}, true},
         {"-c 5500", {"5500", "-c"}, true},   {"-xp 4500", {"4500", "-xp"}, true},
-        {"-xp 5500", {"5500", "-xp"}, true}, {"std 2400", {}, false},
+        {"-xp 5500", {"5500", "-xp"}, true}, {"CD turbo", {"-cd", "-turbo"}, false},
+        {"std 2400", {}, false},
     };
+    const std::size_t xp_column = 1;
+    const std::size_t turbo_column = 6;
     const bool have_loader = tapecast(dir, {"2400", "LOADER"}, "loader.wav");
 
     std::printf("Emulated seconds from the first sample until the program starts (3.579545 MHz, AC-coupled input)\n\n");
@@ -174,9 +177,12 @@ int main()
         std::printf("\n%-28s %7s", "  standard / mode", "");
         for (const auto& time : times)
             (time && times.back()) ? std::printf(" %8.1fx", *times.back() / *time) : std::printf(" %9s", "-");
+        if (times[turbo_column] && times[xp_column])
+            std::printf("\n%-28s %7s  %.2f (%.2fx faster)", "  CD turbo / CD -xp", "",
+                        *times[turbo_column] / *times[xp_column], *times[xp_column] / *times[turbo_column]);
         std::printf("\n");
     }
-    std::printf("\n'-': does not start (or, standard format: no BIN image saved for it).\n");
+    std::printf("\n'-': does not start (or, standard format: no BIN image saved for it; turbo: BIN files only).\n");
     std::error_code ignored;
     fs::remove_all(dir, ignored);
     return 0;

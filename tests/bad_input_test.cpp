@@ -341,3 +341,36 @@ TEST_F(BadInput, ASignalRemovesTheUnfinishedFiles)
         EXPECT_EQ(get("out.wav"), std::vector<std::uint8_t>({1, 2, 3}));
     }
 }
+
+// -turbo: only after -cd and without the other modes' options, BIN files
+// only, none over the turbo loader, none shorter than its header says;
+// each refused with its status before anything is written.
+TEST_F(BadInput, TurboRunsOutsideItsReachAreRefusedBeforeAnythingIsWritten)
+{
+    put("small.bin", small_bin);
+    std::vector<std::uint8_t> basic = pattern(300, 6);
+    basic[0] = 0xFF;
+    put("prog.bas", basic);
+    put("over.bin", make_bin(0xD000, 0xD000, noise(0x1001, 4)));  // reaches 0xE000
+    std::vector<std::uint8_t> short_bin = small_bin;
+    short_bin.pop_back();
+    put("short.bin", short_bin);
+    struct Case { std::vector<std::string> args; int status; std::string error; };
+    for (const Case& c : {
+             Case{{"2400", "-turbo", "small.bin"}, 25, "(2400)"},
+             Case{{"-cd", "-c", "-turbo", "small.bin"}, 25, "(-c)"},
+             Case{{"-cd", "-turbo", "-noldr", "small.bin"}, 25, "(-noldr)"},
+             Case{{"-cd", "-turbo", "-o", "out.cas", "small.bin"}, 25, "(out.cas)"},
+             Case{{"-cd", "-turbo", "small.bin", "prog.bas"}, 26, "prog.bas is not one"},
+             Case{{"-cd", "-turbo", "LOADER"}, 26, "LOADER is not one"},
+             Case{{"-cd", "-turbo", "over.bin"}, 27, "BIN file over.bin would load over the turbo loader"},
+             Case{{"-cd", "-turbo", "short.bin"}, 10, "Input file size is incorrect (short.bin)"},
+         }) {
+        const RunResult result = run(c.args);
+        EXPECT_EQ(result.status, c.status) << c.args[2];
+        EXPECT_NE(result.output.find("\nERROR: "), std::string::npos);
+        EXPECT_NE(result.output.find(c.error), std::string::npos) << result.output;
+        EXPECT_FALSE(exists("out.wav"));
+        EXPECT_FALSE(exists("out.cas"));
+    }
+}

@@ -7,6 +7,10 @@
 #include "asset_loader.h"
 #include "asset_ramdos.h"
 #include "asset_sfx_depacker.h"
+#include "asset_turbo_boot.h"
+#include "asset_turbo_boot_symbols.h"
+#include "asset_turbo_loader.h"
+#include "asset_turbo_loader_symbols.h"
 #include "ramdos_command.h"
 #include "ramdos_k7.h"
 #include "ramdos_msxdos.h"
@@ -26,4 +30,22 @@ AddressRange bin_depacker_com_helper()
 std::array<std::size_t, 3> ramdos_system_file_sizes()
 {
     return {ramdos_command_size, ramdos_msxdos_size, ramdos_k7_size};
+}
+
+TurboBoot turbo_boot()
+{
+    return {{asset_turbo_boot, asset_turbo_boot_size},
+            asset_turbo_boot_boot,
+            std::size_t(asset_turbo_boot_boot_length - asset_turbo_boot_boot),
+            std::size_t(asset_turbo_boot_boot_crc - asset_turbo_boot_boot)};
+}
+
+TurboLoader turbo_loader()
+{
+    return {{asset_turbo_loader, asset_turbo_loader_size},
+            asset_turbo_loader_ml_start,
+            asset_turbo_loader_turbo_class,
+            asset_turbo_loader_TURBO_LOOPS,
+            asset_turbo_loader_turbo_table,
+            asset_turbo_loader_ml_busy_end};
 }

@@ -25,6 +25,31 @@ AddressRange bin_depacker_com_helper();
 // The self-extracting depacker, raw code run at 0xBC00; its last two bytes
 // are the CRC of the data below it and of its bytes before them.
 std::span<const std::uint8_t> sfx_depacker_image();
+// The turbo mode's bootstrap: raw code that BLOAD loads to and starts at
+// `turbo_boot_address`; the main loader's length and CRC-16 go at the
+// offsets given.
+struct TurboBoot {
+    std::span<const std::uint8_t> image;
+    std::uint16_t address = 0;
+    std::size_t length_offset = 0;
+    std::size_t crc_offset = 0;
+};
+TurboBoot turbo_boot();
+// The turbo main loader: raw code the bootstrap reads to and starts at
+// `address`.  Its list of files goes right after its image and must end by
+// `list_end`, then the first 256 bytes of the uniform code's description,
+// which must end 256 bytes before `description_end` (its leaves are built
+// after it).  No file may load into [busy_start, busy_end) (its code, its
+// decode table and its reader's work pages and loops).
+struct TurboLoader {
+    std::span<const std::uint8_t> image;
+    std::uint16_t address = 0;
+    std::uint16_t list_end = 0;
+    std::uint16_t description_end = 0;
+    std::uint16_t busy_start = 0;
+    std::uint16_t busy_end = 0;
+};
+TurboLoader turbo_loader();
 // Sizes of the system files the RAM-disk DOS writes onto its disk at start-up
 // (COMMAND.COM, MSXDOS.SYS, K7.COM), unless told to leave them off.
 std::array<std::size_t, 3> ramdos_system_file_sizes();

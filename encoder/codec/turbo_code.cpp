@@ -338,3 +338,14 @@ TurboCode turbo_code_for(std::span<const std::uint8_t> bytes, bool* fitted)
         *fitted = gains;
     return gains ? own : plain;
 }
+
+std::uint16_t turbo_crc16(std::span<const std::uint8_t> bytes)
+{
+    std::uint16_t crc = 0xFFFF;
+    for (const std::uint8_t byte : bytes) {
+        crc = std::uint16_t(crc ^ (byte << 8));
+        for (int bit = 0; bit < 8; ++bit)
+            crc = std::uint16_t(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+    return crc;
+}

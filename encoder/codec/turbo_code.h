@@ -70,3 +70,7 @@ std::array<std::uint64_t, 256> turbo_byte_counts(std::span<const std::uint8_t> b
 // than its description costs in the uniform code, else the uniform.
 // `fitted` tells which was chosen.
 TurboCode turbo_code_for(std::span<const std::uint8_t> bytes, bool* fitted = nullptr);
+
+// The CRC-16 that the turbo loaders check: polynomial 0x1021, initial value
+// 0xFFFF, bits most significant first, nothing inverted.
+std::uint16_t turbo_crc16(std::span<const std::uint8_t> bytes);

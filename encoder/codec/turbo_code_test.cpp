@@ -102,3 +102,16 @@ TEST(TurboCode, DescriptionTellsTheCodeAndRefusesWhatIsNone)
 }
 
 }  // namespace
+
+// The CRC-16 the turbo loaders check: the catalogue's check value of
+// "123456789" for polynomial 1021h from FFFFh, and one bit changed anywhere
+// changes it.
+TEST(TurboCrc, IsTheCcittCrcFromFfff)
+{
+    const std::string text = "123456789";
+    std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    EXPECT_EQ(turbo_crc16(bytes), 0x29B1);
+    EXPECT_EQ(turbo_crc16({}), 0xFFFF);
+    bytes[4] ^= 0x10;
+    EXPECT_NE(turbo_crc16(bytes), 0x29B1);
+}

@@ -34,6 +34,9 @@ constexpr const char* messages[] = {
     "A CAS image (%s) holds the standard format only: it can't be written with -c or -xp",
     "Disk image %s can only be encoded in DOS mode: -dos with -c or -xp, or after RAMDOS",
     "CAS image %s can't be encoded in DOS mode (-dos, or after RAMDOS): its files are for BASIC",
+    "-turbo writes a CD WAV only: use it after -cd, without -c, -xp, -sine, -noldr or -dos (%s)",
+    "-turbo takes BIN files only for now: %s is not one",
+    "BIN file %s would load over the turbo loader (E000h to EC67h)",
 };
 
 std::vector<void (*)()>& cleanups()

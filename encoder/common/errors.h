@@ -28,6 +28,9 @@ enum ErrorCode {
     err_cas_output_fast = 22,
     err_disk_outside_dos = 23,
     err_cas_in_dos_mode = 24,
+    err_turbo_mode = 25,
+    err_turbo_not_bin = 26,
+    err_turbo_overlap = 27,
 };
 
 // The message of a code with the detail inserted where it has "%s".

@@ -11,6 +11,7 @@ struct EncoderSettings {
     bool compressed = false;       // "-c"
     bool experimental = false;     // "-xp"
     bool sine = false;             // "-sine"
+    bool turbo = false;            // "-turbo": BIN files in the turbo signal (CD only)
     bool dos_mode = false;         // "-dos"; also set after a RAMDOS entry
     bool attach_loader = true;     // off for a numeric rate, "-noldr", "-dos"
     bool patch_roms = true;        // off with "-nofix"

@@ -15,6 +15,7 @@
 #include "common/staged_files.h"
 #include "convert/fast_file.h"
 #include "convert/standard_file.h"
+#include "convert/turbo_file.h"
 #include "driver/images.h"
 #include "driver/ram_disk_fit.h"
 #include "driver/wav_bound.h"
@@ -91,11 +92,26 @@ void resolve_modes(CommandLine& line)
         settings.standard_wave_mode = settings.experimental ? 114 : 120;
     if (settings.cd_mode)
         settings.baud_rate = settings.experimental ? 5512 : settings.compressed ? 3675 : 2205;
+    if (settings.turbo)
+        settings.baud_rate = 3150;  // its first block's; the rest is not in bauds
     if (settings.compressed || settings.experimental) {
         if (!settings.cd_mode)
             line.fast_wave_mode = settings.compressed ? 8 : 6;
         else
             line.fast_wave_mode = settings.experimental ? 108 : settings.sine ? 212 : 112;
+    }
+}
+
+// "-turbo" goes with "-cd" and none of the options of the other modes.
+void check_turbo_options(const std::vector<std::string>& args)
+{
+    if (!settings.cd_mode)
+        fatal_error(err_turbo_mode, args[0]);
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            break;
+        if (arg == "-c" || arg == "-xp" || arg == "-sine" || arg == "-noldr" || arg == "-dos")
+            fatal_error(err_turbo_mode, arg);
     }
 }
 
@@ -109,6 +125,8 @@ void print_mode_line(const CommandLine& line)
         std::printf(", compressed mode");
     if (settings.experimental)
         std::printf(", experimental mode");
+    if (settings.turbo)
+        std::printf(", turbo mode");
     if (line.files.size() > 1)
         std::printf("\nTime of pause between files: %d ms (%.1f sec)", settings.pause_ms,
                     double(settings.pause_ms) / 1000.0);
@@ -166,6 +184,23 @@ void encode_in_parts(const InputEntry& entry, std::uint8_t fast_mode, bool more_
 }
 
 namespace {
+
+void timeline_note(const std::string& kind, const std::string& name)
+{
+    mark(kind, name);
+}
+
+// Every file is read and checked before the output is created.
+std::vector<TurboFile> read_turbo_files(const CommandLine& line)
+{
+    std::vector<TurboFile> files;
+    for (const InputEntry& entry : line.files) {
+        if (is_image_entry(entry))
+            fatal_error(err_turbo_not_bin, entry.text);
+        files.push_back(read_turbo_file(entry.text, entry.run_flag, files.size()));
+    }
+    return files;
+}
 
 void run_fast_path(const CommandLine& line)
 {
@@ -282,6 +317,7 @@ void print_usage()
         "    -sine - use a sine waveform (if appropriate)",
         "    -timeline - print where each file starts on the tape and how long it plays",
         "    -xp  - experimental hi-speed mode (use at your own risk)",
+        "    -turbo - turbo mode (with -cd, instead of -c or -xp): BIN files for now",
         "    -noldr - don't attach to WAV the Cassonic's built-in loader",
         "    -nofix - don't patch ROM",
         "    -p <length of pause between files in milliseconds> (1000 by default)",
@@ -347,6 +383,8 @@ CommandLine parse_command_line(const std::vector<std::string>& args)
             settings.patch_roms = false;
         } else if (arg == "-timeline") {
             settings.print_timeline = true;
+        } else if (arg == "-turbo") {
+            settings.turbo = true;
         } else if (arg == "-o" || arg == "-p") {
             if (i + 1 >= args.size())
                 usage_error(err_incomplete_command);
@@ -363,6 +401,8 @@ CommandLine parse_command_line(const std::vector<std::string>& args)
             usage_error(err_unknown_option, arg);
         }
     }
+    if (settings.turbo)
+        check_turbo_options(args);
     if (settings.dos_mode)
         settings.attach_loader = false;
 
@@ -440,6 +480,11 @@ int run(const std::vector<std::string>& args)
     bool cas_image = is_cas_name(settings.output_path);
     if (cas_image && line.fast_wave_mode != 0)
         fatal_error(err_cas_output_fast, settings.output_path);
+    if (cas_image && settings.turbo)
+        fatal_error(err_turbo_mode, settings.output_path);
+    std::vector<TurboFile> turbo_files;
+    if (settings.turbo)
+        turbo_files = read_turbo_files(line);
 
     on_fatal_error(release_input);
     on_fatal_error(wav_abandon);
@@ -453,7 +498,9 @@ int run(const std::vector<std::string>& args)
     else
         wav_write_header();
 
-    if (line.fast_wave_mode == 0)
+    if (settings.turbo)
+        encode_turbo_tape(turbo_files, timeline_note);
+    else if (line.fast_wave_mode == 0)
         run_standard_path(line);
     else
         run_fast_path(line);

@@ -8,6 +8,7 @@
 #include "common/settings.h"
 #include "convert/fast_file.h"
 #include "convert/standard_file.h"
+#include "convert/turbo_file.h"
 #include "signal/cells.h"
 #include "signal/standard.h"
 #include "signal/wav.h"
@@ -60,6 +61,16 @@ std::uint64_t fast_entry_at_most(std::uint64_t size, int mode, bool more)
 std::uint64_t wav_size_at_most(const CommandLine& line)
 {
     std::uint64_t total = wav_header_size;
+    if (settings.turbo) {
+        std::uint64_t data = 0;
+        for (std::size_t i = 0; i < line.files.size(); ++i) {
+            const std::uint64_t size = input_size(line.files[i].text);
+            data += size;
+            if (i + 1 < line.files.size())
+                total += pause_after_at_most(size);
+        }
+        return total + turbo_tape_bytes_at_most(line.files.size(), data);
+    }
     if (line.fast_wave_mode == 0) {
         int mode = settings.cd_mode ? settings.standard_wave_mode : 8;
         for (std::size_t i = 0; i < line.files.size(); ++i) {

@@ -16,6 +16,20 @@ std::vector<std::uint8_t> turbo_block_halves(std::span<const std::uint8_t> bytes
     return halves;
 }
 
+std::vector<std::uint8_t> turbo_boot_halves(std::span<const std::uint8_t> bytes)
+{
+    const std::uint8_t short_half = turbo_half_samples[0];
+    const std::uint8_t long_half = turbo_half_samples[1];
+    std::vector<std::uint8_t> halves(turbo_boot_lead_in_halves, long_half);
+    halves.reserve(halves.size() + 2 + 8 * bytes.size());
+    halves.push_back(short_half);
+    for (const std::uint8_t byte : bytes)
+        for (int bit = 7; bit >= 0; --bit)
+            halves.push_back((byte >> bit) & 1 ? long_half : short_half);
+    halves.push_back(long_half);
+    return halves;
+}
+
 std::vector<std::int16_t> turbo_samples(std::span<const std::uint8_t> halves)
 {
     std::vector<std::int16_t> samples;

@@ -36,3 +36,10 @@ std::vector<std::int16_t> turbo_samples(std::span<const std::uint8_t> halves);
 
 // Appends the half-cycles to the output WAV (16-bit, 44100 Hz).
 void emit_turbo_halves(std::span<const std::uint8_t> halves);
+
+// The bootstrap's signal, a two-letter code its small reader needs no table
+// for: a lead-in of turbo_boot_lead_in_halves long halves (6 samples), one
+// short half (3 samples) as the sync, then eight halves a byte, most
+// significant bit first, short for 0 and long for 1, and a closing long half.
+inline constexpr int turbo_boot_lead_in_halves = 400;
+std::vector<std::uint8_t> turbo_boot_halves(std::span<const std::uint8_t> bytes);

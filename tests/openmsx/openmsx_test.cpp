@@ -155,6 +155,19 @@ TEST_P(OpenMsx, StartsABinFile)
     EXPECT_NE(report.verdict.find("Loading:hello.bin    <OK>"), std::string::npos) << report.verdict;
 }
 
+// The turbo mode: the bootstrap of the first block reads and checks the
+// main loader, which reads, checks and starts an 8K BIN (of few values: in
+// a code fitted to it, whose description comes first).
+TEST_P(OpenMsx, StartsATurboBinFile)
+{
+    const Bytes data = test_support::seeded_bytes(0x2000, 21, 24);
+    shop_.put("big.bin", test_support::make_bin(0x9000, 0x9000, data));
+    const openmsx::Report report = play(shop_.tapecast({"-cd", "-turbo", "big.bin"}), {{0x9000}}, {{0x9000, 0x2000}});
+    ASSERT_EQ(report.reason, openmsx::StopReason::entry) << report.printed;
+    EXPECT_EQ(report.stop.memory.at(0x9000), data);
+    EXPECT_EQ(report.printed, " <OK>");
+}
+
 // A BIN given with -n is stored and not started; the loader goes on to the
 // next file.
 TEST_P(OpenMsx, LoadsABinGivenWithNAndGoesOn)

@@ -22,6 +22,7 @@ reader_length:
 reader_code:
         DW 0
 
+TURBO_LOOPS     EQU 0           ; the byte loops inline
         INCLUDE "../../msx/include/turbo.inc"
         INCLUDE "../../msx/include/turbo_read.inc"
         INCLUDE "../../msx/include/turbo_build.inc"

@@ -1,0 +1,190 @@
+#include "convert/turbo_file.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "assets/images.h"
+#include "codec/turbo_code.h"
+#include "common/errors.h"
+#include "common/input.h"
+#include "common/names.h"
+#include "common/settings.h"
+#include "signal/standard.h"
+#include "signal/turbo.h"
+#include "signal/wav.h"
+
+namespace {
+
+// The standard block is written with the cells of code 114 (3150 baud) and
+// sync tones of 800 cells (1600 cycles; the BIOS wants some 1400).
+constexpr int boot_cells = 114;
+constexpr int boot_sync_cells = 800;
+constexpr std::size_t entry_size = 9;
+// Silence after the main loader while the bootstrap checks it and the
+// main loader builds its table and loops: the first file's lead-in must
+// still have 300 halves to go when the reader starts (on the emulated MSX
+// 70 ms is enough, 60 ms is not).
+constexpr int loader_check_ms = 100;
+
+void put_word(std::vector<std::uint8_t>& bytes, std::uint16_t word)
+{
+    bytes.push_back(std::uint8_t(word));
+    bytes.push_back(std::uint8_t(word >> 8));
+}
+
+// The standard-format BIN file that BLOAD"CAS:",R reads: header block with
+// the tape name, data block with the bootstrap.
+void emit_boot_block(const std::vector<std::uint8_t>& boot, std::uint16_t address, const std::string& name)
+{
+    for (int i = 0; i < boot_sync_cells; ++i)
+        emit_bit1(boot_cells);
+    for (int i = 0; i < 10; ++i)
+        emit_std_byte(0xD0, boot_cells);
+    for (char c : pad_name(name, 6))
+        emit_std_byte(std::uint8_t(c), boot_cells);
+    emit_block_gap();
+    for (int i = 0; i < boot_sync_cells; ++i)
+        emit_bit1(boot_cells);
+    std::vector<std::uint8_t> data;
+    put_word(data, address);
+    put_word(data, std::uint16_t(address + boot.size() - 1));
+    put_word(data, address);
+    data.insert(data.end(), boot.begin(), boot.end());
+    for (std::uint8_t byte : data)
+        emit_std_byte(byte, boot_cells);
+}
+
+// The main loader with its list of files.
+std::vector<std::uint8_t> loader_with_list(const std::vector<TurboFile>& files, bool last_fitted)
+{
+    const TurboLoader loader = turbo_loader();
+    std::vector<std::uint8_t> bytes(loader.image.begin(), loader.image.end());
+    for (const TurboFile& file : files) {
+        bytes.push_back(std::uint8_t((file.run ? 3 : 1) | (&file == &files.back() && last_fitted ? 4 : 0)));
+        put_word(bytes, file.start);
+        put_word(bytes, std::uint16_t(file.data.size()));
+        put_word(bytes, file.exec);
+        put_word(bytes, turbo_crc16(file.data));
+    }
+    bytes.push_back(0);
+    if (loader.address + bytes.size() > loader.list_end)
+        fatal_error(err_internal, "the turbo loader's list of files does not fit");
+    // The uniform code's description, less its leaves (bytes 0 to 255 in
+    // order, built by the loader).
+    const std::vector<std::uint8_t> description = TurboCode::uniform().description();
+    for (int leaf = 0; leaf < 256; ++leaf)
+        if (description[std::size_t(256 + leaf)] != leaf)
+            fatal_error(err_internal, "the uniform turbo code's leaves are out of order");
+    bytes.insert(bytes.end(), description.begin(), description.begin() + 256);
+    if (loader.address + bytes.size() + 256 > loader.description_end)
+        fatal_error(err_internal, "the turbo loader's code description does not fit");
+    return bytes;
+}
+
+}  // namespace
+
+std::size_t turbo_files_at_most()
+{
+    const TurboLoader loader = turbo_loader();
+    return (loader.list_end - loader.address - loader.image.size() - 1) / entry_size;
+}
+
+TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t files_before)
+{
+    if (is_keyword(path))
+        fatal_error(err_turbo_not_bin, path);
+    if (files_before >= turbo_files_at_most())
+        fatal_error(err_too_many_files, std::to_string(files_before + 1));
+    load_input(path);
+    if (current_input.size < 7 || current_input.data[0] != BinHeader::type)
+        fatal_error(err_turbo_not_bin, path);
+    const BinHeader header = BinHeader::read(current_input.data.data());
+    const std::uint32_t length = header.end >= header.start ? std::uint32_t(header.end - header.start + 1) : 0;
+    if (length == 0 || length == 0x10000 || current_input.size - 7 < length)
+        fatal_error(err_input_size, path);
+    const TurboLoader loader = turbo_loader();
+    if (header.start < loader.busy_end && header.end >= loader.busy_start)
+        fatal_error(err_turbo_overlap, path);
+    TurboFile file;
+    file.label = path;
+    file.start = header.start;
+    file.exec = header.exec;
+    file.run = run_flag != 'n';
+    file.data.assign(current_input.data.begin() + 7, current_input.data.begin() + 7 + length);
+    release_input();
+    return file;
+}
+
+void encode_turbo_tape(const std::vector<TurboFile>& files,
+                       void (*mark)(const std::string& kind, const std::string& name))
+{
+    const TurboBoot boot = turbo_boot();
+    // The last file may come in a code fitted to it, where that saves more
+    // than its description costs (the code stays on the MSX, and no file
+    // after it needs the uniform code back).  The MSX reads the description
+    // to where the file goes, so the file must hold at least its 512 bytes
+    // (a smaller one never gains that much anyway).
+    bool last_fitted = false;
+    const TurboCode last_code = turbo_code_for(files.back().data, &last_fitted);
+    last_fitted = last_fitted && files.back().data.size() >= 512;
+    const std::vector<std::uint8_t> loader = loader_with_list(files, last_fitted);
+    std::vector<std::uint8_t> boot_bytes(boot.image.begin(), boot.image.end());
+    const std::uint16_t crc = turbo_crc16(loader);
+    boot_bytes[boot.length_offset] = std::uint8_t(loader.size());
+    boot_bytes[boot.length_offset + 1] = std::uint8_t(loader.size() >> 8);
+    boot_bytes[boot.crc_offset] = std::uint8_t(crc);
+    boot_bytes[boot.crc_offset + 1] = std::uint8_t(crc >> 8);
+
+    const std::string name = tape_name(msx_file_name(files.front().label));
+    std::printf("Loader named \"%s\"\t(turbo)... ", name.c_str());
+    mark("loader", "LOADER");
+    emit_boot_block(boot_bytes, boot.address, name);
+    emit_pause(short_gap);
+    emit_turbo_halves(turbo_boot_halves(loader));
+    mark("pause", "");
+    emit_pause(loader_check_ms);
+    std::printf("done.\n");
+
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const TurboFile& file = files[i];
+        std::printf("Converting:  \"%s\"\t(BIN, turbo)... ",
+                    tape_name(msx_file_name(file.label)).c_str());
+        mark("file", file.label);
+        if (i + 1 == files.size() && last_fitted) {
+            emit_turbo_halves(turbo_block_halves(last_code.description(), TurboCode::uniform()));
+            emit_turbo_halves(turbo_block_halves(file.data, last_code));
+        } else {
+            emit_turbo_halves(turbo_block_halves(file.data, TurboCode::uniform()));
+        }
+        mark("pause", "");
+        if (i + 1 < files.size()) {
+            // The fast modes' rule between entries.
+            const int by_size = int(file.data.size() / 22);
+            emit_pause(by_size > settings.pause_ms ? by_size : pause_setting);
+        } else {
+            emit_pause(short_gap);
+        }
+        std::printf("done.\n");
+    }
+}
+
+std::uint64_t turbo_tape_bytes_at_most(std::size_t file_count, std::uint64_t total_data)
+{
+    // Standard block: two sync tones, 16 header bytes, 6 + the bootstrap's
+    // bytes, 11 cells a byte of 14 samples; the gap between its blocks.
+    const std::uint64_t boot_bytes = 16 + 6 + turbo_boot().image.size();
+    std::uint64_t samples = (2 * boot_sync_cells + 11 * boot_bytes) * 14 + block_gap_samples;
+    // The main loader: 6 samples a bit at most.
+    const std::uint64_t loader_bytes = turbo_loader().image.size() + file_count * entry_size + 1 + 256;
+    samples += (turbo_boot_lead_in_halves + 2 + 8 * loader_bytes) * 6;
+    // The files: lead-in, sync, close, and the longest word of the uniform
+    // code for every byte (3 samples a unit of cost).
+    const TurboCode& code = TurboCode::uniform();
+    const std::uint64_t longest = 3 * *std::max_element(code.cost.begin(), code.cost.end());
+    // A fitted code costs less than the uniform one, its description
+    // included, and adds one block's lead-in, sync and close.
+    samples += (file_count + 1) * (turbo_lead_in_halves * 6 + 2 * 9 + 6) + total_data * longest;
+    // The silences the tape writes itself (the driver counts those between files).
+    samples += pause_samples(loader_check_ms) + 2 * pause_samples(short_gap);
+    return 2 * samples;
+}

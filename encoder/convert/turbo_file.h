@@ -1,0 +1,35 @@
+#pragma once
+// The turbo tape: a standard-format block that BLOAD"CAS:",R reads (the
+// bootstrap), the main loader in the bootstrap's two-letter code, then each
+// file as one block of the turbo signal in the uniform code.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One BIN file, read and checked before anything is written.
+struct TurboFile {
+    std::string label;              // the argument, for messages and the timeline
+    std::uint16_t start = 0;
+    std::uint16_t exec = 0;
+    bool run = true;                // start it once loaded ("-n" clears it)
+    std::vector<std::uint8_t> data; // from start on, end - start + 1 bytes
+};
+
+// Reads `path` as a BIN file for the turbo tape; refuses (fatal errors)
+// anything else, a BIN shorter than its header says, one that would load
+// over the turbo loader, and a list longer than the loader holds
+// (`files_before` files already taken).
+TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t files_before);
+
+// Writes the whole tape for `files` (at least one).  `mark` notes where each
+// piece starts, as the driver's timeline wants it.
+void encode_turbo_tape(const std::vector<TurboFile>& files,
+                       void (*mark)(const std::string& kind, const std::string& name));
+
+// The most bytes of WAV that encode_turbo_tape writes for files whose data
+// add up to `total_data` bytes, less the pauses between files.
+std::uint64_t turbo_tape_bytes_at_most(std::size_t file_count, std::uint64_t total_data);
+
+// The most files one turbo tape carries (the main loader's list).
+std::size_t turbo_files_at_most();

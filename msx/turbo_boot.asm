@@ -1,0 +1,135 @@
+; The turbo bootstrap: the program BLOAD"CAS:",R reads from the first,
+; standard-format block.  It reads the turbo main loader in a two-letter
+; code, checks its CRC-16 and starts it; on a damaged or missing loader it
+; shows " <Err>", stops the tape and returns to BASIC.
+;
+; Its signal: a lead-in of long halves (6 samples at 44100 Hz), one short
+; half (3 samples) as the sync, then 8 halves a byte, most significant bit
+; first, short for 0 and long for 1, and a closing long half.  A half is
+; timed by passes of a 43 T loop; the split, 4.5 samples, is a fixed count.
+;
+; The encoder writes boot_length and boot_crc (offsets 2 and 4) before the
+; image goes on tape.
+
+        INCLUDE "include/turbo.inc"
+
+BIOS_CHPUT      EQU 00A2h
+BIOS_TAPIOF     EQU 00E7h
+BOOT_LOADER     EQU 0E300h      ; where the main loader goes and starts
+BOOT_LOCK       EQU 64          ; long halves in a row before the sync is looked for
+BOOT_SPLIT      EQU 7           ; passes: from this count on a half is long
+BOOT_PATIENCE   EQU 1000        ; flat spells of 3 ms before the lead-in: about 3 s
+
+        ORG 0EB00h
+boot:
+        JR boot_go
+boot_length:    DW 0            ; the main loader's length (1 to 2048)
+boot_crc:       DW 0            ; its CRC-16
+
+boot_go:
+        DI
+        LD A,TURBO_MOTOR_ON
+        OUT (TURBO_PPI_CONTROL),A
+        LD A,TURBO_PSG_PORT_A
+        OUT (TURBO_PSG_ADDRESS),A
+        LD C,TURBO_PSG_READ
+        EXX
+        LD HL,BOOT_LOADER
+        LD BC,(boot_length)
+        EXX
+        LD HL,BOOT_PATIENCE
+        LD IX,bt_seek_timeout
+        IN B,(C)
+bt_seek_again:
+        LD D,BOOT_LOCK
+bt_seek:
+        LD E,0
+        CALL bt_half
+        JR C,bt_seek_again
+        DEC D
+        JR NZ,bt_seek
+bt_sync:
+        LD E,0
+        CALL bt_half
+        JR NC,bt_sync
+        LD IX,boot_fail         ; from here a flat spell is a cut-off tape
+        LD D,1                  ; the byte, with a marker bit that ends it
+        LD E,0
+; The bytes.  From the sample that saw a change to the next loop's first
+; sample: 131 T within a byte, 81 T more after a byte's last bit, made up
+; for by a count that starts at 2.
+bt_bit:
+        CALL bt_half
+        CCF                     ; 5   carry: a long half, a 1
+        RL D                    ; 10
+        LD E,0                  ; 8
+        JR NC,bt_bit            ; 13
+        LD A,D
+        EXX
+        LD (HL),A
+        INC HL
+        DEC BC
+        LD A,B
+        OR C
+        EXX
+        LD D,1
+        LD E,2
+        JR NZ,bt_bit
+        LD HL,BOOT_LOADER
+        LD BC,(boot_length)
+        CALL turbo_crc
+        LD HL,(boot_crc)
+        OR A
+        SBC HL,DE
+        JP Z,BOOT_LOADER
+; boot_fail: " <Err>", the tape stopped, back to BASIC.
+boot_fail:
+        CALL BIOS_TAPIOF
+        LD HL,bt_err_text
+bt_print:
+        LD A,(HL)
+        CALL BIOS_CHPUT
+        INC HL
+        CP '>'
+        JR NZ,bt_print
+        RET
+
+bt_seek_timeout:                ; no change for 3 ms before the data
+        DEC HL
+        LD A,H
+        OR L
+        JR NZ,bt_seek_again
+        JR boot_fail
+
+; bt_half: waits for the next level change and tells a short half from a
+; long one.
+; in:  B = the level before (bit 7), C = PSG read port, E = the count so
+;      far (the caller's time since the change it saw), IX = where to go
+;      when the level holds for 256 passes (about 3 ms; the stack as at the
+;      call)
+; out: B = the new level, E = the count, carry: a short half
+; changes: AF, B, E
+bt_half:
+        INC E                   ; 5
+        JR Z,bt_timeout         ; 8
+        IN A,(C)                ; 14
+        XOR B                   ; 5
+        JP P,bt_half            ; 11  43 T a pass
+        XOR B                   ; 5
+        LD B,A                  ; 5
+        LD A,E                  ; 5
+        CP BOOT_SPLIT           ; 8
+        RET                     ; 11
+bt_timeout:
+        INC SP
+        INC SP
+        JP (IX)
+
+bt_err_text:    DB " <Err>"
+
+        INCLUDE "include/turbo_crc.inc"
+
+boot_end:
+        IF boot_end > 0EC00h
+        .ERROR the bootstrap outgrows its page
+        ENDIF

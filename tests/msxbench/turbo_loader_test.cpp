@@ -1,0 +1,109 @@
+// The turbo mode end to end: tapecast -cd -turbo writes the WAV, the
+// emulated BIOS loads the bootstrap with BLOAD"CAS:",R, the bootstrap reads
+// and checks the main loader, the main loader reads and checks the files.
+#include "loader_harness.h"
+
+#include "codec/turbo_code.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace msxbench {
+namespace {
+
+using namespace loader_harness;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint16_t big_start = 0x9000;
+constexpr std::uint16_t marker_flag = 0xD000;
+
+// An 8K BIN at 0x9000 whose first bytes store 0x5A at marker_flag and
+// return; its bytes drawn from `alphabet` values (few: the file goes in a
+// code fitted to it).
+Bytes eight_k_bin(unsigned alphabet = 256)
+{
+    Bytes code = test_support::seeded_bytes(0x2000, 21, alphabet);
+    const Bytes head = {0x3E, 0x5A, 0x32, std::uint8_t(marker_flag), std::uint8_t(marker_flag >> 8), 0xC9};
+    std::copy(head.begin(), head.end(), code.begin());
+    return test_support::make_bin(big_start, big_start, code);
+}
+
+Bytes data_of(const Bytes& bin)
+{
+    return Bytes(bin.begin() + 7, bin.end());
+}
+
+class TurboLoader : public ::testing::Test {
+protected:
+    Workshop shop;
+
+    // Plays `signal` after BLOAD"CAS:",R until the program starts or BASIC
+    // is back; returns where it stopped.
+    std::uint16_t play_signal(Msx& msx, const WavSignal& signal, std::uint16_t start)
+    {
+        msx.insert_tape({signal});
+        msx.bload_run();
+        const RunResult run = run_to(msx.machine(), {start, basic_return}, seconds(20));
+        EXPECT_EQ(run.reason, Stop::breakpoint) << msx.transcript();
+        return run.pc;
+    }
+};
+
+// A file loaded only (-n) and an 8K file started, in a code fitted to it:
+// both stored byte for byte, each shown " <OK>", the last started with the
+// tape stopped.
+TEST_F(TurboLoader, LoadsBinFilesAndStartsTheLast)
+{
+    const Bytes big = eight_k_bin(24);
+    bool fitted = false;
+    turbo_code_for(data_of(big), &fitted);
+    ASSERT_TRUE(fitted);
+    shop.put("big.bin", big);
+    shop.put("data.bin", marker_bin(0xC000, 0x11, 0xD001));
+    Msx msx;
+    const std::string wav = shop.tapecast({"-cd", "-turbo", "-p", "300", "data.bin", "-n", "big.bin"});
+    ASSERT_EQ(play_signal(msx, read_wav(wav), big_start), big_start);
+    Machine& m = msx.machine();
+    EXPECT_EQ(m.dump(big_start, big.size() - 7), data_of(big));
+    EXPECT_EQ(m.dump(0xC000, 6), Bytes({0x3E, 0x11, 0x32, 0x01, 0xD0, 0xC9}));
+    EXPECT_EQ(m.read(0xD001), 0);  // loaded only
+    EXPECT_EQ(msx.transcript(), " <OK> <OK>");
+    EXPECT_FALSE(msx.ppi().motor_on());
+    EXPECT_EQ(m.reg(Reg::iff1), 1);
+    EXPECT_EQ(m.read_word(m.reg(Reg::sp)), basic_return);
+    EXPECT_EQ(run_to(m, {basic_return}, seconds(0.1)).reason, Stop::breakpoint);
+    EXPECT_EQ(m.read(marker_flag), 0x5A);
+    EXPECT_TRUE(msx.faults().empty());
+}
+
+// One half of the file's data turned over, or the tape cut in the middle of
+// the file: " <Err>", back to BASIC, nothing started.
+TEST_F(TurboLoader, ADamagedOrCutFileShowsErrAndStartsNothing)
+{
+    shop.put("big.bin", eight_k_bin());
+    const WavSignal written = read_wav(shop.tapecast({"-cd", "-turbo", "big.bin"}));
+    // The file's block is the last 2.7 s or so; its middle is well inside it.
+    const std::size_t middle = written.samples.size() - 44100;
+
+    WavSignal flipped = written;
+    std::size_t at = middle;
+    while ((flipped.samples[at] > 0) == (flipped.samples[at - 1] > 0))
+        ++at;
+    for (const bool high = flipped.samples[at] > 0; (flipped.samples[at] > 0) == high; ++at)
+        flipped.samples[at] = -flipped.samples[at];
+
+    WavSignal cut = written;
+    cut.samples.resize(middle);
+
+    for (const WavSignal* signal : {&flipped, &cut}) {
+        Msx msx;
+        EXPECT_EQ(play_signal(msx, *signal, big_start), basic_return);
+        EXPECT_EQ(msx.transcript(), " <Err>");
+        EXPECT_EQ(msx.machine().read(marker_flag), 0);
+        EXPECT_FALSE(msx.ppi().motor_on());
+    }
+}
+
+}  // namespace
+}  // namespace msxbench
