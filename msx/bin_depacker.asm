@@ -10,13 +10,8 @@
 ; its caller (BASIC, or the fast loader) with carry set; a BASIC program
 ; restored wrong is replaced by an empty one.
 
-ENASLT  equ     0x0024          ; BIOS: A = slot ID, H = page address
-CHPUT   equ     0x00A2          ; BIOS: A = character to show
-TXTTAB  equ     0xF676          ; start of BASIC program text
-VARTAB  equ     0xF6C2          ; end of BASIC program text
-EXPTBL  equ     0xFCC1          ; expanded flags; EXPTBL+0 = main ROM slot ID
-SLTTBL  equ     0xFCC5          ; secondary slot register copies
-RUNBAS  equ     0x73AC          ; BASIC: run the program in memory
+        include "bios.inc"
+        include "sysvars.inc"
 PAGE0_HELPER equ 0x4000         ; page 1 RAM borrowed for code that switches page 3
 RANKS_LIMIT equ 0xE300          ; the fast loader's rank table: the depacker,
                                 ; its variables included, must end below it

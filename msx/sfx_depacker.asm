@@ -10,8 +10,7 @@
 ; that belongs at 0x0100 shows " <Err>" and returns to DOS; any other
 ; caller gets carry back.
 
-BDOS    equ     0x0005          ; DOS function entry, C = function
-F_PRINT equ     0x09            ; print the text at DE up to '$'
+        include "dos.inc"
 SFX_LIMIT equ   0xBE00          ; the lowest top of the DOS program area
                                 ; (less a stack) the depacker must stay under
 
