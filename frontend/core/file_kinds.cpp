@@ -41,6 +41,18 @@ QString FileKindProblem(FileKind kind, const QString& name, const FormState& s)
         return QStringLiteral("%1 was not found.").arg(name);
     case FileKind::Folder:
         return QStringLiteral("%1 is a folder, not a file.").arg(name);
+    default:
+        break;
+    }
+    // The turbo mode takes BIN files, outside DOS mode, so far.
+    if (s.compression == Turbo && s.dos != DosOff)
+        return QStringLiteral("Turbo has no DOS mode yet: choose Compressed or Experimental for DOS mode.");
+    if (s.compression == Turbo && kind != FileKind::Bin)
+        return QStringLiteral("%1: Turbo takes BIN files only for now. Choose Compressed or Experimental.").arg(name);
+    switch (kind) {
+    case FileKind::Missing:
+    case FileKind::Folder:
+        return {};
     case FileKind::Dsk:
         if (!dos)
             return QStringLiteral("%1 is a disk image: it goes on tape in DOS mode only "
@@ -51,7 +63,7 @@ QString FileKindProblem(FileKind kind, const QString& name, const FormState& s)
     case FileKind::Com:
         if (s.compression == NotCompressed)
             return QStringLiteral("%1 is a %2: \"Not compressed\" takes BIN, BASIC and CAS files "
-                                  "only. Choose Compressed, Experimental or Turbo.")
+                                  "only. Choose Compressed or Experimental.")
                 .arg(name, kind == FileKind::Rom ? QStringLiteral("ROM image") : QStringLiteral("COM program"));
         return {};
     case FileKind::Unknown:

@@ -137,7 +137,7 @@ void ResultsTest::fileKinds_data()
 
     const int none = NotCompressed, comp = Compressed, off = DosOff, files = DosFilesOnly;
     const QString notCompressed =
-        "\"Not compressed\" takes BIN, BASIC and CAS files only. Choose Compressed, Experimental or Turbo.";
+        "\"Not compressed\" takes BIN, BASIC and CAS files only. Choose Compressed or Experimental.";
     QTest::newRow("BIN") << "a.bin" << QByteArray("\xFE\x00\x80", 3) << none << off << int(FileKind::Bin) << "";
     QTest::newRow("BASIC") << "a.bas" << QByteArray("\xFF\x01", 2) << none << off << int(FileKind::Basic) << "";
     // The encoder refused these with no hint before the run.
@@ -154,6 +154,14 @@ void ResultsTest::fileKinds_data()
         << "d.dsk" << QByteArray(16, '\0') << comp << off << int(FileKind::Dsk)
         << "d.dsk is a disk image: it goes on tape in DOS mode only (\"Files only\" or \"RAMdisk\", with "
            "compression).";
+    QTest::newRow("ROM in turbo") << "GAME.ROM" << QByteArray("AB\x10\x40", 4) << int(Turbo) << off
+                                  << int(FileKind::Rom)
+                                  << "GAME.ROM: Turbo takes BIN files only for now. Choose Compressed or Experimental.";
+    QTest::newRow("BIN in turbo") << "a.bin" << QByteArray("\xFE\x00\x80", 3) << int(Turbo) << off
+                                  << int(FileKind::Bin) << "";
+    QTest::newRow("turbo in DOS mode")
+        << "a.bin" << QByteArray("\xFE\x00\x80", 3) << int(Turbo) << files << int(FileKind::Bin)
+        << "Turbo has no DOS mode yet: choose Compressed or Experimental for DOS mode.";
     QTest::newRow("DSK in DOS mode") << "d.dsk" << QByteArray(16, '\0') << comp << files << int(FileKind::Dsk)
                                      << "";
     QTest::newRow("unknown") << "x.txt" << QByteArray("hello") << comp << off << int(FileKind::Unknown)
