@@ -171,6 +171,19 @@ void ResultsTest::fileKinds_data()
                                          << int(FileKind::Unknown) << "";
 }
 
+void ResultsTest::turboKeepsItsLoader()
+{
+    // tapecast refuses -turbo with -noldr: the list says so before the run.
+    FormState s;
+    s.cdMode = true;
+    s.compression = Turbo;
+    s.loader = NoLoader;
+    QCOMPARE(FileKindProblem(FileKind::Bin, QStringLiteral("a.bin"), s),
+             QStringLiteral("Turbo tapes always carry their loader: choose \"Attach builtin loader\"."));
+    s.loader = AttachLoader;
+    QCOMPARE(FileKindProblem(FileKind::Bin, QStringLiteral("a.bin"), s), QString());
+}
+
 void ResultsTest::fileKinds()
 {
     QFETCH(QString, name);

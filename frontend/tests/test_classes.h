@@ -59,4 +59,5 @@ private slots:
     void wavInfo();
     void fileKinds_data();
     void fileKinds();
+    void turboKeepsItsLoader();
 };
