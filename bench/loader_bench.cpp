@@ -182,7 +182,7 @@ int main()
                         *times[turbo_column] / *times[xp_column], *times[xp_column] / *times[turbo_column]);
         std::printf("\n");
     }
-    std::printf("\n'-': does not start (or, standard format: no BIN image saved for it; turbo: BIN files only).\n");
+    std::printf("\n'-': does not start (or, standard format: no BIN image saved for it; turbo: BIN files and BASIC programs only).\n");
     std::error_code ignored;
     fs::remove_all(dir, ignored);
     return 0;

@@ -10,13 +10,21 @@
 ; A list entry (9 bytes): flags (bit 0: an entry, 0 ends the list; bit 1:
 ; start the file; bit 2: the file comes in a code of its own, whose 512-byte
 ; description comes first as a block of its own in the code held so far,
-; read to where the file goes: at least 512 bytes), the load address, the length (1 to 65535), the start
-; address, the CRC-16.
+; read to where the file goes: at least 512 bytes; bit 3: a tokenized BASIC
+; program, stored from the start of program text whatever the load address
+; says, with BASIC's pointers set after it, and run by BASIC when it is
+; started, which only the last file may be), the load address, the length
+; (1 to 65535), the start address, the CRC-16.
 
         INCLUDE "include/turbo.inc"
 
 BIOS_CHPUT      EQU 00A2h
 BIOS_TAPIOF     EQU 00E7h
+BASIC_RUN       EQU 73ACh           ; runs the program in memory
+TXTTAB          EQU 0F676h          ; word: start of BASIC program text
+VARTAB          EQU 0F6C2h          ; word: start of simple variables
+ARYTAB          EQU 0F6C4h          ; word: start of arrays
+STREND          EQU 0F6C6h          ; word: end of arrays
 ENTRY_SIZE      EQU 9
 
 turbo_table     EQU 0E000h      ; three pages, built here
@@ -53,6 +61,16 @@ ml_leaf:
         LD HL,ml_files
 ml_next:
         LD (ml_entry),HL
+        BIT 3,(HL)
+        JR Z,ml_where
+        PUSH HL                 ; BASIC: its load address is TXTTAB's
+        LD DE,(TXTTAB)
+        INC HL
+        LD (HL),E
+        INC HL
+        LD (HL),D
+        POP HL
+ml_where:
         BIT 2,(HL)
         JR Z,ml_data
         INC HL                  ; a code of its own: its description first,
@@ -64,7 +82,7 @@ ml_next:
         LD BC,512
         CALL turbo_read
         POP HL
-        JR C,ml_fail
+        JP C,ml_fail
         CALL turbo_build
         LD HL,(ml_entry)
 ml_data:
@@ -78,7 +96,7 @@ ml_data:
         LD B,(HL)
         EX DE,HL
         CALL turbo_read
-        JR C,ml_fail
+        JP C,ml_fail
         LD A,turbo_class / 256  ; the class pages are free until the next block
         CALL turbo_crc_table
         LD IX,(ml_entry)
@@ -91,13 +109,15 @@ ml_data:
         LD IX,(ml_entry)
         LD A,C
         CP (IX+7)
-        JR NZ,ml_fail
+        JP NZ,ml_fail
         LD A,B
         CP (IX+8)
-        JR NZ,ml_fail
+        JP NZ,ml_fail
         LD HL,ml_ok_text
         CALL ml_print
         LD IX,(ml_entry)
+        BIT 3,(IX+0)
+        CALL NZ,ml_basic
         LD L,(IX+5)
         LD H,(IX+6)
         LD A,(IX+ENTRY_SIZE)
@@ -108,7 +128,7 @@ ml_data:
         LD HL,(ml_entry)
         LD DE,ENTRY_SIZE
         ADD HL,DE
-        JR ml_next
+        JP ml_next
 ml_last:
         PUSH HL
         CALL BIOS_TAPIOF        ; the motor stopped, interrupts enabled
@@ -117,6 +137,22 @@ ml_last:
         BIT 1,(IX+0)
         RET Z                   ; loaded only
         JP (HL)
+
+; ml_basic: sets BASIC's pointers after the program just stored (no
+; variables, no arrays) and makes BASIC's run entry its start.
+; in: IX = its entry; changes: AF, BC, HL
+ml_basic:
+        LD L,(IX+1)
+        LD H,(IX+2)
+        LD C,(IX+3)
+        LD B,(IX+4)
+        ADD HL,BC
+        LD (VARTAB),HL
+        LD (ARYTAB),HL
+        LD (STREND),HL
+        LD (IX+5),BASIC_RUN % 256
+        LD (IX+6),BASIC_RUN / 256
+        RET
 
 ; ml_call: starts a file that has more after it, as BLOAD ",R" would.
 ; in: HL = its start; changes: what the file changes

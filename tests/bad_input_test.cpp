@@ -343,14 +343,16 @@ TEST_F(BadInput, ASignalRemovesTheUnfinishedFiles)
 }
 
 // -turbo: only after -cd and without the other modes' options, BIN files
-// only, none over the turbo loader, none shorter than its header says;
+// and small BASIC programs only, one to run only last, none over the turbo loader, none shorter than its header says;
 // each refused with its status before anything is written.
 TEST_F(BadInput, TurboRunsOutsideItsReachAreRefusedBeforeAnythingIsWritten)
 {
     put("small.bin", small_bin);
-    std::vector<std::uint8_t> basic = pattern(300, 6);
+    std::vector<std::uint8_t> basic = pattern(2049, 6);
     basic[0] = 0xFF;
-    put("prog.bas", basic);
+    put("prog.bas", basic);  // more than the 2048 bytes sent unpacked
+    basic.resize(300);
+    put("small.bas", basic);
     put("over.bin", make_bin(0xD000, 0xD000, noise(0x1001, 4)));  // reaches 0xE000
     std::vector<std::uint8_t> short_bin = small_bin;
     short_bin.pop_back();
@@ -363,6 +365,7 @@ TEST_F(BadInput, TurboRunsOutsideItsReachAreRefusedBeforeAnythingIsWritten)
              Case{{"-cd", "-turbo", "-o", "out.cas", "small.bin"}, 25, "(out.cas)"},
              Case{{"-cd", "-turbo", "small.bin", "prog.bas"}, 26, "prog.bas is not one"},
              Case{{"-cd", "-turbo", "LOADER"}, 26, "LOADER is not one"},
+             Case{{"-cd", "-turbo", "small.bas", "small.bin"}, 28, "give small.bas last"},
              Case{{"-cd", "-turbo", "over.bin"}, 27, "BIN file over.bin would load over the turbo loader"},
              Case{{"-cd", "-turbo", "short.bin"}, 10, "Input file size is incorrect (short.bin)"},
          }) {

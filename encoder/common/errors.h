@@ -31,6 +31,7 @@ enum ErrorCode {
     err_turbo_mode = 25,
     err_turbo_not_bin = 26,
     err_turbo_overlap = 27,
+    err_turbo_basic_order = 28,
 };
 
 // The message of a code with the detail inserted where it has "%s".

@@ -20,6 +20,11 @@ namespace {
 constexpr int boot_cells = 114;
 constexpr int boot_sync_cells = 800;
 constexpr std::size_t entry_size = 9;
+// The largest BASIC program taken (its 0xFF included), as the fast modes
+// send one unpacked; it is stored from the start of program text, 8001h
+// on a usual MSX.
+constexpr std::size_t max_basic = 2048;
+constexpr std::uint16_t basic_text = 0x8001;
 // Silence after the main loader while the bootstrap checks it and the
 // main loader builds its table and loops: the first file's lead-in must
 // still have 300 halves to go when the reader starts (on the emulated MSX
@@ -60,7 +65,8 @@ std::vector<std::uint8_t> loader_with_list(const std::vector<TurboFile>& files, 
     const TurboLoader loader = turbo_loader();
     std::vector<std::uint8_t> bytes(loader.image.begin(), loader.image.end());
     for (const TurboFile& file : files) {
-        bytes.push_back(std::uint8_t((file.run ? 3 : 1) | (&file == &files.back() && last_fitted ? 4 : 0)));
+        bytes.push_back(std::uint8_t((file.run ? 3 : 1) | (&file == &files.back() && last_fitted ? 4 : 0) |
+                                     (file.basic ? 8 : 0)));
         put_word(bytes, file.start);
         put_word(bytes, std::uint16_t(file.data.size()));
         put_word(bytes, file.exec);
@@ -96,6 +102,16 @@ TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t fi
     if (files_before >= turbo_files_at_most())
         fatal_error(err_too_many_files, std::to_string(files_before + 1));
     load_input(path);
+    if (current_input.size >= 2 && current_input.size <= max_basic && current_input.data[0] == 0xFF) {
+        TurboFile file;
+        file.label = path;
+        file.start = basic_text;
+        file.run = run_flag != 'n';
+        file.basic = true;
+        file.data.assign(current_input.data.begin() + 1, current_input.data.begin() + current_input.size);
+        release_input();
+        return file;
+    }
     if (current_input.size < 7 || current_input.data[0] != BinHeader::type)
         fatal_error(err_turbo_not_bin, path);
     const BinHeader header = BinHeader::read(current_input.data.data());
@@ -113,6 +129,13 @@ TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t fi
     file.data.assign(current_input.data.begin() + 7, current_input.data.begin() + 7 + length);
     release_input();
     return file;
+}
+
+void check_turbo_order(const std::vector<TurboFile>& files)
+{
+    for (std::size_t i = 0; i + 1 < files.size(); ++i)
+        if (files[i].basic && files[i].run)
+            fatal_error(err_turbo_basic_order, files[i].label);
 }
 
 void encode_turbo_tape(const std::vector<TurboFile>& files,
@@ -147,8 +170,8 @@ void encode_turbo_tape(const std::vector<TurboFile>& files,
 
     for (std::size_t i = 0; i < files.size(); ++i) {
         const TurboFile& file = files[i];
-        std::printf("Converting:  \"%s\"\t(BIN, turbo)... ",
-                    tape_name(msx_file_name(file.label)).c_str());
+        std::printf("Converting:  \"%s\"\t(%s, turbo)... ",
+                    tape_name(msx_file_name(file.label)).c_str(), file.basic ? "BAS" : "BIN");
         mark("file", file.label);
         if (i + 1 == files.size() && last_fitted) {
             emit_turbo_halves(turbo_block_halves(last_code.description(), TurboCode::uniform()));

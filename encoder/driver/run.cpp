@@ -199,6 +199,7 @@ std::vector<TurboFile> read_turbo_files(const CommandLine& line)
             fatal_error(err_turbo_not_bin, entry.text);
         files.push_back(read_turbo_file(entry.text, entry.run_flag, files.size()));
     }
+    check_turbo_order(files);
     return files;
 }
 
@@ -317,7 +318,7 @@ void print_usage()
         "    -sine - use a sine waveform (if appropriate)",
         "    -timeline - print where each file starts on the tape and how long it plays",
         "    -xp  - experimental hi-speed mode (use at your own risk)",
-        "    -turbo - turbo mode (with -cd, instead of -c or -xp): BIN files for now",
+        "    -turbo - turbo mode (with -cd, instead of -c or -xp): BIN and BASIC files for now",
         "    -noldr - don't attach to WAV the Cassonic's built-in loader",
         "    -nofix - don't patch ROM",
         "    -p <length of pause between files in milliseconds> (1000 by default)",

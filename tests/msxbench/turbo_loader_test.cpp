@@ -34,6 +34,29 @@ Bytes data_of(const Bytes& bin)
     return Bytes(bin.begin() + 7, bin.end());
 }
 
+// A tokenized BASIC program (0xFF first) for 0x8001: 10 PRINT 1, then REM
+// lines up to about `size` bytes.
+Bytes basic_program(std::size_t size)
+{
+    Bytes program = {0xFF};
+    std::uint16_t at = 0x8001;
+    auto add = [&](std::uint16_t number, const Bytes& text) {
+        const Bytes line = basic_line(at, number, text);
+        program.insert(program.end(), line.begin(), line.end());
+        at = std::uint16_t(at + line.size());
+    };
+    add(10, {0x91, ' ', 0x12});  // PRINT 1
+    for (std::uint16_t number = 20; program.size() + 40 < size; number = std::uint16_t(number + 10)) {
+        Bytes text = {0x8F};  // REM
+        for (char c : " a line of a BASIC program " + std::to_string(number))
+            text.push_back(std::uint8_t(c));
+        add(number, text);
+    }
+    program.push_back(0);
+    program.push_back(0);
+    return program;
+}
+
 class TurboLoader : public ::testing::Test {
 protected:
     Workshop shop;
@@ -103,6 +126,62 @@ TEST_F(TurboLoader, ADamagedOrCutFileShowsErrAndStartsNothing)
         EXPECT_EQ(msx.machine().read(marker_flag), 0);
         EXPECT_FALSE(msx.ppi().motor_on());
     }
+}
+
+// A BASIC program goes to TXTTAB with VARTAB just past it: the last one is
+// run by BASIC (its statements walked from 0x8001), one given -n is only
+// stored (where TXTTAB says), with no variables or arrays, and BASIC is back.  A data half
+// turned over gives " <Err>" and nothing run.
+TEST_F(TurboLoader, BasicProgramsAreStoredAtTxttabAndRunByBasic)
+{
+    const Bytes small = basic_program(60);
+    const Bytes large = basic_program(2000);
+    ASSERT_LE(large.size(), 2048u);
+    shop.put("small.bas", small);
+    shop.put("large.bas", large);
+    shop.put("data.bin", marker_bin(0xC000, 0x11, 0xD001));
+    {
+        Msx msx;
+        msx.insert_tape({read_wav(shop.tapecast({"-cd", "-turbo", "-p", "300", "data.bin", "-n", "large.bas"}))});
+        msx.bload_run();
+        Machine& m = msx.machine();
+        ASSERT_EQ(run_to(m, {basic_return}, seconds(20)).reason, Stop::requested) << msx.transcript();
+        ASSERT_TRUE(msx.basic_run_reached());
+        EXPECT_EQ(msx.basic_run_reached()->vartab, 0x8001 + large.size() - 1);
+        EXPECT_EQ(m.dump(0x8001, large.size() - 1), Bytes(large.begin() + 1, large.end()));
+        EXPECT_EQ(msx.transcript(), " <OK> <OK>");
+        EXPECT_FALSE(msx.ppi().motor_on());
+        std::vector<Statement> statements;
+        msx.run_statements(seconds(1), statements);
+        ASSERT_GE(statements.size(), 2u);
+        EXPECT_EQ(statements[0].at, 0x8001 + 4);
+        EXPECT_EQ(statements[0].token, 0x91);
+        EXPECT_EQ(statements[1].token, 0x8F);
+        EXPECT_TRUE(msx.faults().empty());
+    }
+    {
+        Msx msx;
+        Machine& m = msx.machine();
+        m.write_word(txttab, 0x8101);  // program text elsewhere: stored there
+        const std::string wav = shop.tapecast({"-cd", "-turbo", "small.bas", "-n"});
+        ASSERT_EQ(play_signal(msx, read_wav(wav), basic_return), basic_return);
+        EXPECT_FALSE(msx.basic_run_reached());
+        EXPECT_EQ(m.dump(0x8101, small.size() - 1), Bytes(small.begin() + 1, small.end()));
+        for (std::uint16_t pointer : {vartab, std::uint16_t(vartab + 2), std::uint16_t(vartab + 4)})
+            EXPECT_EQ(m.read_word(pointer), 0x8101 + small.size() - 1) << pointer;
+        EXPECT_EQ(msx.transcript(), " <OK>");
+    }
+    WavSignal flipped = read_wav(shop.tapecast({"-cd", "-turbo", "large.bas"}));
+    std::size_t at = flipped.samples.size() - 22050;  // inside the program's block
+    while ((flipped.samples[at] > 0) == (flipped.samples[at - 1] > 0))
+        ++at;
+    for (const bool high = flipped.samples[at] > 0; (flipped.samples[at] > 0) == high; ++at)
+        flipped.samples[at] = -flipped.samples[at];
+    Msx msx;
+    EXPECT_EQ(play_signal(msx, flipped, basic_return), basic_return);
+    EXPECT_EQ(msx.transcript(), " <Err>");
+    EXPECT_FALSE(msx.basic_run_reached());
+    EXPECT_FALSE(msx.ppi().motor_on());
 }
 
 }  // namespace
