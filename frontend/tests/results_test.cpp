@@ -156,7 +156,8 @@ void ResultsTest::fileKinds_data()
            "compression).";
     QTest::newRow("ROM in turbo") << "GAME.ROM" << QByteArray("AB\x10\x40", 4) << int(Turbo) << off
                                   << int(FileKind::Rom)
-                                  << "GAME.ROM: Turbo takes BIN files only for now. Choose Compressed or Experimental.";
+                                  << "GAME.ROM: Turbo takes BIN files and BASIC programs only for now. Choose Compressed or "
+                                     "Experimental.";
     QTest::newRow("BIN in turbo") << "a.bin" << QByteArray("\xFE\x00\x80", 3) << int(Turbo) << off
                                   << int(FileKind::Bin) << "";
     QTest::newRow("turbo in DOS mode")
