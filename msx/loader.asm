@@ -115,6 +115,15 @@ next_file:
         call    select_ram
         call    calibrate
         call    read_file
+        ld      hl,RANKS                ; the rank table is a permutation of
+        xor     a                       ; the 256 byte values, whose XOR is 0:
+        ld      b,a                     ; a value misread would turn every
+rank_xor:                               ; byte that holds it into another
+        xor     (hl)
+        inc     l
+        djnz    rank_xor
+        or      a
+        jp      nz,fail
         ld      hl,ok_text
         ld      b,5
         call    vram_out
@@ -130,6 +139,11 @@ next_file:
         ld      a,h
         or      a
         call    nz,call_hl              ; below 0x0100: load only
+        jr      nc,started
+        ld      a,(exec + 1)            ; a depacker (at 0xE000) that found
+        cp      0xE0                    ; damage has said " <Err>": stop as
+        jr      z,failed                ; on a read error
+started:
         ld      a,(type)
         cp      0x41
         call    z,restore_slots
@@ -148,13 +162,15 @@ call_hl:
         jp      (hl)
 
 ; fail: the error path.  Shows " <Err>", stops the tape, puts the slots back,
-; removes the BLOAD hook and returns from load_loop.
+; removes the BLOAD hook and returns from load_loop (failed: the same, for
+; an error already shown).
 fail:
-        ld      sp,(stack)
         call    vram_at_cursor
         ld      hl,err_text
         ld      b,6
         call    vram_out
+failed:
+        ld      sp,(stack)
         call    TAPIOF
         call    restore_slots
         ld      a,0xC9
@@ -463,8 +479,8 @@ measure_end:
 measure_summed:
         dec     c
         jr      nz,measure_next
-        ld      bc,12                   ; rounded up from a quarter: the halves
-        add     hl,bc                   ; of an end mark stay clearly short
+        ld      bc,6                    ; the mean and 3/8: half-way between the
+        add     hl,bc                   ; end mark's halves and the long half
         add     hl,hl
         add     hl,hl
         add     hl,hl
@@ -921,8 +937,6 @@ banner:         db      13, 10, "Cassonic fast loader "
 loading:        db      13, 10, "Loading:$"
 ok_text:        db      " <OK>"
 err_text:       db      " <Err>"
-                ds      1               ; the loader keeps its length (and
-                                        ; with it the timing of every tape)
 
 saved_a8:       db      0               ; primary slot register as found
 saved_id:       db      0               ; slot of page 1 as found

@@ -90,19 +90,66 @@ void damage_last_payload(std::vector<std::uint8_t>& wav)
         }
 }
 
-bool flip_payload_cell(std::vector<std::uint8_t>& wav, std::size_t cells)
+namespace {
+
+bool high(const std::vector<std::uint8_t>& wav, std::size_t at)
 {
-    const std::size_t cell = 12 * 2;  // code 112: 12 samples of 16 bits
-    const auto high = [&](std::size_t at) { return wav[at + 1] >= 0x40; };
-    // Runs of one level, as (start, length in samples), over the samples.
+    return wav[at + 1] >= 0x40;
+}
+
+// Runs of one level, as (start, length in samples), over the samples of a
+// CD recording of 16-bit samples.
+std::vector<std::pair<std::size_t, std::size_t>> level_runs(const std::vector<std::uint8_t>& wav)
+{
     std::vector<std::pair<std::size_t, std::size_t>> runs;
     for (std::size_t at = 44; at + 1 < wav.size();) {
         std::size_t end = at;
-        while (end + 1 < wav.size() && high(end) == high(at))
+        while (end + 1 < wav.size() && high(wav, end) == high(wav, at))
             end += 2;
         runs.emplace_back(at, (end - at) / 2);
         at = end;
     }
+    return runs;
+}
+
+// Writes a 1 cell of code 112 over the 0 cell at `at`, from its first level.
+void write_one_cell(std::vector<std::uint8_t>& wav, std::size_t at)
+{
+    const bool first = high(wav, at);
+    for (std::size_t s = 0; s < 12; ++s) {
+        const bool level = (s / 3) % 2 == 0 ? first : !first;
+        wav[at + 2 * s] = level ? 0xFF : 0x00;
+        wav[at + 2 * s + 1] = level ? 0x7F : 0x00;
+    }
+}
+
+}  // namespace
+
+bool damage_rank_table(std::vector<std::uint8_t>& wav)
+{
+    const auto runs = level_runs(wav);
+    // Start marks (a long half of 4 samples, a short one of 2): two sync
+    // values and the 12 of the name come before the rank table's first.
+    int marks = 0;
+    for (std::size_t k = 0; k + 1 < runs.size(); ++k) {
+        if (runs[k].second != 4 || runs[k + 1].second != 2 || ++marks < 15)
+            continue;
+        // The unit's cells up to its end mark (runs of 2): a 0 cell is two
+        // runs of 6, a 1 cell four runs of 3.
+        for (std::size_t j = k + 2; j + 1 < runs.size() && runs[j].second != 2; j += 4) {
+            if (runs[j].second == 6) {
+                write_one_cell(wav, runs[j].first);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool flip_payload_cell(std::vector<std::uint8_t>& wav, std::size_t cells)
+{
+    const std::size_t cell = 12 * 2;  // code 112: 12 samples of 16 bits
+    const auto runs = level_runs(wav);
     // The last start mark (a long half of 4 samples, a short one of 2) is
     // the last payload unit's.
     std::size_t last = 0;
@@ -115,13 +162,7 @@ bool flip_payload_cell(std::vector<std::uint8_t>& wav, std::size_t cells)
         if (runs[k].first < last - cells * cell || runs[k].second != 4 || runs[k + 1].second != 2
             || runs[k + 2].second != 6 || runs[k + 3].second != 6)
             continue;
-        const std::size_t at = runs[k + 2].first;
-        const bool first = high(at);
-        for (std::size_t s = 0; s < 12; ++s) {
-            const bool level = (s / 3) % 2 == 0 ? first : !first;
-            wav[at + 2 * s] = level ? 0xFF : 0x00;
-            wav[at + 2 * s + 1] = level ? 0x7F : 0x00;
-        }
+        write_one_cell(wav, runs[k + 2].first);
         return true;
     }
     return false;

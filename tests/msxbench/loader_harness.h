@@ -57,5 +57,9 @@ void damage_last_payload(std::vector<std::uint8_t>& wav);
 // mark of the recording (the last block's last payload unit) on.  A rank code then reads as another of its
 // length: one byte arrives wrong.  False when there is no such cell.
 bool flip_payload_cell(std::vector<std::uint8_t>& wav, std::size_t cells);
+// Turns a 0 cell of one of the rank table's values into a 1 cell in a CD
+// -c recording (the first value that has one): the table then holds one
+// byte value twice and another not at all.
+bool damage_rank_table(std::vector<std::uint8_t>& wav);
 
 }  // namespace loader_harness

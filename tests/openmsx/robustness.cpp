@@ -17,15 +17,6 @@ namespace {
 
 constexpr std::uint16_t txttab = 0xF676;
 
-// How often the loader began a file.
-int loadings(const std::string& printed)
-{
-    int n = 0;
-    for (std::size_t at = 0; (at = printed.find("Loading:", at)) != std::string::npos; at += 8)
-        ++n;
-    return n;
-}
-
 std::uint16_t word(const std::vector<std::uint8_t>& bytes, std::size_t at)
 {
     return static_cast<std::uint16_t>(bytes.at(at) | bytes.at(at + 1) << 8);
@@ -338,6 +329,7 @@ Cell Matrix::run_msxbench(const Tape& tape, const Recording& recorded)
         machine.add_breakpoint(stop);
     Observation seen;
     bool loader_started = false;
+    bool returned = false;
     while (machine.cycles() < limit) {
         const msxbench::RunResult run = machine.run(limit - machine.cycles());
         if (run.reason != msxbench::Stop::breakpoint)
@@ -353,13 +345,16 @@ Cell Matrix::run_msxbench(const Tape& tape, const Recording& recorded)
             if (e.handover != e.entry)
                 continue;
         }
-        if (run.pc == e.entry) {
+        if (run.pc == e.entry && (seen.handed_over || e.handover == e.entry)) {
             seen.started = true;
             seen.program_intact = machine.dump(e.program_start, e.program.size()) == e.program;
         }
+        returned = run.pc == msxbench::basic_return;
         break;
     }
-    seen.came_back = seen.handed_over && loadings(msx.transcript()) > 1;
+    // A depacker that finds damage returns to the loader, which stops and
+    // returns to BASIC.
+    seen.came_back = seen.handed_over && returned;
     seen.verdict = first_verdict(msx.screen_text());
     return {classify(seen), double(machine.cycles()) / msxbench::msx_clock, loader_started};
 }
@@ -376,7 +371,6 @@ Cell Matrix::run_openmsx(const Tape& tape, const Recording& recorded, const char
     job.pokes = {{txttab, {0x01, 0x80}}, {0x8000, {0x00, 0x00, 0x00}}};
     job.tape = tape.rest;
     job.seconds = tape.rest_seconds + 10;
-    job.loadings = 2;  // the block came back: the loader goes on
     job.stops = {{e.entry}};
     if (e.handover != e.entry)
         job.checks = {{e.handover}};
@@ -386,7 +380,10 @@ Cell Matrix::run_openmsx(const Tape& tape, const Recording& recorded, const char
     const openmsx::Report report = openmsx::run(job, dir_->path());
 
     Observation seen;
-    seen.started = report.reason == openmsx::StopReason::entry && report.pc == e.entry;
+    // A packed program is in memory only once its depacker has restored it:
+    // its entry reached before that is a machine that started again.
+    seen.started = report.reason == openmsx::StopReason::entry && report.pc == e.entry
+                   && (e.handover == e.entry || report.checks.contains(e.handover));
     const auto memory = [](const openmsx::Snapshot& at, std::uint16_t address) {
         const auto found = at.memory.find(address);
         return found == at.memory.end() ? std::vector<std::uint8_t>() : found->second;
@@ -398,7 +395,7 @@ Cell Matrix::run_openmsx(const Tape& tape, const Recording& recorded, const char
     } else if (const auto check = report.checks.find(e.handover); check != report.checks.end()) {
         seen.handed_over = true;
         seen.image_intact = memory(check->second, e.image_start) == e.image;
-        seen.came_back = report.reason == openmsx::StopReason::loadings;
+        seen.came_back = report.reason == openmsx::StopReason::returned;
     }
     seen.verdict = first_verdict(report.verdict.empty() ? report.screen : report.verdict);
     return {classify(seen), report.stop.seconds};
