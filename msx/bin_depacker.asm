@@ -1,4 +1,5 @@
-; BIN depacker.  BLOAD puts it at 0xE000 behind the packed program and starts
+; BIN depacker.  BLOAD puts it at 0xE000 (the turbo tape at 0xDD00, below its
+; loader: turbo_depacker.asm) behind the packed program and starts
 ; it there; it restores the program and starts it as a COM program, a ROM
 ; image or a BASIC program.  The encoder fills in the parameter block and the
 ; CRC of the depacker itself in its last two bytes.
@@ -13,12 +14,16 @@
         include "bios.inc"
         include "sysvars.inc"
 PAGE0_HELPER equ 0x4000         ; page 1 RAM borrowed for code that switches page 3
-RANKS_LIMIT equ 0xE300          ; the fast loader's rank table: the depacker,
+        if      defined TURBO_DEPACKER  ; the turbo tape's copy sits elsewhere
+        else
+BIN_DEPACKER_ORG equ 0xE000
+BIN_DEPACKER_LIMIT equ 0xE300   ; the fast loader's rank table: the depacker,
                                 ; its variables included, must end below it
+        endif
 
 MODE_COM   equ  0x00
 
-        org     0xE000
+        org     BIN_DEPACKER_ORG
 
 ; bin_depack: restores the program and starts it.
 ;   In:  nothing (started by BLOAD ",R" or the fast loader with the BIOS and
@@ -301,6 +306,6 @@ expected_length equ     entry_sp + 2            ; of the restored program, and
 rnc2_expected_crc equ   expected_length + 2     ; its CRC, from the header
 bin_variables_end equ   rnc2_expected_crc + 2
 
-        if      bin_variables_end > RANKS_LIMIT
-        .error  The BIN depacker reaches the fast loader's rank table at 0xE300
+        if      bin_variables_end > BIN_DEPACKER_LIMIT
+        .error  The BIN depacker reaches the code above it
         endif

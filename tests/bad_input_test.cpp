@@ -342,9 +342,12 @@ TEST_F(BadInput, ASignalRemovesTheUnfinishedFiles)
     }
 }
 
-// -turbo: only after -cd and without the other modes' options, BIN files
-// and small BASIC programs only, one to run only last, none over the turbo loader, none shorter than its header says;
-// each refused with its status before anything is written.
+// -turbo: only after -cd and without the other modes' options, the kinds
+// it takes only, a BASIC program or ROM to run only last, none over the
+// turbo loader, none shorter than its header says, no ROM that can't be
+// restored below the depacker under the loader (40K at 0x4000 reaches
+// 0xE000, which the fast modes take); each refused with its status before
+// anything is written.
 TEST_F(BadInput, TurboRunsOutsideItsReachAreRefusedBeforeAnythingIsWritten)
 {
     put("small.bin", small_bin);
@@ -357,6 +360,13 @@ TEST_F(BadInput, TurboRunsOutsideItsReachAreRefusedBeforeAnythingIsWritten)
     std::vector<std::uint8_t> short_bin = small_bin;
     short_bin.pop_back();
     put("short.bin", short_bin);
+    std::vector<std::uint8_t> rom = noise(0xA000, 7);
+    rom[0] = 'A';
+    rom[1] = 'B';
+    rom[3] = 0x40;
+    put("big.rom", rom);
+    rom.resize(0x4000);
+    put("game.rom", rom);
     struct Case { std::vector<std::string> args; int status; std::string error; };
     for (const Case& c : {
              Case{{"2400", "-turbo", "small.bin"}, 25, "(2400)"},
@@ -368,6 +378,8 @@ TEST_F(BadInput, TurboRunsOutsideItsReachAreRefusedBeforeAnythingIsWritten)
              Case{{"-cd", "-turbo", "small.bas", "small.bin"}, 28, "give small.bas last"},
              Case{{"-cd", "-turbo", "over.bin"}, 27, "BIN file over.bin would load over the turbo loader"},
              Case{{"-cd", "-turbo", "short.bin"}, 10, "Input file size is incorrect (short.bin)"},
+             Case{{"-cd", "-turbo", "game.rom", "small.bin"}, 29, "give game.rom last"},
+             Case{{"-cd", "-turbo", "big.rom"}, 10, "would reach past 0xDCFF"},
          }) {
         const RunResult result = run(c.args);
         EXPECT_EQ(result.status, c.status) << c.args[2];

@@ -38,6 +38,7 @@ constexpr const char* messages[] = {
     "-turbo takes BIN files and BASIC programs of up to 2048 bytes only for now: %s is not one",
     "BIN file %s would load over the turbo loader (E000h to EC67h)",
     "-turbo runs a BASIC program only as the last file: give %s last, or -n after it",
+    "-turbo starts a ROM or COM program only as the last file: give %s last, or -n after it",
 };
 
 std::vector<void (*)()>& cleanups()

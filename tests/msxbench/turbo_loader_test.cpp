@@ -57,17 +57,36 @@ Bytes basic_program(std::size_t size)
     return program;
 }
 
+// A 28K ROM for 0x4000 whose INIT is 0x4010, of bytes that don't pack: it
+// goes stored, its image loading from 0x6D00, in page 1.
+Bytes stored_rom()
+{
+    Bytes rom = test_support::seeded_bytes(0x7000, 5);
+    const Bytes header = {'A', 'B', 0x10, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    std::copy(header.begin(), header.end(), rom.begin());
+    return rom;
+}
+
+// Turns over one half of the signal from `at` on.
+void flip_half(WavSignal& signal, std::size_t at)
+{
+    while ((signal.samples[at] > 0) == (signal.samples[at - 1] > 0))
+        ++at;
+    for (const bool high = signal.samples[at] > 0; (signal.samples[at] > 0) == high; ++at)
+        signal.samples[at] = -signal.samples[at];
+}
+
 class TurboLoader : public ::testing::Test {
 protected:
     Workshop shop;
 
     // Plays `signal` after BLOAD"CAS:",R until the program starts or BASIC
     // is back; returns where it stopped.
-    std::uint16_t play_signal(Msx& msx, const WavSignal& signal, std::uint16_t start)
+    std::uint16_t play_signal(Msx& msx, const WavSignal& signal, std::uint16_t start, double limit = 20)
     {
         msx.insert_tape({signal});
         msx.bload_run();
-        const RunResult run = run_to(msx.machine(), {start, basic_return}, seconds(20));
+        const RunResult run = run_to(msx.machine(), {start, basic_return}, seconds(limit));
         EXPECT_EQ(run.reason, Stop::breakpoint) << msx.transcript();
         return run.pc;
     }
@@ -181,6 +200,39 @@ TEST_F(TurboLoader, BasicProgramsAreStoredAtTxttabAndRunByBasic)
     EXPECT_EQ(play_signal(msx, flipped, basic_return), basic_return);
     EXPECT_EQ(msx.transcript(), " <Err>");
     EXPECT_FALSE(msx.basic_run_reached());
+    EXPECT_FALSE(msx.ppi().motor_on());
+}
+
+// A ROM goes as a packed image with its depacker below the loader: read
+// into RAM in page 1 (an MSX2 whose main ROM and RAM sit in expanded
+// slots), restored there and its INIT called with that RAM in place.  A
+// half turned over in its block gives " <Err>", page 1 back on the main ROM
+// and BASIC back.
+TEST_F(TurboLoader, APackedRomIsReadIntoPage1RamAndStarted)
+{
+    const Bytes rom = stored_rom();
+    shop.put("game.rom", rom);
+    MsxLayout layout;
+    layout.msx2 = true;
+    layout.expand_rom_slot = true;
+    layout.expand_ram_slot = true;
+    layout.ram = {3, 2};
+    const WavSignal written = read_wav(shop.tapecast({"-cd", "-turbo", "game.rom"}));
+    {
+        Msx msx(layout);
+        ASSERT_EQ(play_signal(msx, written, 0x4010, 40), 0x4010);
+        EXPECT_EQ(msx.machine().slot_of_page(1), layout.ram);
+        EXPECT_EQ(msx.machine().dump(0x4000, rom.size()), rom);
+        EXPECT_EQ(msx.transcript(), " <OK>");
+        EXPECT_FALSE(msx.ppi().motor_on());
+        EXPECT_TRUE(msx.faults().empty());
+    }
+    WavSignal flipped = written;
+    flip_half(flipped, flipped.samples.size() - 44100);
+    Msx msx(layout);
+    EXPECT_EQ(play_signal(msx, flipped, 0x4010, 40), basic_return);
+    EXPECT_EQ(msx.transcript(), " <Err>");
+    EXPECT_EQ(msx.machine().slot_of_page(1), layout.main_rom);
     EXPECT_FALSE(msx.ppi().motor_on());
 }
 
