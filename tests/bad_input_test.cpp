@@ -353,7 +353,11 @@ TEST_F(BadInput, TurboRunsOutsideItsReachAreRefusedBeforeAnythingIsWritten)
     put("small.bin", small_bin);
     std::vector<std::uint8_t> basic = pattern(2049, 6);
     basic[0] = 0xFF;
-    put("prog.bas", basic);  // more than the 2048 bytes sent unpacked
+    put("prog.bas", basic);  // more than the 2048 bytes sent unpacked: packed
+    std::vector<std::uint8_t> other = noise(300, 8);
+    other[0] = 0xC9;  // neither BIN, BASIC nor ROM
+    put("notes.txt", other);
+    put("tool.com", other);
     basic.resize(300);
     put("small.bas", basic);
     put("over.bin", make_bin(0xD000, 0xD000, noise(0x1001, 4)));  // reaches 0xE000
@@ -373,7 +377,9 @@ TEST_F(BadInput, TurboRunsOutsideItsReachAreRefusedBeforeAnythingIsWritten)
              Case{{"-cd", "-c", "-turbo", "small.bin"}, 25, "(-c)"},
              Case{{"-cd", "-turbo", "-noldr", "small.bin"}, 25, "(-noldr)"},
              Case{{"-cd", "-turbo", "-o", "out.cas", "small.bin"}, 25, "(out.cas)"},
-             Case{{"-cd", "-turbo", "small.bin", "prog.bas"}, 26, "prog.bas is not one"},
+             Case{{"-cd", "-turbo", "small.bin", "notes.txt"}, 26, "notes.txt is not one"},
+             Case{{"-cd", "-turbo", "prog.bas", "small.bin"}, 28, "give prog.bas last"},
+             Case{{"-cd", "-turbo", "tool.com", "small.bin"}, 29, "give tool.com last"},
              Case{{"-cd", "-turbo", "LOADER"}, 26, "LOADER is not one"},
              Case{{"-cd", "-turbo", "small.bas", "small.bin"}, 28, "give small.bas last"},
              Case{{"-cd", "-turbo", "over.bin"}, 27, "BIN file over.bin would load over the turbo loader"},

@@ -193,13 +193,23 @@ void handle_dos(std::string_view path, bool sfx_allowed, int mode)
 
 }  // namespace
 
-PackedKind pack_for_turbo(std::string_view path, [[maybe_unused]] std::string_view name)
+PackedKind pack_for_turbo(std::string_view path, std::string_view name)
 {
     const std::uint8_t first = current_input.size > 0 ? current_input.data[0] : 0;
+    if (first == 0xFF && current_input.size > max_plain_basic) {
+        current_input.data[0] = 0x00;
+        pack_current(path, PackMode::basic, "BAS", DepackerSite::turbo);
+        return PackedKind::basic;
+    }
     if (current_input.size >= 2 && first == 'A' && current_input.data[1] == 'B') {
         patch_rom();
         pack_current(path, PackMode::rom, "ROM", DepackerSite::turbo);
         return PackedKind::rom;
+    }
+    // As in the fast modes, a first byte of 'A' without 'B' is no ROM.
+    if (first != 0xFE && first != 0xFF && ends_with_ignoring_case(name, ".COM")) {
+        pack_current(path, PackMode::com, "COM", DepackerSite::turbo);
+        return PackedKind::com;
     }
     return PackedKind::none;
 }

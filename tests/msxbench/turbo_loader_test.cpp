@@ -236,5 +236,37 @@ TEST_F(TurboLoader, APackedRomIsReadIntoPage1RamAndStarted)
     EXPECT_FALSE(msx.ppi().motor_on());
 }
 
+// A BASIC program over 2048 bytes goes packed: its depacker restores it
+// at TXTTAB - 1 and BASIC runs it with the main ROM in page 1.  A COM
+// program is restored at 0x0100 with RAM in page 0 and started there.
+TEST_F(TurboLoader, PackedBasicProgramsAndComProgramsAreRestoredAndStarted)
+{
+    const Bytes program = basic_program(6000);
+    ASSERT_GT(program.size(), 2048u);
+    shop.put("large.bas", program);
+    Bytes com = {0x21, 0x00, 0x01, 0xC9};  // LD HL,0100h / RET
+    for (char c : std::string(" an MSX-DOS program restored by the depacker from a turbo tape"))
+        com.push_back(std::uint8_t(c));
+    shop.put("TOOL.COM", com);
+    {
+        Msx msx;
+        msx.insert_tape({read_wav(shop.tapecast({"-cd", "-turbo", "large.bas"}))});
+        msx.bload_run();
+        Machine& m = msx.machine();
+        ASSERT_EQ(run_to(m, {basic_return}, seconds(20)).reason, Stop::requested) << msx.transcript();
+        ASSERT_TRUE(msx.basic_run_reached());
+        EXPECT_EQ(msx.basic_run_reached()->vartab, 0x8001 + program.size() - 1);
+        EXPECT_EQ(msx.basic_run_reached()->page1, msx.layout().main_rom);
+        EXPECT_EQ(m.dump(0x8001, program.size() - 1), Bytes(program.begin() + 1, program.end()));
+        EXPECT_EQ(msx.transcript(), " <OK>");
+        EXPECT_TRUE(msx.faults().empty());
+    }
+    Msx msx;
+    ASSERT_EQ(play_signal(msx, read_wav(shop.tapecast({"-cd", "-turbo", "TOOL.COM"})), 0x0100), 0x0100);
+    EXPECT_EQ(msx.machine().slot_of_page(0), msx.layout().ram);
+    EXPECT_EQ(msx.machine().dump(0x0100, com.size()), com);
+    EXPECT_EQ(msx.transcript(), " <OK>");
+}
+
 }  // namespace
 }  // namespace msxbench
