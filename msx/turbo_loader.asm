@@ -119,8 +119,8 @@ ml_data:
         OR A
         SBC HL,BC
         JR NZ,ml_fail
-        BIT 5,(IX+0)            ; (then not BASIC, whose DE is needed)
-        CALL NZ,ml_main_rom
+        BIT 5,(IX+0)            ; the main ROM back in page 1 (never for
+        CALL NZ,ml_main_rom     ; a BASIC program: ml_basic needs DE)
         LD HL,ml_ok_text
         CALL ml_print
         LD IX,(ml_entry)

@@ -205,9 +205,10 @@ TEST_F(TurboLoader, BasicProgramsAreStoredAtTxttabAndRunByBasic)
 
 // A ROM goes as a packed image with its depacker below the loader: read
 // into RAM in page 1 (an MSX2 whose main ROM and RAM sit in expanded
-// slots), restored there and its INIT called with that RAM in place.  A
-// half turned over in its block gives " <Err>", page 1 back on the main ROM
-// and BASIC back.
+// slots), restored there and its INIT called with that RAM in place.  Given
+// -n it is only loaded, and page 1 is back on the main ROM for the next
+// file.  A half turned over in its block gives " <Err>", page 1 back on the
+// main ROM and BASIC back.
 TEST_F(TurboLoader, APackedRomIsReadIntoPage1RamAndStarted)
 {
     const Bytes rom = stored_rom();
@@ -226,6 +227,14 @@ TEST_F(TurboLoader, APackedRomIsReadIntoPage1RamAndStarted)
         EXPECT_EQ(msx.transcript(), " <OK>");
         EXPECT_FALSE(msx.ppi().motor_on());
         EXPECT_TRUE(msx.faults().empty());
+    }
+    shop.put("data.bin", marker_bin(0xC000, 0x11, 0xD001));
+    {
+        Msx msx(layout);
+        const WavSignal both = read_wav(shop.tapecast({"-cd", "-turbo", "game.rom", "-n", "data.bin"}));
+        ASSERT_EQ(play_signal(msx, both, 0xC000, 40), 0xC000);
+        EXPECT_EQ(msx.machine().slot_of_page(1), layout.main_rom);
+        EXPECT_EQ(msx.transcript(), " <OK> <OK>");
     }
     WavSignal flipped = written;
     flip_half(flipped, flipped.samples.size() - 44100);
