@@ -7,6 +7,7 @@
 // hand.  The standard format takes a ROM as the BIN image tapecast saves
 // beside it (BLOAD"CAS:",R), a BASIC program with CLOAD and RUN.
 
+#include "assets/images.h"
 #include "bench_files.h"
 #include "msx.h"
 #include "tape_run.h"
@@ -108,6 +109,31 @@ std::optional<double> time_to_start(const Program& program, const std::vector<fs
     return double(msx.machine().cycles()) / msx_clock;
 }
 
+// The turbo tape of a packed program in its pieces, in emulated seconds:
+// until the bootstrap starts (the first block, read by the BIOS), until the
+// main loader starts (read by the bootstrap), until the depacker starts
+// (the loader's tables built, the packed image read and checked), until the
+// program starts (checked and restored by the depacker).
+void print_turbo_pieces(const Program& program, const fs::path& wav)
+{
+    Msx msx;
+    msx.insert_tape({read_wav(wav.string())});
+    msx.bload_run();
+    const std::uint16_t stops[] = {turbo_boot().address, turbo_loader().address, turbo_depacker_address(),
+                                   start_of(program)};
+    const char* names[] = {"first block", "rest of loader", "data", "depacking"};
+    std::printf("\n%-28s %7s ", "  CD turbo pieces", "");
+    double before = 0;
+    for (std::size_t i = 0; i < std::size(stops); ++i) {
+        const RunResult run = run_to(msx.machine(), {stops[i]}, seconds(400));
+        if (run.reason != Stop::breakpoint)
+            return;
+        const double now = double(msx.machine().cycles()) / msx_clock;
+        std::printf(" %s %.2f", names[i], now - before);
+        before = now;
+    }
+}
+
 }  // namespace
 
 int main()
@@ -180,9 +206,11 @@ int main()
         if (times[turbo_column] && times[xp_column])
             std::printf("\n%-28s %7s  %.2f (%.2fx faster)", "  CD turbo / CD -xp", "",
                         *times[turbo_column] / *times[xp_column], *times[xp_column] / *times[turbo_column]);
+        if (times[turbo_column] && program.kind == Kind::rom)
+            print_turbo_pieces(program, dir / ("t" + std::to_string(turbo_column) + ".wav"));
         std::printf("\n");
     }
-    std::printf("\n'-': does not start (or, standard format: no BIN image saved for it; turbo: BIN files and BASIC programs only).\n");
+    std::printf("\n'-': does not start (or, standard format: no BIN image saved for it).\n");
     std::error_code ignored;
     fs::remove_all(dir, ignored);
     return 0;

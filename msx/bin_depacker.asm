@@ -1,4 +1,5 @@
-; BIN depacker.  BLOAD puts it at 0xE000 behind the packed program and starts
+; BIN depacker.  BLOAD puts it at 0xE000 (the turbo tape at 0xDD00, below its
+; loader: turbo_depacker.asm) behind the packed program and starts
 ; it there; it restores the program and starts it as a COM program, a ROM
 ; image or a BASIC program.  The encoder fills in the parameter block and the
 ; CRC of the depacker itself in its last two bytes.
@@ -13,12 +14,18 @@
         include "bios.inc"
         include "sysvars.inc"
 PAGE0_HELPER equ 0x4000         ; page 1 RAM borrowed for code that switches page 3
-RANKS_LIMIT equ 0xE300          ; the fast loader's rank table: the depacker,
+        if      defined TURBO_DEPACKER  ; the turbo tape's copy sits elsewhere
+RNC2_CHECK_STREAM equ 0         ; and its loader has checked the image's CRC
+        else
+RNC2_CHECK_STREAM equ 1         ; the packed stream checked by its own CRC
+BIN_DEPACKER_ORG equ 0xE000
+BIN_DEPACKER_LIMIT equ 0xE300   ; the fast loader's rank table: the depacker,
                                 ; its variables included, must end below it
+        endif
 
 MODE_COM   equ  0x00
 
-        org     0xE000
+        org     BIN_DEPACKER_ORG
 
 ; bin_depack: restores the program and starts it.
 ;   In:  nothing (started by BLOAD ",R" or the fast loader with the BIOS and
@@ -128,7 +135,9 @@ show_char:
 
 ; check_source: checks the data to restore: stored data must fill the room
 ; up to the depacker and match its CRC; packed data is checked by
-; rnc2_check_packed, whose unpacked length and CRC are kept for restore.
+; rnc2_check_packed, whose unpacked length and CRC are kept for restore (the
+; turbo tape's copy only reads those: its loader has checked the CRC-16 of
+; the whole image, packed data and depacker, before starting it).
 ;   In: the parameter block.  Out: NC when whole, C when damaged.
 ;   Changed: AF, BC, DE, HL.
 check_source:
@@ -151,8 +160,12 @@ check_source:
         ld      de,(stored_crc)
         jp      crc16_check
 check_packed:
+        if      RNC2_CHECK_STREAM
         call    rnc2_check_packed
         ret     c
+        else
+        call    rnc2_expected
+        endif
         ld      (expected_length),bc
         ld      (rnc2_expected_crc),de
         ret
@@ -286,7 +299,6 @@ page0_helper:
 page0_helper_end:
 
         include "rnc2_decode.asm"
-RNC2_CHECK_STREAM equ 1
         include "rnc2_check.asm"
 
 err_text:       db      " <Err>"
@@ -301,6 +313,6 @@ expected_length equ     entry_sp + 2            ; of the restored program, and
 rnc2_expected_crc equ   expected_length + 2     ; its CRC, from the header
 bin_variables_end equ   rnc2_expected_crc + 2
 
-        if      bin_variables_end > RANKS_LIMIT
-        .error  The BIN depacker reaches the fast loader's rank table at 0xE300
+        if      bin_variables_end > BIN_DEPACKER_LIMIT
+        .error  The BIN depacker reaches the code above it
         endif

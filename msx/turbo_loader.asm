@@ -13,14 +13,19 @@
 ; read to where the file goes: at least 512 bytes; bit 3: a tokenized BASIC
 ; program, stored from the start of program text whatever the load address
 ; says, with BASIC's pointers set after it, and run by BASIC when it is
-; started, which only the last file may be), the load address, the length
-; (1 to 65535), the start address, the CRC-16.
+; started, which only the last file may be; bit 4: read with RAM in page 1;
+; bit 5: the main ROM put back in page 1 once it is checked (a packed ROM
+; to be started keeps that RAM: its depacker restores and starts it
+; there)), the load address, the length (1 to 65535), the start address
+; (BASIC's run entry, 73ACh, for a BASIC program), the CRC-16.
 
         INCLUDE "include/turbo.inc"
+TURBO_CRC_TABLE_ONLY EQU 1              ; turbo_crc.inc: no table-less CRC
 
+BIOS_ENASLT     EQU 0024h           ; slot A into the page of H
 BIOS_CHPUT      EQU 00A2h
 BIOS_TAPIOF     EQU 00E7h
-BASIC_RUN       EQU 73ACh           ; runs the program in memory
+EXPTBL          EQU 0FCC1h          ; per primary slot: bit 7 set when expanded
 TXTTAB          EQU 0F676h          ; word: start of BASIC program text
 VARTAB          EQU 0F6C2h          ; word: start of simple variables
 ARYTAB          EQU 0F6C4h          ; word: start of arrays
@@ -71,6 +76,10 @@ ml_next:
         LD (HL),D
         POP HL
 ml_where:
+        BIT 4,(HL)
+        PUSH HL
+        CALL NZ,ml_find_ram     ; RAM in page 1 for this file
+        POP HL
         BIT 2,(HL)
         JR Z,ml_data
         INC HL                  ; a code of its own: its description first,
@@ -95,24 +104,23 @@ ml_data:
         INC HL
         LD B,(HL)
         EX DE,HL
+        PUSH HL
+        PUSH BC
         CALL turbo_read
-        JP C,ml_fail
+        JR C,ml_fail
         LD A,turbo_class / 256  ; the class pages are free until the next block
         CALL turbo_crc_table
-        LD IX,(ml_entry)
-        LD E,(IX+1)
-        LD D,(IX+2)
-        LD C,(IX+3)
-        LD B,(IX+4)
-        LD H,turbo_class / 256
-        CALL turbo_crc_fast
-        LD IX,(ml_entry)
-        LD A,C
-        CP (IX+7)
-        JP NZ,ml_fail
-        LD A,B
-        CP (IX+8)
-        JP NZ,ml_fail
+        POP BC
+        POP DE
+        CALL turbo_crc_fast     ; H: the table's, as turbo_crc_table left it
+        LD IX,(ml_entry)        ; DE: one past the file
+        LD L,(IX+7)
+        LD H,(IX+8)
+        OR A
+        SBC HL,BC
+        JR NZ,ml_fail
+        BIT 5,(IX+0)            ; the main ROM back in page 1 (never for
+        CALL NZ,ml_main_rom     ; a BASIC program: ml_basic needs DE)
         LD HL,ml_ok_text
         CALL ml_print
         LD IX,(ml_entry)
@@ -130,28 +138,22 @@ ml_data:
         ADD HL,DE
         JP ml_next
 ml_last:
-        PUSH HL
-        CALL BIOS_TAPIOF        ; the motor stopped, interrupts enabled
-        POP HL
-        LD IX,(ml_entry)
         BIT 1,(IX+0)
-        RET Z                   ; loaded only
-        JP (HL)
+        JR NZ,ml_go
+        LD HL,ml_return         ; loaded only: back to BASIC
+ml_go:
+        PUSH HL
+        JP BIOS_TAPIOF          ; the motor stopped, interrupts enabled, then HL
 
 ; ml_basic: sets BASIC's pointers after the program just stored (no
-; variables, no arrays) and makes BASIC's run entry its start.
-; in: IX = its entry; changes: AF, BC, HL
+; variables, no arrays); its entry's start is BASIC's run entry.
+; in: DE = one past the program; changes: HL
 ml_basic:
-        LD L,(IX+1)
-        LD H,(IX+2)
-        LD C,(IX+3)
-        LD B,(IX+4)
-        ADD HL,BC
+        EX DE,HL
         LD (VARTAB),HL
         LD (ARYTAB),HL
         LD (STREND),HL
-        LD (IX+5),BASIC_RUN % 256
-        LD (IX+6),BASIC_RUN / 256
+ml_return:
         RET
 
 ; ml_call: starts a file that has more after it, as BLOAD ",R" would.
@@ -162,6 +164,7 @@ ml_call:
 
 ml_fail:
         LD SP,(ml_stack)
+        CALL ml_main_rom        ; page 1 as BASIC wants it
         LD HL,ml_err_text
         CALL ml_print
         JP BIOS_TAPIOF
@@ -174,6 +177,51 @@ ml_print:
         CP '>'
         JR NZ,ml_print
         RET
+
+; ml_find_ram: puts page 1 on the first slot, primary slots in order and
+; the secondary slots of an expanded one in order, where a byte written
+; there reads back (the byte is put back), as the depacker finds it; on
+; the main ROM when there is none.
+; in: nothing; changes: AF, BC, DE, HL, IX, IY; interrupts off
+ml_find_ram:
+        LD HL,EXPTBL            ; L - low EXPTBL = the primary slot
+ml_ram_primary:
+        LD A,L
+        SUB EXPTBL % 256
+        OR (HL)
+        AND 83h                 ; slot ID, secondary slot 0
+ml_ram_slot:
+        PUSH HL
+        PUSH AF
+        LD HL,4000h
+        CALL BIOS_ENASLT        ; keeps HL
+        POP DE                  ; D = the slot ID
+        LD A,(HL)
+        CPL
+        LD (HL),A
+        CP (HL)
+        CPL
+        LD (HL),A
+        POP HL
+        RET Z                   ; RAM
+        LD A,D
+        ADD A,4                 ; the next secondary slot
+        JP P,ml_ram_next        ; not expanded
+        BIT 4,A
+        JR Z,ml_ram_slot
+ml_ram_next:
+        INC L
+        LD A,L
+        CP EXPTBL % 256 + 4
+        JR NZ,ml_ram_primary
+        ; falls into ml_main_rom: no RAM
+
+; ml_main_rom: puts page 1 back on the main ROM, as BASIC has it.
+; in: nothing; changes: AF, BC, DE, HL, IX, IY; interrupts off
+ml_main_rom:
+        LD A,(EXPTBL)
+        LD H,40h
+        JP BIOS_ENASLT
 
 ml_ok_text:     DB " <OK>"
 ml_err_text:    DB " <Err>"

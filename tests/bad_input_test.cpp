@@ -342,32 +342,50 @@ TEST_F(BadInput, ASignalRemovesTheUnfinishedFiles)
     }
 }
 
-// -turbo: only after -cd and without the other modes' options, BIN files
-// and small BASIC programs only, one to run only last, none over the turbo loader, none shorter than its header says;
-// each refused with its status before anything is written.
+// -turbo: only after -cd and without the other modes' options, the kinds
+// it takes only, a BASIC program or ROM to run only last, none over the
+// turbo loader, none shorter than its header says, no ROM that can't be
+// restored below the depacker under the loader (40K at 0x4000 reaches
+// 0xE000, which the fast modes take); each refused with its status before
+// anything is written.
 TEST_F(BadInput, TurboRunsOutsideItsReachAreRefusedBeforeAnythingIsWritten)
 {
     put("small.bin", small_bin);
     std::vector<std::uint8_t> basic = pattern(2049, 6);
     basic[0] = 0xFF;
-    put("prog.bas", basic);  // more than the 2048 bytes sent unpacked
+    put("prog.bas", basic);  // more than the 2048 bytes sent unpacked: packed
+    std::vector<std::uint8_t> other = noise(300, 8);
+    other[0] = 0xC9;  // neither BIN, BASIC nor ROM
+    put("notes.txt", other);
+    put("tool.com", other);
     basic.resize(300);
     put("small.bas", basic);
     put("over.bin", make_bin(0xD000, 0xD000, noise(0x1001, 4)));  // reaches 0xE000
     std::vector<std::uint8_t> short_bin = small_bin;
     short_bin.pop_back();
     put("short.bin", short_bin);
+    std::vector<std::uint8_t> rom = noise(0xA000, 7);
+    rom[0] = 'A';
+    rom[1] = 'B';
+    rom[3] = 0x40;
+    put("big.rom", rom);
+    rom.resize(0x4000);
+    put("game.rom", rom);
     struct Case { std::vector<std::string> args; int status; std::string error; };
     for (const Case& c : {
              Case{{"2400", "-turbo", "small.bin"}, 25, "(2400)"},
              Case{{"-cd", "-c", "-turbo", "small.bin"}, 25, "(-c)"},
              Case{{"-cd", "-turbo", "-noldr", "small.bin"}, 25, "(-noldr)"},
              Case{{"-cd", "-turbo", "-o", "out.cas", "small.bin"}, 25, "(out.cas)"},
-             Case{{"-cd", "-turbo", "small.bin", "prog.bas"}, 26, "prog.bas is not one"},
+             Case{{"-cd", "-turbo", "small.bin", "notes.txt"}, 26, "notes.txt is not one"},
+             Case{{"-cd", "-turbo", "prog.bas", "small.bin"}, 28, "give prog.bas last"},
+             Case{{"-cd", "-turbo", "tool.com", "small.bin"}, 29, "give tool.com last"},
              Case{{"-cd", "-turbo", "LOADER"}, 26, "LOADER is not one"},
              Case{{"-cd", "-turbo", "small.bas", "small.bin"}, 28, "give small.bas last"},
              Case{{"-cd", "-turbo", "over.bin"}, 27, "BIN file over.bin would load over the turbo loader"},
              Case{{"-cd", "-turbo", "short.bin"}, 10, "Input file size is incorrect (short.bin)"},
+             Case{{"-cd", "-turbo", "game.rom", "small.bin"}, 29, "give game.rom last"},
+             Case{{"-cd", "-turbo", "big.rom"}, 10, "would reach past 0xDCFF"},
          }) {
         const RunResult result = run(c.args);
         EXPECT_EQ(result.status, c.status) << c.args[2];

@@ -11,6 +11,8 @@
 #include "asset_turbo_boot_symbols.h"
 #include "asset_turbo_loader.h"
 #include "asset_turbo_loader_symbols.h"
+#include "asset_turbo_depacker.h"
+#include "asset_turbo_depacker_symbols.h"
 #include "ramdos_command.h"
 #include "ramdos_k7.h"
 #include "ramdos_msxdos.h"
@@ -18,6 +20,8 @@
 std::span<const std::uint8_t> loader_image() { return {asset_loader, asset_loader_size}; }
 std::span<const std::uint8_t> ramdos_image() { return {asset_ramdos, asset_ramdos_size}; }
 std::span<const std::uint8_t> bin_depacker_image() { return {asset_bin_depacker, asset_bin_depacker_size}; }
+std::span<const std::uint8_t> turbo_depacker_image() { return {asset_turbo_depacker, asset_turbo_depacker_size}; }
+std::uint16_t turbo_depacker_address() { return asset_turbo_depacker_bin_depack; }
 std::span<const std::uint8_t> sfx_depacker_image() { return {asset_sfx_depacker, asset_sfx_depacker_size}; }
 
 AddressRange bin_depacker_com_helper()

@@ -15,6 +15,10 @@ std::span<const std::uint8_t> ramdos_image();
 // block (mode, packed data address, destination, stored length, stored
 // data's CRC), its last two bytes the CRC of the bytes before them.
 std::span<const std::uint8_t> bin_depacker_image();
+// The same depacker as the turbo tape carries it, run at
+// turbo_depacker_address(), below the turbo main loader.
+std::span<const std::uint8_t> turbo_depacker_image();
+std::uint16_t turbo_depacker_address();
 // The addresses in page 1 RAM (first, one past the last) that the BIN
 // depacker overwrites with a helper before it restores a COM program.
 struct AddressRange {

@@ -35,9 +35,10 @@ constexpr const char* messages[] = {
     "Disk image %s can only be encoded in DOS mode: -dos with -c or -xp, or after RAMDOS",
     "CAS image %s can't be encoded in DOS mode (-dos, or after RAMDOS): its files are for BASIC",
     "-turbo writes a CD WAV only: use it after -cd, without -c, -xp, -sine, -noldr or -dos (%s)",
-    "-turbo takes BIN files and BASIC programs of up to 2048 bytes only for now: %s is not one",
+    "-turbo takes BIN, BASIC, ROM and COM files only for now: %s is not one",
     "BIN file %s would load over the turbo loader (E000h to EC67h)",
     "-turbo runs a BASIC program only as the last file: give %s last, or -n after it",
+    "-turbo starts a ROM or COM program only as the last file: give %s last, or -n after it",
 };
 
 std::vector<void (*)()>& cleanups()

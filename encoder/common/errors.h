@@ -32,6 +32,7 @@ enum ErrorCode {
     err_turbo_not_bin = 26,
     err_turbo_overlap = 27,
     err_turbo_basic_order = 28,
+    err_turbo_start_order = 29,
 };
 
 // The message of a code with the detail inserted where it has "%s".

@@ -52,14 +52,14 @@ void refuse_if(std::string_view path, const std::string& fault)
 // Packs the current input in place and reports the sizes before and after.
 // A program too large for the memory it is restored to is refused before
 // packing, and the packed image is checked against the MSX's memory.
-void pack_current(std::string_view path, PackMode mode, const char* kind)
+void pack_current(std::string_view path, PackMode mode, const char* kind, DepackerSite site = DepackerSite::fast)
 {
     std::uint32_t before = current_input.size;
     std::uint8_t byte3 = current_input.data[3];
-    refuse_if(path, restore_fault(mode, byte3, before));
-    current_input.size = pack_image(current_input.data, before, mode);
+    refuse_if(path, restore_fault(mode, byte3, before, site));
+    current_input.size = pack_image(current_input.data, before, mode, site);
     current_input.position = 0;
-    refuse_if(path, bin_image_fault({current_input.data.data(), current_input.size}, mode, before, byte3));
+    refuse_if(path, bin_image_fault({current_input.data.data(), current_input.size}, mode, before, byte3, site));
     std::printf("\nConverted %s [%d bytes] -> BIN [%d bytes]\n", kind, int(before), int(current_input.size));
 }
 
@@ -85,6 +85,15 @@ void fix_call_0024()
     }
     if (count > 0)
         std::printf("\nPatched %d occurences of CALL 0024.\n", count);
+}
+
+// The fixes a ROM gets before packing, unless they are turned off.
+void patch_rom()
+{
+    if (settings.patch_roms) {
+        identify_rom();
+        fix_call_0024();
+    }
 }
 
 // The current input's bytes from `first` to its end: what the rank table
@@ -143,10 +152,7 @@ void handle_basic(std::string_view path, int mode)
 void handle_rom(std::string_view path, int mode)
 {
     std::printf("(ROM)");
-    if (settings.patch_roms) {
-        identify_rom();
-        fix_call_0024();
-    }
+    patch_rom();
     pack_current(path, PackMode::rom, "ROM");
     save_if_high(path);
     emit_bin_description(0x41, mode);
@@ -186,6 +192,27 @@ void handle_dos(std::string_view path, bool sfx_allowed, int mode)
 }
 
 }  // namespace
+
+PackedKind pack_for_turbo(std::string_view path, std::string_view name)
+{
+    const std::uint8_t first = current_input.size > 0 ? current_input.data[0] : 0;
+    if (first == 0xFF && current_input.size > max_plain_basic) {
+        current_input.data[0] = 0x00;
+        pack_current(path, PackMode::basic, "BAS", DepackerSite::turbo);
+        return PackedKind::basic;
+    }
+    if (current_input.size >= 2 && first == 'A' && current_input.data[1] == 'B') {
+        patch_rom();
+        pack_current(path, PackMode::rom, "ROM", DepackerSite::turbo);
+        return PackedKind::rom;
+    }
+    // As in the fast modes, a first byte of 'A' without 'B' is no ROM.
+    if (first != 0xFE && first != 0xFF && ends_with_ignoring_case(name, ".COM")) {
+        pack_current(path, PackMode::com, "COM", DepackerSite::turbo);
+        return PackedKind::com;
+    }
+    return PackedKind::none;
+}
 
 void encode_fast_file(std::string_view path, char run_flag, int fast_wave_mode, std::uint8_t dos_flags,
                       bool sfx_allowed, int part, std::optional<std::string_view> msx_name)

@@ -48,12 +48,13 @@ void put_word(std::vector<std::uint8_t>& buffer, std::size_t offset, std::uint32
 
 // Header, packed data and BIN depacker with its parameter block.
 std::uint32_t build_bin(std::vector<std::uint8_t>& buffer, std::span<const std::uint8_t> packed,
-                        std::uint16_t stored, std::uint8_t destination_high, PackMode mode)
+                        std::uint16_t stored, std::uint8_t destination_high, PackMode mode, DepackerSite site)
 {
-    const std::span<const std::uint8_t> depacker = bin_depacker_image();
+    const std::span<const std::uint8_t> depacker = bin_depacker_for(site);
+    const std::uint16_t address = bin_depacker_address_for(site);
     const auto p = static_cast<std::uint32_t>(packed.size());
-    const std::uint32_t start = (bin_depacker_address - p) & 0xFFFF;
-    const std::uint32_t end = (bin_depacker_address + depacker.size() - 1) & 0xFFFF;
+    const std::uint32_t start = (address - p) & 0xFFFF;
+    const std::uint32_t end = (address + depacker.size() - 1) & 0xFFFF;
     const std::uint32_t at = bin_header_length + p;
     const auto image_length = static_cast<std::uint32_t>(at + depacker.size());
     if (buffer.size() < image_length)
@@ -74,7 +75,7 @@ std::uint32_t build_bin(std::vector<std::uint8_t>& buffer, std::span<const std::
     buffer[0] = 0xFE;
     put_word(buffer, 1, start);
     put_word(buffer, 3, end);
-    put_word(buffer, 5, bin_depacker_address);
+    put_word(buffer, 5, address);
     return image_length;
 }
 
@@ -122,6 +123,16 @@ std::uint32_t build_sfx(std::vector<std::uint8_t>& buffer, std::span<const std::
 
 }  // namespace
 
+std::span<const std::uint8_t> bin_depacker_for(DepackerSite site)
+{
+    return site == DepackerSite::turbo ? turbo_depacker_image() : bin_depacker_image();
+}
+
+std::uint16_t bin_depacker_address_for(DepackerSite site)
+{
+    return site == DepackerSite::turbo ? turbo_depacker_address() : bin_depacker_address;
+}
+
 std::vector<std::uint8_t> sfx_depacker_behind(std::span<const std::uint8_t> data)
 {
     const std::span<const std::uint8_t> depacker = sfx_depacker_image();
@@ -132,7 +143,7 @@ std::vector<std::uint8_t> sfx_depacker_behind(std::span<const std::uint8_t> data
     return sealed;
 }
 
-std::uint32_t pack_image(std::vector<std::uint8_t>& buffer, std::uint32_t length, PackMode mode)
+std::uint32_t pack_image(std::vector<std::uint8_t>& buffer, std::uint32_t length, PackMode mode, DepackerSite site)
 {
     if (buffer.size() < length)
         buffer.resize(length);
@@ -145,7 +156,7 @@ std::uint32_t pack_image(std::vector<std::uint8_t>& buffer, std::uint32_t length
     // INIT address, whose high byte is input byte 3.
     const std::uint8_t byte3 = length > 3 ? buffer[3] : 0;
     const std::uint8_t destination_high = mode == PackMode::com ? 0x01 : byte3 & 0xC0;
-    return build_bin(buffer, packed, stored, destination_high, mode);
+    return build_bin(buffer, packed, stored, destination_high, mode, site);
 }
 
 std::uint32_t restore_address(PackMode mode, std::uint8_t byte3)
@@ -157,23 +168,24 @@ std::uint32_t restore_address(PackMode mode, std::uint8_t byte3)
     }
 }
 
-std::string restore_fault(PackMode mode, std::uint8_t byte3, std::uint32_t length)
+std::string restore_fault(PackMode mode, std::uint8_t byte3, std::uint32_t length, DepackerSite site)
 {
     const std::uint32_t destination = restore_address(mode, byte3);
+    const std::uint32_t depacker = bin_depacker_address_for(site);
     if (mode == PackMode::rom && destination < lowest_image_address)
         return format("its INIT address 0x%02Xxx lies below 0x4000, where the depacker could only restore it over "
                       "the BIOS", byte3);
-    if (std::uint64_t(destination) + length > bin_depacker_address)
+    if (std::uint64_t(destination) + length > depacker)
         return format("%u bytes restored at 0x%04X would reach past 0x%04X, where the depacker runs "
-                      "(%u bytes fit)", length, destination, bin_depacker_address - 1,
-                      bin_depacker_address - destination);
+                      "(%u bytes fit)", length, destination, depacker - 1, depacker - destination);
     return {};
 }
 
 std::string bin_image_fault(std::span<const std::uint8_t> image, PackMode mode, std::uint32_t length,
-                            std::uint8_t byte3)
+                            std::uint8_t byte3, DepackerSite site)
 {
-    const std::size_t depacker = bin_depacker_image().size();
+    const std::size_t depacker = bin_depacker_for(site).size();
+    const std::uint32_t address = bin_depacker_address_for(site);
     if (image.size() < bin_header_length + depacker)
         return "the packed image is incomplete";
     const auto packed = std::uint32_t(image.size() - bin_header_length - depacker);
@@ -198,17 +210,16 @@ std::string bin_image_fault(std::span<const std::uint8_t> image, PackMode mode, 
         const std::uint32_t skipped = stored == 0 ? packed_header_length : 0;
         lowest = std::max(lowest, helper.end > skipped ? helper.end - skipped : 0u);
     }
-    if (packed > bin_depacker_address)
+    if (packed > address)
         return format("the packed image of %u bytes would wrap past address 0", packed);
-    const std::uint32_t start = bin_depacker_address - packed;
+    const std::uint32_t start = address - packed;
     if (start < lowest)
         return format("the packed image would load from 0x%04X, below 0x%04X where the MSX can take it", start,
                       lowest);
 
     const std::uint32_t destination = restore_address(mode, byte3);
-    if (std::uint64_t(destination) + length + margin > bin_depacker_address)
+    if (std::uint64_t(destination) + length + margin > address)
         return format("%u bytes restored at 0x%04X, with the %u bytes that decoding them in place needs, would "
-                      "reach past 0x%04X, where the depacker runs", length, destination, margin,
-                      bin_depacker_address - 1);
+                      "reach past 0x%04X, where the depacker runs", length, destination, margin, address - 1);
     return {};
 }

@@ -25,10 +25,21 @@
 
 enum class PackMode : std::uint8_t { com = 0x00, sfx = 0x01, rom = 0x41, basic = 0xFF };
 
+// Where a BIN image's depacker runs: at 0xE000 for the fast loader and
+// BLOAD, or below the turbo main loader (turbo_depacker_address()), which
+// occupies 0xE000 on.  The image ends with the depacker either way, so the
+// site is also the ceiling of the packed data and of the restored program.
+enum class DepackerSite : std::uint8_t { fast, turbo };
+
+// The depacker's code and address for `site`.
+std::span<const std::uint8_t> bin_depacker_for(DepackerSite site);
+std::uint16_t bin_depacker_address_for(DepackerSite site);
+
 // Builds the image in `buffer` from offset 0 over the input in its first
 // `length` bytes; grows the buffer when the image needs more room than it
 // has (never writes past its end).  Returns the image length.
-std::uint32_t pack_image(std::vector<std::uint8_t>& buffer, std::uint32_t length, PackMode mode);
+std::uint32_t pack_image(std::vector<std::uint8_t>& buffer, std::uint32_t length, PackMode mode,
+                         DepackerSite site = DepackerSite::fast);
 
 // The SFX depacker as it goes right behind `data` (packed or stored), its
 // last word the CRC of the data and the depacker's other bytes.
@@ -61,7 +72,8 @@ std::uint32_t restore_address(PackMode mode, std::uint8_t byte3);
 // Why a program of `length` bytes can't be restored by the BIN depacker,
 // checked before packing: it would reach the depacker, or (a ROM) land in
 // page 0 over the BIOS.  Empty when it may fit.
-std::string restore_fault(PackMode mode, std::uint8_t byte3, std::uint32_t length);
+std::string restore_fault(PackMode mode, std::uint8_t byte3, std::uint32_t length,
+                          DepackerSite site = DepackerSite::fast);
 
 // Why the BIN image that pack_image built from `length` input bytes can't be
 // loaded and restored, or empty when it can: it must load at or above the
@@ -69,4 +81,4 @@ std::string restore_fault(PackMode mode, std::uint8_t byte3, std::uint32_t lengt
 // depacker copies to 0x4000), and decoding must neither overtake the packed
 // data it reads nor reach the depacker.
 std::string bin_image_fault(std::span<const std::uint8_t> image, PackMode mode, std::uint32_t length,
-                            std::uint8_t byte3);
+                            std::uint8_t byte3, DepackerSite site = DepackerSite::fast);

@@ -149,6 +149,29 @@ TEST(PackImageBin, GrowsABufferWithoutSpareRoom)
     EXPECT_EQ(Bytes(buffer.begin() + 7, buffer.begin() + 107), input);
 }
 
+// The turbo tape's image ends with the depacker built to run below the
+// turbo loader, which is the ceiling of the image and of what it restores.
+TEST(PackImageBin, TurboImagesEndBelowTheTurboLoader)
+{
+    const unsigned at = turbo_depacker_address();
+    const std::size_t size = turbo_depacker_image().size();
+    const Bytes input = random_bytes(0x3000, 3);  // goes stored
+    Bytes image = input;
+    image.resize(pack_image(image, 0x3000, PackMode::com, DepackerSite::turbo));
+    EXPECT_EQ(word(image, 1), at - 0x3000);
+    EXPECT_EQ(word(image, 3), at + size - 1);
+    EXPECT_LT(word(image, 3), 0xE000u);
+    EXPECT_EQ(word(image, 5), at);
+    const Bytes depacker(image.end() - static_cast<std::ptrdiff_t>(size), image.end());
+    EXPECT_TRUE(std::equal(depacker.begin() + 11, depacker.end() - 2, turbo_depacker_image().begin() + 11));
+    EXPECT_EQ(word(depacker, 3), at - 0x3000);
+    EXPECT_EQ(bin_image_fault(image, PackMode::com, 0x3000, 0, DepackerSite::turbo), "");
+
+    EXPECT_EQ(restore_fault(PackMode::rom, 0x40, at - 0x4000, DepackerSite::turbo), "");
+    EXPECT_NE(restore_fault(PackMode::rom, 0x40, at - 0x4000 + 1, DepackerSite::turbo), "");
+    EXPECT_EQ(restore_fault(PackMode::rom, 0x40, at - 0x4000 + 1), "");
+}
+
 // The largest DOS part that does not pack goes stored: its image must still
 // fit where the DOS tape reader takes it, under its limit.
 TEST(PackImageSfx, AStoredWholePartFitsTheTapeReadersBuffer)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "assets/images.h"
 #include "codec/turbo_code.h"
@@ -9,6 +10,7 @@
 #include "common/input.h"
 #include "common/names.h"
 #include "common/settings.h"
+#include "convert/fast_file.h"
 #include "signal/standard.h"
 #include "signal/turbo.h"
 #include "signal/wav.h"
@@ -25,6 +27,9 @@ constexpr std::size_t entry_size = 9;
 // on a usual MSX.
 constexpr std::size_t max_basic = 2048;
 constexpr std::uint16_t basic_text = 0x8001;
+// BASIC's entry that runs the program in memory: the start of a BASIC
+// program's entry, which the main loader jumps to.
+constexpr std::uint16_t basic_run = 0x73AC;
 // Silence after the main loader while the bootstrap checks it and the
 // main loader builds its table and loops: the first file's lead-in must
 // still have 300 halves to go when the reader starts (on the emulated MSX
@@ -66,7 +71,8 @@ std::vector<std::uint8_t> loader_with_list(const std::vector<TurboFile>& files, 
     std::vector<std::uint8_t> bytes(loader.image.begin(), loader.image.end());
     for (const TurboFile& file : files) {
         bytes.push_back(std::uint8_t((file.run ? 3 : 1) | (&file == &files.back() && last_fitted ? 4 : 0) |
-                                     (file.basic ? 8 : 0)));
+                                     (file.basic ? 8 : 0) | (file.page1_ram ? 16 : 0) |
+                                     (file.page1_ram && !(file.keep_page1_ram && file.run) ? 32 : 0)));
         put_word(bytes, file.start);
         put_word(bytes, std::uint16_t(file.data.size()));
         put_word(bytes, file.exec);
@@ -87,6 +93,30 @@ std::vector<std::uint8_t> loader_with_list(const std::vector<TurboFile>& files, 
     return bytes;
 }
 
+// The current input as a packed image: a ROM, a COM program or a BASIC
+// program too large to go as it is.
+TurboFile read_packed_file(const std::string& path, char run_flag)
+{
+    const PackedKind kind = pack_for_turbo(path, msx_file_name(path));
+    if (kind == PackedKind::none)
+        fatal_error(err_turbo_not_bin, path);
+    const BinHeader header = BinHeader::read(current_input.data.data());
+    TurboFile file;
+    file.label = path;
+    file.kind = kind == PackedKind::rom ? "ROM" : kind == PackedKind::com ? "COM" : "BAS";
+    file.start = header.start;
+    file.exec = header.exec;
+    file.run = run_flag != 'n';
+    file.packed = true;
+    // As the fast loader: RAM in page 1 while the image arrives (it may
+    // load there), and for a ROM while it is restored and started.
+    file.page1_ram = true;
+    file.keep_page1_ram = kind == PackedKind::rom;
+    file.data.assign(current_input.data.begin() + 7, current_input.data.begin() + current_input.size);
+    release_input();
+    return file;
+}
+
 }  // namespace
 
 std::size_t turbo_files_at_most()
@@ -105,14 +135,18 @@ TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t fi
     if (current_input.size >= 2 && current_input.size <= max_basic && current_input.data[0] == 0xFF) {
         TurboFile file;
         file.label = path;
-        file.start = basic_text;
         file.run = run_flag != 'n';
+        file.kind = "BAS";
+        file.start = basic_text;
+        file.exec = basic_run;
         file.basic = true;
         file.data.assign(current_input.data.begin() + 1, current_input.data.begin() + current_input.size);
         release_input();
         return file;
     }
-    if (current_input.size < 7 || current_input.data[0] != BinHeader::type)
+    if (current_input.size == 0 || current_input.data[0] != BinHeader::type)
+        return read_packed_file(path, run_flag);
+    if (current_input.size < 7)
         fatal_error(err_turbo_not_bin, path);
     const BinHeader header = BinHeader::read(current_input.data.data());
     const std::uint32_t length = header.end >= header.start ? std::uint32_t(header.end - header.start + 1) : 0;
@@ -134,8 +168,9 @@ TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t fi
 void check_turbo_order(const std::vector<TurboFile>& files)
 {
     for (std::size_t i = 0; i + 1 < files.size(); ++i)
-        if (files[i].basic && files[i].run)
-            fatal_error(err_turbo_basic_order, files[i].label);
+        if (files[i].run && (files[i].basic || files[i].packed))
+            fatal_error(std::string_view(files[i].kind) == "BAS" ? err_turbo_basic_order : err_turbo_start_order,
+                        files[i].label);
 }
 
 void encode_turbo_tape(const std::vector<TurboFile>& files,
@@ -171,7 +206,7 @@ void encode_turbo_tape(const std::vector<TurboFile>& files,
     for (std::size_t i = 0; i < files.size(); ++i) {
         const TurboFile& file = files[i];
         std::printf("Converting:  \"%s\"\t(%s, turbo)... ",
-                    tape_name(msx_file_name(file.label)).c_str(), file.basic ? "BAS" : "BIN");
+                    tape_name(msx_file_name(file.label)).c_str(), file.kind);
         mark("file", file.label);
         if (i + 1 == files.size() && last_fitted) {
             emit_turbo_halves(turbo_block_halves(last_code.description(), TurboCode::uniform()));

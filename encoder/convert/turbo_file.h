@@ -7,26 +7,33 @@
 #include <string>
 #include <vector>
 
-// One BIN file or tokenized BASIC program, read and checked before anything
-// is written.
+// One BIN file, tokenized BASIC program or packed image, read and checked
+// before anything is written.
 struct TurboFile {
     std::string label;              // the argument, for messages and the timeline
+    const char* kind = "BIN";       // BIN, BAS, ROM or COM, for the messages
     std::uint16_t start = 0;
     std::uint16_t exec = 0;
     bool run = true;                // start it once loaded ("-n" clears it)
     bool basic = false;             // a BASIC program: stored at TXTTAB, run by BASIC
+    bool packed = false;            // a packed image, started through its depacker
+    bool page1_ram = false;         // loaded with RAM in page 1 (a packed image)
+    bool keep_page1_ram = false;    // started with that RAM still there (a ROM)
     std::vector<std::uint8_t> data; // from start on, end - start + 1 bytes
 };
 
-// Reads `path` as a BIN file or a tokenized BASIC program (of at most 2048
-// bytes, its 0xFF included) for the turbo tape; refuses (fatal errors)
-// anything else, a BIN shorter than its header says, one that would load
-// over the turbo loader, and a list longer than the loader holds
-// (`files_before` files already taken).
+// Reads `path` for the turbo tape: a BIN file, a tokenized BASIC program of
+// at most 2048 bytes (its 0xFF included), or, packed with a depacker as the
+// fast modes pack them, a ROM, a COM program or a larger BASIC program.
+// Refuses (fatal errors) anything else, a BIN shorter than its header says,
+// one that would load over the turbo loader, a program that can't be
+// restored, and a list longer than the loader holds (`files_before` files
+// already taken).
 TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t files_before);
 
-// Refuses (fatal error) a BASIC program to be run that is not the last file:
-// BASIC never hands back to the loader once it runs one.
+// Refuses (fatal error) a BASIC program or packed image to be run that is
+// not the last file: neither BASIC nor a started depacker hands back to the
+// loader.
 void check_turbo_order(const std::vector<TurboFile>& files);
 
 // Writes the whole tape for `files` (at least one).  `mark` notes where each

@@ -318,7 +318,7 @@ void print_usage()
         "    -sine - use a sine waveform (if appropriate)",
         "    -timeline - print where each file starts on the tape and how long it plays",
         "    -xp  - experimental hi-speed mode (use at your own risk)",
-        "    -turbo - turbo mode (with -cd, instead of -c or -xp): BIN and BASIC files for now",
+        "    -turbo - turbo mode (with -cd, instead of -c or -xp): BIN, BASIC, ROM and COM files for now",
         "    -noldr - don't attach to WAV the Cassonic's built-in loader",
         "    -nofix - don't patch ROM",
         "    -p <length of pause between files in milliseconds> (1000 by default)",

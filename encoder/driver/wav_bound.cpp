@@ -7,6 +7,7 @@
 #include "common/input.h"
 #include "common/settings.h"
 #include "convert/fast_file.h"
+#include "convert/pack.h"
 #include "convert/standard_file.h"
 #include "convert/turbo_file.h"
 #include "signal/cells.h"
@@ -63,8 +64,10 @@ std::uint64_t wav_size_at_most(const CommandLine& line)
     std::uint64_t total = wav_header_size;
     if (settings.turbo) {
         std::uint64_t data = 0;
+        // A packed image may be its input stored whole, with a depacker.
+        const std::uint64_t growth = bin_depacker_for(DepackerSite::turbo).size();
         for (std::size_t i = 0; i < line.files.size(); ++i) {
-            const std::uint64_t size = input_size(line.files[i].text);
+            const std::uint64_t size = input_size(line.files[i].text) + growth;
             data += size;
             if (i + 1 < line.files.size())
                 total += pause_after_at_most(size);

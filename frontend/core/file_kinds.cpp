@@ -44,14 +44,16 @@ QString FileKindProblem(FileKind kind, const QString& name, const FormState& s)
     default:
         break;
     }
-    // The turbo mode takes BIN files and BASIC programs (up to 2048 bytes,
-    // which tapecast checks), outside DOS mode, so far.
+    // The turbo mode takes BIN files, BASIC programs, ROM images and COM
+    // programs (whether they fit in memory tapecast checks), outside DOS
+    // mode, so far.
     if (s.compression == Turbo && s.dos != DosOff)
         return QStringLiteral("Turbo has no DOS mode yet: choose Compressed or Experimental for DOS mode.");
     if (s.compression == Turbo && s.loader != AttachLoader)
         return QStringLiteral("Turbo tapes always carry their loader: choose \"Attach builtin loader\".");
-    if (s.compression == Turbo && kind != FileKind::Bin && kind != FileKind::Basic)
-        return QStringLiteral("%1: Turbo takes BIN files and BASIC programs only for now. Choose Compressed or "
+    if (s.compression == Turbo && kind != FileKind::Bin && kind != FileKind::Basic && kind != FileKind::Rom
+        && kind != FileKind::Com)
+        return QStringLiteral("%1: Turbo takes BIN, BASIC, ROM and COM files only for now. Choose Compressed or "
                               "Experimental.")
             .arg(name);
     switch (kind) {

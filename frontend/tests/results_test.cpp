@@ -155,9 +155,12 @@ void ResultsTest::fileKinds_data()
         << "d.dsk is a disk image: it goes on tape in DOS mode only (\"Files only\" or \"RAMdisk\", with "
            "compression).";
     QTest::newRow("ROM in turbo") << "GAME.ROM" << QByteArray("AB\x10\x40", 4) << int(Turbo) << off
-                                  << int(FileKind::Rom)
-                                  << "GAME.ROM: Turbo takes BIN files and BASIC programs only for now. Choose Compressed or "
-                                     "Experimental.";
+                                  << int(FileKind::Rom) << "";
+    QTest::newRow("COM in turbo") << "prog.com" << QByteArray("\xC3\x00", 2) << int(Turbo) << off
+                                  << int(FileKind::Com) << "";
+    QTest::newRow("CAS in turbo") << "t.cas" << QByteArray("AB", 2) << int(Turbo) << off << int(FileKind::Cas)
+                                  << "t.cas: Turbo takes BIN, BASIC, ROM and COM files only for now. Choose "
+                                     "Compressed or Experimental.";
     QTest::newRow("BIN in turbo") << "a.bin" << QByteArray("\xFE\x00\x80", 3) << int(Turbo) << off
                                   << int(FileKind::Bin) << "";
     QTest::newRow("turbo in DOS mode")

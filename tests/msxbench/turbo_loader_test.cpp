@@ -57,17 +57,36 @@ Bytes basic_program(std::size_t size)
     return program;
 }
 
+// A 28K ROM for 0x4000 whose INIT is 0x4010, of bytes that don't pack: it
+// goes stored, its image loading from 0x6D00, in page 1.
+Bytes stored_rom()
+{
+    Bytes rom = test_support::seeded_bytes(0x7000, 5);
+    const Bytes header = {'A', 'B', 0x10, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    std::copy(header.begin(), header.end(), rom.begin());
+    return rom;
+}
+
+// Turns over one half of the signal from `at` on.
+void flip_half(WavSignal& signal, std::size_t at)
+{
+    while ((signal.samples[at] > 0) == (signal.samples[at - 1] > 0))
+        ++at;
+    for (const bool high = signal.samples[at] > 0; (signal.samples[at] > 0) == high; ++at)
+        signal.samples[at] = -signal.samples[at];
+}
+
 class TurboLoader : public ::testing::Test {
 protected:
     Workshop shop;
 
     // Plays `signal` after BLOAD"CAS:",R until the program starts or BASIC
     // is back; returns where it stopped.
-    std::uint16_t play_signal(Msx& msx, const WavSignal& signal, std::uint16_t start)
+    std::uint16_t play_signal(Msx& msx, const WavSignal& signal, std::uint16_t start, double limit = 20)
     {
         msx.insert_tape({signal});
         msx.bload_run();
-        const RunResult run = run_to(msx.machine(), {start, basic_return}, seconds(20));
+        const RunResult run = run_to(msx.machine(), {start, basic_return}, seconds(limit));
         EXPECT_EQ(run.reason, Stop::breakpoint) << msx.transcript();
         return run.pc;
     }
@@ -182,6 +201,80 @@ TEST_F(TurboLoader, BasicProgramsAreStoredAtTxttabAndRunByBasic)
     EXPECT_EQ(msx.transcript(), " <Err>");
     EXPECT_FALSE(msx.basic_run_reached());
     EXPECT_FALSE(msx.ppi().motor_on());
+}
+
+// A ROM goes as a packed image with its depacker below the loader: read
+// into RAM in page 1 (an MSX2 whose main ROM and RAM sit in expanded
+// slots), restored there and its INIT called with that RAM in place.  Given
+// -n it is only loaded, and page 1 is back on the main ROM for the next
+// file.  A half turned over in its block gives " <Err>", page 1 back on the
+// main ROM and BASIC back.
+TEST_F(TurboLoader, APackedRomIsReadIntoPage1RamAndStarted)
+{
+    const Bytes rom = stored_rom();
+    shop.put("game.rom", rom);
+    MsxLayout layout;
+    layout.msx2 = true;
+    layout.expand_rom_slot = true;
+    layout.expand_ram_slot = true;
+    layout.ram = {3, 2};
+    const WavSignal written = read_wav(shop.tapecast({"-cd", "-turbo", "game.rom"}));
+    {
+        Msx msx(layout);
+        ASSERT_EQ(play_signal(msx, written, 0x4010, 40), 0x4010);
+        EXPECT_EQ(msx.machine().slot_of_page(1), layout.ram);
+        EXPECT_EQ(msx.machine().dump(0x4000, rom.size()), rom);
+        EXPECT_EQ(msx.transcript(), " <OK>");
+        EXPECT_FALSE(msx.ppi().motor_on());
+        EXPECT_TRUE(msx.faults().empty());
+    }
+    shop.put("data.bin", marker_bin(0xC000, 0x11, 0xD001));
+    {
+        Msx msx(layout);
+        const WavSignal both = read_wav(shop.tapecast({"-cd", "-turbo", "game.rom", "-n", "data.bin"}));
+        ASSERT_EQ(play_signal(msx, both, 0xC000, 40), 0xC000);
+        EXPECT_EQ(msx.machine().slot_of_page(1), layout.main_rom);
+        EXPECT_EQ(msx.transcript(), " <OK> <OK>");
+    }
+    WavSignal flipped = written;
+    flip_half(flipped, flipped.samples.size() - 44100);
+    Msx msx(layout);
+    EXPECT_EQ(play_signal(msx, flipped, 0x4010, 40), basic_return);
+    EXPECT_EQ(msx.transcript(), " <Err>");
+    EXPECT_EQ(msx.machine().slot_of_page(1), layout.main_rom);
+    EXPECT_FALSE(msx.ppi().motor_on());
+}
+
+// A BASIC program over 2048 bytes goes packed: its depacker restores it
+// at TXTTAB - 1 and BASIC runs it with the main ROM in page 1.  A COM
+// program is restored at 0x0100 with RAM in page 0 and started there.
+TEST_F(TurboLoader, PackedBasicProgramsAndComProgramsAreRestoredAndStarted)
+{
+    const Bytes program = basic_program(6000);
+    ASSERT_GT(program.size(), 2048u);
+    shop.put("large.bas", program);
+    Bytes com = {0x21, 0x00, 0x01, 0xC9};  // LD HL,0100h / RET
+    for (char c : std::string(" an MSX-DOS program restored by the depacker from a turbo tape"))
+        com.push_back(std::uint8_t(c));
+    shop.put("TOOL.COM", com);
+    {
+        Msx msx;
+        msx.insert_tape({read_wav(shop.tapecast({"-cd", "-turbo", "large.bas"}))});
+        msx.bload_run();
+        Machine& m = msx.machine();
+        ASSERT_EQ(run_to(m, {basic_return}, seconds(20)).reason, Stop::requested) << msx.transcript();
+        ASSERT_TRUE(msx.basic_run_reached());
+        EXPECT_EQ(msx.basic_run_reached()->vartab, 0x8001 + program.size() - 1);
+        EXPECT_EQ(msx.basic_run_reached()->page1, msx.layout().main_rom);
+        EXPECT_EQ(m.dump(0x8001, program.size() - 1), Bytes(program.begin() + 1, program.end()));
+        EXPECT_EQ(msx.transcript(), " <OK>");
+        EXPECT_TRUE(msx.faults().empty());
+    }
+    Msx msx;
+    ASSERT_EQ(play_signal(msx, read_wav(shop.tapecast({"-cd", "-turbo", "TOOL.COM"})), 0x0100), 0x0100);
+    EXPECT_EQ(msx.machine().slot_of_page(0), msx.layout().ram);
+    EXPECT_EQ(msx.machine().dump(0x0100, com.size()), com);
+    EXPECT_EQ(msx.transcript(), " <OK>");
 }
 
 }  // namespace

@@ -168,6 +168,21 @@ TEST_P(OpenMsx, StartsATurboBinFile)
     EXPECT_EQ(report.printed, " <OK>");
 }
 
+// A turbo ROM that does not pack goes stored behind its depacker, from
+// 0x6D00 on: read into RAM in page 1, restored and started at its INIT
+// address.
+TEST_P(OpenMsx, StartsATurboRomReadIntoPage1)
+{
+    Bytes rom = test_support::seeded_bytes(0x7000, 5);
+    const Bytes header = {'A', 'B', 0x10, 0x40};
+    std::copy(header.begin(), header.end(), rom.begin());
+    shop_.put("game.rom", rom);
+    const openmsx::Report report = play(shop_.tapecast({"-cd", "-turbo", "game.rom"}), {{0x4010}}, {{0x4000, 0x7000}});
+    ASSERT_EQ(report.reason, openmsx::StopReason::entry) << report.printed;
+    EXPECT_EQ(report.stop.memory.at(0x4000), rom);
+    EXPECT_EQ(report.printed, " <OK>");
+}
+
 // A BIN given with -n is stored and not started; the loader goes on to the
 // next file.
 TEST_P(OpenMsx, LoadsABinGivenWithNAndGoesOn)

@@ -1,0 +1,8 @@
+; The BIN depacker as the turbo tape carries it: the same code, run at
+; 0xDD00 so that it and the packed program below it stay clear of the turbo
+; main loader from 0xE000 on, which reads them and starts the depacker.
+TURBO_DEPACKER equ 1
+BIN_DEPACKER_ORG equ 0xDD00
+BIN_DEPACKER_LIMIT equ 0xE000   ; the turbo loader's decode table
+
+        include "bin_depacker.asm"
