@@ -7,17 +7,29 @@
 ; more follow, jumped to when it is the last (returning to BASIC); the last
 ; file is started with the tape stopped and interrupts enabled.
 ;
+; A BASIC program to run that has files after it leaves the loader behind
+; as BASIC's statement hook (H_GONE): each BLOAD statement the program runs
+; is served by the next file of the list instead, read, checked and started
+; as above, then BASIC goes on after the statement.  Once the list is served
+; the hook is removed, and so it is on damage, after " <Err>": BLOAD is
+; BASIC's own again.  BASIC's stack and strings lie above the loader (from
+; STKTOP and MEMSIZ, under F380h on an MSX without disks) and the program
+; and its variables below it; variables and arrays that grow up to E000h
+; would overwrite it, as CLEAR with a top above E000h would let them.
+;
 ; A list entry (9 bytes): flags (bit 0: an entry, 0 ends the list; bit 1:
 ; start the file; bit 2: the file comes in a code of its own, whose 512-byte
 ; description comes first as a block of its own in the code held so far,
 ; read to where the file goes: at least 512 bytes; bit 3: a tokenized BASIC
 ; program, stored from the start of program text whatever the load address
 ; says, with BASIC's pointers set after it, and run by BASIC when it is
-; started, which only the last file may be; bit 4: read with RAM in page 1;
+; started; bit 4: read with RAM in page 1;
 ; bit 5: the main ROM put back in page 1 once it is checked (a packed ROM
 ; to be started keeps that RAM: its depacker restores and starts it
-; there)), the load address, the length (1 to 65535), the start address
-; (BASIC's run entry, 73ACh, for a BASIC program), the CRC-16.
+; there); bit 6: a BASIC program, or its depacker, started with the hook in
+; place, the files after it left to its BLOAD statements), the load
+; address, the length (1 to 65535), the start address (BASIC's run entry,
+; 73ACh, for a BASIC program), the CRC-16.
 
         INCLUDE "include/turbo.inc"
 TURBO_CRC_TABLE_ONLY EQU 1              ; turbo_crc.inc: no table-less CRC
@@ -30,6 +42,9 @@ TXTTAB          EQU 0F676h          ; word: start of BASIC program text
 VARTAB          EQU 0F6C2h          ; word: start of simple variables
 ARYTAB          EQU 0F6C4h          ; word: start of arrays
 STREND          EQU 0F6C6h          ; word: end of arrays
+H_GONE          EQU 0FF43h          ; hook before each statement: A = its token
+SKIPST          EQU 485Bh           ; HL on a statement: HL on the ":" or 0 ending it
+BLOAD_TOKEN     EQU 0CFh
 ENTRY_SIZE      EQU 9
 
 turbo_table     EQU 0E000h      ; three pages, built here
@@ -42,6 +57,13 @@ TURBO_LOOPS     EQU turbo_class + 300h ; the reader's byte loops, built here
 ; or starts the last file; changes: everything.
 ml_start:
         LD (ml_stack),SP
+        LD HL,ml_high           ; the part that lives above the reader's
+        LD DE,ML_HIGH           ; loops to its place, then the list and the
+        LD BC,ml_image_files - ml_high ; description down to where it was
+        LDIR
+        LD DE,ml_files
+        LD BC,turbo_class - ml_files + 256
+        LDIR
         LD HL,ml_files          ; the description follows the list
         LD DE,ENTRY_SIZE
 ml_find:
@@ -65,69 +87,13 @@ ml_leaf:
         CALL turbo_loops
         LD HL,ml_files
 ml_next:
-        LD (ml_entry),HL
-        BIT 3,(HL)
-        JR Z,ml_where
-        PUSH HL                 ; BASIC: its load address is TXTTAB's
-        LD DE,(TXTTAB)
-        INC HL
-        LD (HL),E
-        INC HL
-        LD (HL),D
-        POP HL
-ml_where:
-        BIT 4,(HL)
-        PUSH HL
-        CALL NZ,ml_find_ram     ; RAM in page 1 for this file
-        POP HL
-        BIT 2,(HL)
-        JR Z,ml_data
-        INC HL                  ; a code of its own: its description first,
-        LD E,(HL)               ; read where the file goes
-        INC HL
-        LD D,(HL)
-        EX DE,HL
-        PUSH HL
-        LD BC,512
-        CALL turbo_read
-        POP HL
-        JP C,ml_fail
-        CALL turbo_build
-        LD HL,(ml_entry)
-ml_data:
-        INC HL
-        LD E,(HL)
-        INC HL
-        LD D,(HL)
-        INC HL
-        LD C,(HL)
-        INC HL
-        LD B,(HL)
-        EX DE,HL
-        PUSH HL
-        PUSH BC
-        CALL turbo_read
-        JR C,ml_fail
-        LD A,turbo_class / 256  ; the class pages are free until the next block
-        CALL turbo_crc_table
-        POP BC
-        POP DE
-        CALL turbo_crc_fast     ; H: the table's, as turbo_crc_table left it
-        LD IX,(ml_entry)        ; DE: one past the file
-        LD L,(IX+7)
-        LD H,(IX+8)
-        OR A
-        SBC HL,BC
-        JR NZ,ml_fail
-        BIT 5,(IX+0)            ; the main ROM back in page 1 (never for
-        CALL NZ,ml_main_rom     ; a BASIC program: ml_basic needs DE)
-        LD HL,ml_ok_text
-        CALL ml_print
-        LD IX,(ml_entry)
+        CALL ml_read
         BIT 3,(IX+0)
         CALL NZ,ml_basic
         LD L,(IX+5)
         LD H,(IX+6)
+        BIT 6,(IX+0)
+        JR NZ,ml_hooked
         LD A,(IX+ENTRY_SIZE)
         OR A
         JR Z,ml_last
@@ -144,6 +110,88 @@ ml_last:
 ml_go:
         PUSH HL
         JP BIOS_TAPIOF          ; the motor stopped, interrupts enabled, then HL
+
+; The BASIC program starts with the hook in place; its depacker comes back
+; only when it found damage (and said so): then BLOAD is BASIC's again.
+ml_hooked:
+        LD A,0C3h
+        LD (H_GONE),A
+        LD DE,ml_hook + ML_UP
+        LD (H_GONE + 1),DE
+        CALL ml_go
+        ; falls into ml_unhook
+
+; ml_unhook: BASIC's BLOAD back.  in: nothing; changes: A
+ml_unhook:
+        LD A,0C9h
+        LD (H_GONE),A
+        RET
+
+; ml_read: reads the file of an entry and checks its CRC-16: " <OK>", or
+; " <Err>" and out through ml_fail.
+; in: HL = the entry; out: IX = the entry, DE = one past the file;
+; changes: everything
+ml_read:
+        LD (ml_entry),HL
+        BIT 3,(HL)
+        JR Z,ml_where
+        PUSH HL                 ; BASIC: its load address is TXTTAB's
+        LD DE,(TXTTAB)
+        INC HL
+        LD (HL),E
+        INC HL
+        LD (HL),D
+        POP HL
+ml_where:
+        BIT 4,(HL)
+        PUSH HL
+        CALL NZ,ml_find_ram + ML_UP ; RAM in page 1 for this file
+        POP HL
+        BIT 2,(HL)
+        JR Z,ml_data
+        INC HL                  ; a code of its own: its description first,
+        LD E,(HL)               ; read where the file goes
+        INC HL
+        LD D,(HL)
+        EX DE,HL
+        PUSH HL
+        LD BC,512
+        CALL turbo_read
+        POP HL
+        JP C,ml_fail + ML_UP
+        CALL turbo_build
+        LD HL,(ml_entry)
+ml_data:
+        INC HL
+        LD E,(HL)
+        INC HL
+        LD D,(HL)
+        INC HL
+        LD C,(HL)
+        INC HL
+        LD B,(HL)
+        EX DE,HL
+        PUSH HL
+        PUSH BC
+        CALL turbo_read
+        JP C,ml_fail + ML_UP
+        LD A,turbo_class / 256  ; the class pages are free until the next block
+        CALL turbo_crc_table
+        POP BC
+        POP DE
+        CALL turbo_crc_fast     ; H: the table's, as turbo_crc_table left it
+        LD IX,(ml_entry)        ; DE: one past the file
+        LD L,(IX+7)
+        LD H,(IX+8)
+        OR A
+        SBC HL,BC
+        JP NZ,ml_fail + ML_UP
+        BIT 5,(IX+0)            ; the main ROM back in page 1 (never for
+        CALL NZ,ml_main_rom + ML_UP ; a BASIC program: ml_basic needs DE)
+        LD HL,ml_ok_text + ML_UP
+        CALL ml_print + ML_UP
+        LD IX,(ml_entry)
+        RET
 
 ; ml_basic: sets BASIC's pointers after the program just stored (no
 ; variables, no arrays); its entry's start is BASIC's run entry.
@@ -162,11 +210,96 @@ ml_call:
         EI
         JP (HL)
 
+ml_stack:       DW 0
+ml_entry:       DW 0
+
+        INCLUDE "include/turbo_read.inc"
+        INCLUDE "include/turbo_build.inc"
+        INCLUDE "include/turbo_crc.inc"
+        INCLUDE "include/turbo_crc_table.inc"
+
+; The part that lives above the reader's loops, from ML_HIGH, where
+; ml_start puts it: what only a BASIC program's hook needs, and what the
+; rest reaches by CALL or JP only, so that the list below has room.  It is
+; written for ML_HIGH: its labels are reached as label + ML_UP, and within
+; it only by relative jumps.
+ML_HIGH         EQU TURBO_LOOPS + 2 * TURBO_LOOP_SIZE
+ml_high:
+ML_UP           EQU ML_HIGH - ml_high   ; after the label, so that both passes
+                                        ; of the assembler agree on it
+
+; ml_hook: H_GONE while a BASIC program the loader started runs.  A BLOAD
+; statement is served by the next file of the list and passed over.
+; in: A = the statement's first token, HL = on it
+; out: BLOAD: HL on the ":" or 0 that ends it, back into the interpreter's
+;      next-statement loop; anything else: back to the interpreter as it was
+; changes: BLOAD: AF, BC, D, HL (as SKIPST)
+ml_hook:
+        CP BLOAD_TOKEN
+        RET NZ
+        CALL SKIPST
+        PUSH AF
+        PUSH BC
+        PUSH DE
+        PUSH HL
+        PUSH IX
+        PUSH IY
+        EX AF,AF'
+        PUSH AF
+        EXX
+        PUSH BC
+        PUSH DE
+        PUSH HL
+        CALL ml_serve + ML_UP
+        POP HL
+        POP DE
+        POP BC
+        EXX
+        POP AF
+        EX AF,AF'
+        POP IY
+        POP IX
+        POP HL
+        POP DE
+        POP BC
+        POP AF
+        INC SP                  ; drop the return into the statement
+        INC SP                  ; dispatcher: the statement is done
+        RET
+
+; ml_serve: reads the next file of the list and starts it, or only
+; stores it, with the tape stopped; the hook goes once the list is served.
+; in: nothing; out: returns, also after " <Err>"; changes: everything
+ml_serve:
+        LD (ml_stack),SP
+        LD HL,(ml_entry)
+        LD DE,ENTRY_SIZE
+        ADD HL,DE
+        LD A,(HL)
+        OR A
+        JP Z,ml_unhook          ; nothing left (never so: the hook went)
+        CALL ml_read
+        LD A,(IX+ENTRY_SIZE)
+        OR A
+        CALL Z,ml_unhook
+        LD L,(IX+5)
+        LD H,(IX+6)
+        BIT 1,(IX+0)
+        JP NZ,ml_go
+        JP BIOS_TAPIOF
+
+; ml_fail: " <Err>", page 1 as BASIC wants it, the hook removed when it is
+; the loader's, the tape stopped; returns from ml_start, or ml_serve.
 ml_fail:
         LD SP,(ml_stack)
-        CALL ml_main_rom        ; page 1 as BASIC wants it
-        LD HL,ml_err_text
-        CALL ml_print
+        CALL ml_main_rom + ML_UP ; page 1 as BASIC wants it
+        LD HL,ml_err_text + ML_UP
+        CALL ml_print + ML_UP
+        LD HL,(H_GONE + 1)
+        LD DE,ml_hook + ML_UP
+        OR A
+        SBC HL,DE
+        CALL Z,ml_unhook
         JP BIOS_TAPIOF
 
 ; ml_print: in: HL = text ending in '>'; changes: AF, HL.
@@ -206,7 +339,7 @@ ml_ram_slot:
         RET Z                   ; RAM
         LD A,D
         ADD A,4                 ; the next secondary slot
-        JP P,ml_ram_next        ; not expanded
+        JP P,ml_ram_next + ML_UP ; not expanded
         BIT 4,A
         JR Z,ml_ram_slot
 ml_ram_next:
@@ -225,21 +358,23 @@ ml_main_rom:
 
 ml_ok_text:     DB " <OK>"
 ml_err_text:    DB " <Err>"
-ml_stack:       DW 0
-ml_entry:       DW 0
-
-        INCLUDE "include/turbo_read.inc"
-        INCLUDE "include/turbo_build.inc"
-        INCLUDE "include/turbo_crc.inc"
-        INCLUDE "include/turbo_crc_table.inc"
 
 ; What the encoder puts after the code: the list (ending with a 0), then
 ; the first half of the uniform code's description (the leaves under
-; letters 0 and 1 of each node, 256 bytes; its leaves are built here).  The
-; list must end below turbo_class, which the reader fills; the description
-; and the leaves built after it below TURBO_LOOPS.
-ml_files:
+; letters 0 and 1 of each node, 256 bytes; its leaves are built here).
+; ml_start moves both down to ml_files, where the high part was.  The list
+; must end below turbo_class, which the reader fills; the description and
+; the leaves built after it below TURBO_LOOPS.  In the image read to E300h
+; they stand ml_image_files - ml_files higher (the encoder's limits
+; ml_list_end and ml_description_end), below the bootstrap at EB00h.
+ml_image_files:
+ml_files        EQU ml_high
+ml_list_end     EQU turbo_class + ml_image_files - ml_files
+ml_description_end EQU TURBO_LOOPS + ml_image_files - ml_files
         IF ml_files > turbo_class - 32 * ENTRY_SIZE - 1
         .ERROR the main loader leaves no room for 32 files
         ENDIF
-ml_busy_end     EQU TURBO_LOOPS + 2 * TURBO_LOOP_SIZE ; one past the last byte used
+        IF ml_description_end - 256 > 0EB00h
+        .ERROR the main loader's image would reach the bootstrap
+        ENDIF
+ml_busy_end     EQU ML_HIGH + ml_image_files - ml_high ; one past the last byte used

@@ -36,6 +36,12 @@ constexpr std::uint16_t basic_run = 0x73AC;
 // 70 ms is enough, 60 ms is not).
 constexpr int loader_check_ms = 100;
 
+// A BASIC program, stored or packed, that BASIC runs once it is loaded.
+bool runs_basic(const TurboFile& file)
+{
+    return file.run && std::string_view(file.kind) == "BAS";
+}
+
 void put_word(std::vector<std::uint8_t>& bytes, std::uint16_t word)
 {
     bytes.push_back(std::uint8_t(word));
@@ -72,7 +78,8 @@ std::vector<std::uint8_t> loader_with_list(const std::vector<TurboFile>& files, 
     for (const TurboFile& file : files) {
         bytes.push_back(std::uint8_t((file.run ? 3 : 1) | (&file == &files.back() && last_fitted ? 4 : 0) |
                                      (file.basic ? 8 : 0) | (file.page1_ram ? 16 : 0) |
-                                     (file.page1_ram && !(file.keep_page1_ram && file.run) ? 32 : 0)));
+                                     (file.page1_ram && !(file.keep_page1_ram && file.run) ? 32 : 0) |
+                                     (runs_basic(file) && &file != &files.back() ? 64 : 0)));
         put_word(bytes, file.start);
         put_word(bytes, std::uint16_t(file.data.size()));
         put_word(bytes, file.exec);
@@ -167,10 +174,18 @@ TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t fi
 
 void check_turbo_order(const std::vector<TurboFile>& files)
 {
-    for (std::size_t i = 0; i + 1 < files.size(); ++i)
-        if (files[i].run && (files[i].basic || files[i].packed))
-            fatal_error(std::string_view(files[i].kind) == "BAS" ? err_turbo_basic_order : err_turbo_start_order,
-                        files[i].label);
+    // A BASIC program run before the last file leaves the files after it
+    // to its BLOAD statements, which take plain BIN files only.
+    for (std::size_t i = 0; i + 1 < files.size(); ++i) {
+        if (runs_basic(files[i])) {
+            for (std::size_t j = i + 1; j < files.size(); ++j)
+                if (files[j].basic || files[j].packed)
+                    fatal_error(err_turbo_basic_order, files[i].label);
+            return;
+        }
+        if (files[i].run && files[i].packed)
+            fatal_error(err_turbo_start_order, files[i].label);
+    }
 }
 
 void encode_turbo_tape(const std::vector<TurboFile>& files,

@@ -31,9 +31,10 @@ struct TurboFile {
 // already taken).
 TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t files_before);
 
-// Refuses (fatal error) a BASIC program or packed image to be run that is
-// not the last file: neither BASIC nor a started depacker hands back to the
-// loader.
+// Refuses (fatal error) a ROM or COM program to be started that is not the
+// last file (a started depacker never hands back to the loader), and a
+// BASIC program to be run followed by anything but BIN files: BASIC never
+// hands back either, its BLOAD statements load the files after it.
 void check_turbo_order(const std::vector<TurboFile>& files);
 
 // Writes the whole tape for `files` (at least one).  `mark` notes where each

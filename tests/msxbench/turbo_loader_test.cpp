@@ -203,6 +203,64 @@ TEST_F(TurboLoader, BasicProgramsAreStoredAtTxttabAndRunByBasic)
     EXPECT_FALSE(msx.ppi().motor_on());
 }
 
+// A BASIC program run before BIN files keeps the loader as its statement
+// hook: its two BLOAD statements load and start the two files, the hook
+// goes once the list is served, and a third BLOAD is BASIC's own.  A half
+// of the second file turned over: " <Err>", nothing started, the hook gone
+// just the same.
+TEST_F(TurboLoader, BloadStatementsOfARunBasicProgramLoadTheFilesAfterIt)
+{
+    Bytes statement = {0xCF};  // BLOAD"CAS:",R
+    for (char c : std::string("\"CAS:\",R"))
+        statement.push_back(std::uint8_t(c));
+    Bytes twice = statement;
+    twice.push_back(':');
+    twice.insert(twice.end(), statement.begin(), statement.end());
+    Bytes program = {0xFF};
+    const Bytes line10 = basic_line(0x8001, 10, twice);
+    program.insert(program.end(), line10.begin(), line10.end());
+    const Bytes line20 = basic_line(std::uint16_t(0x8001 + line10.size()), 20, statement);
+    program.insert(program.end(), line20.begin(), line20.end());
+    program.push_back(0);
+    program.push_back(0);
+    shop.put("loads.bas", program);
+    shop.put("one.bin", marker_bin(0xC000, 0x11, 0xD001));
+    shop.put("big.bin", eight_k_bin());
+    const WavSignal written =
+        read_wav(shop.tapecast({"-cd", "-turbo", "-p", "300", "loads.bas", "one.bin", "big.bin"}));
+    WavSignal flipped = written;
+    flip_half(flipped, flipped.samples.size() - 44100);  // inside big.bin's block
+    for (const bool damaged : {false, true}) {
+        Msx msx;
+        msx.insert_tape({damaged ? flipped : written});
+        msx.bload_run();
+        Machine& m = msx.machine();
+        ASSERT_EQ(run_to(m, {basic_return}, seconds(20)).reason, Stop::requested) << msx.transcript();
+        ASSERT_TRUE(msx.basic_run_reached());
+        EXPECT_EQ(m.read(h_gone), 0xC3);
+        EXPECT_FALSE(msx.ppi().motor_on());
+
+        std::vector<Statement> statements;
+        EXPECT_EQ(msx.run_statements(seconds(20), statements).reason, Stop::requested) << msx.transcript();
+        ASSERT_EQ(statements.size(), 3u);
+        EXPECT_TRUE(statements[0].taken_by_hook);
+        EXPECT_TRUE(statements[1].taken_by_hook);
+        EXPECT_EQ(statements[1].at, 0x8001 + 4 + statement.size() + 1);
+        EXPECT_FALSE(statements[2].taken_by_hook);  // the hook is gone
+        EXPECT_EQ(m.read(h_gone), 0xC9);
+        EXPECT_EQ(m.read(0xD001), 0x11);
+        EXPECT_EQ(m.dump(0xC000, 6), Bytes({0x3E, 0x11, 0x32, 0x01, 0xD0, 0xC9}));
+        EXPECT_EQ(m.read(marker_flag), damaged ? 0 : 0x5A);
+        if (!damaged) {
+            EXPECT_EQ(m.dump(big_start, 0x2000), data_of(eight_k_bin()));
+        }
+        EXPECT_EQ(msx.transcript(), damaged ? " <OK> <OK> <Err>" : " <OK> <OK> <OK>");
+        EXPECT_FALSE(msx.ppi().motor_on());
+        EXPECT_EQ(m.reg(Reg::iff1), 1);
+        EXPECT_TRUE(msx.faults().empty());
+    }
+}
+
 // A ROM goes as a packed image with its depacker below the loader: read
 // into RAM in page 1 (an MSX2 whose main ROM and RAM sit in expanded
 // slots), restored there and its INIT called with that RAM in place.  Given
