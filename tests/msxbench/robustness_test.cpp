@@ -4,8 +4,9 @@
 // BIOS reads no tape, so there the loader block is not spoiled).
 // bench/robustness_bench prints the whole matrix; these tests assert what
 // must hold on a part of it: every mode loads as written, the cells below
-// that load today keep loading (noise over three seeds), and a noisy pause
-// between two files is not taken for a lead-in.
+// that load today keep loading (noise over three seeds), CD -turbo loads in
+// every cell, and a noisy pause between two files is not taken for a
+// lead-in.
 #include "loader_harness.h"
 #include "robustness.h"
 
@@ -77,7 +78,7 @@ bool have_tools()
     return tools::missing_tools().empty();
 }
 
-// Every mode as written, both programs.  The one exception: CD -xp sine's
+// Every mode as written, every program it takes.  The one exception: CD -xp sine's
 // loader block (3150 baud sine cells, read by the BIOS) is misread by
 // msxbench's BIOS once its level changes fall where the signal crosses
 // rather than on the next sample; openMSX does not read that block.
