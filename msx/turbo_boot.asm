@@ -3,10 +3,10 @@
 ; code, checks its CRC-16 and starts it; on a damaged or missing loader it
 ; shows " <Err>", stops the tape and returns to BASIC.
 ;
-; Its signal: a lead-in of long halves (6 samples at 44100 Hz), one short
+; Its signal: a lead-in of long halves (7 samples at 44100 Hz), one short
 ; half (3 samples) as the sync, then 8 halves a byte, most significant bit
 ; first, short for 0 and long for 1, and a closing long half.  A half is
-; timed by passes of a 43 T loop; the split, 4.5 samples, is a fixed count.
+; timed by passes of a 43 T loop; the split, 5 samples, is a fixed count.
 ;
 ; The encoder writes boot_length and boot_crc (offsets 2 and 4) before the
 ; image goes on tape.
@@ -17,7 +17,7 @@ BIOS_CHPUT      EQU 00A2h
 BIOS_TAPIOF     EQU 00E7h
 BOOT_LOADER     EQU 0E300h      ; where the main loader goes and starts
 BOOT_LOCK       EQU 64          ; long halves in a row before the sync is looked for
-BOOT_SPLIT      EQU 7           ; passes: from this count on a half is long
+BOOT_SPLIT      EQU 8           ; passes: from this count on a half is long
 BOOT_PATIENCE   EQU 1000        ; flat spells of 3 ms before the lead-in: about 3 s
 
         ORG 0EB00h
