@@ -3,10 +3,11 @@
 // whole WAV from its first sample, its BIOS reading the loader block) and
 // openMSX with C-BIOS, MSX1 and MSX2 (DC filter and sign; the loader put
 // into RAM from the WAV's own first block, the rest of the WAV spoiled).
-// Two programs that are not the loading-time bench's: a BIN of seeded
-// pseudo-random bytes and a packed ROM of code-like bytes.
+// Three programs that are not the loading-time bench's: a BIN of seeded
+// pseudo-random bytes, a packed ROM of code-like bytes and a small BASIC
+// program.  "–" marks a program the mode does not take (turbo: no ROM).
 //
-// Usage: robustness_bench [noise seeds (3)] [threads (2)]
+// Usage: robustness_bench [noise seeds (3)] [threads (2)] [mode (all)]
 // Prints one Markdown table per program; each cell gives the outcome in
 // msxbench / openMSX MSX1 / openMSX MSX2.
 
@@ -57,6 +58,15 @@ int main(int argc, char** argv)
 {
     const int seeds = argc > 1 ? std::atoi(argv[1]) : 3;
     const int threads = argc > 2 ? std::max(1, std::atoi(argv[2])) : 2;
+    // One mode's column alone, by its label ("CD -turbo"), or every mode.
+    std::vector<Mode> columns;
+    for (const Mode& mode : modes())
+        if (argc <= 3 || mode.label == argv[3])
+            columns.push_back(mode);
+    if (columns.empty()) {
+        std::fprintf(stderr, "robustness_bench: no mode %s\n", argv[3]);
+        return 1;
+    }
     for (const std::string& why : {openmsx::missing(), tools::missing_tools()})
         if (!why.empty()) {
             std::fprintf(stderr, "robustness_bench: %s\n", why.c_str());
@@ -69,12 +79,14 @@ int main(int argc, char** argv)
     std::vector<Job> jobs;
     for (const Program& program : matrix.programs())
         for (const tools::AudioCondition& condition : rows)
-            for (const Mode& mode : modes())
+            for (const Mode& mode : columns)
                 jobs.push_back({&program, &mode, condition, {}, {}});
     std::atomic<std::size_t> next = 0;
     const auto work = [&] {
         for (std::size_t i; (i = next++) < jobs.size();) {
             Job& job = jobs[i];
+            if (!takes(*job.mode, *job.program))
+                continue;
             try {
                 job.cells = matrix.run(*job.mode, *job.program, job.condition, emulators());
             } catch (const std::exception& e) {
@@ -95,21 +107,25 @@ int main(int argc, char** argv)
     int failures = 0;
     for (const Program& program : matrix.programs()) {
         std::printf("\n%s (%zu bytes)\n\n| condition |", program.label.c_str(), program.bytes.size());
-        for (const Mode& mode : modes())
+        for (const Mode& mode : columns)
             std::printf(" %s |", mode.label.c_str());
         std::printf("\n|---|");
-        for (std::size_t m = 0; m < modes().size(); ++m)
+        for (std::size_t m = 0; m < columns.size(); ++m)
             std::printf("---|");
         std::printf("\n");
         for (const tools::AudioCondition& condition : rows) {
             std::printf("| %s |", tools::label(condition).c_str());
-            for (std::size_t m = 0; m < modes().size(); ++m, ++at) {
+            for (std::size_t m = 0; m < columns.size(); ++m, ++at) {
                 const Job& job = jobs[at];
                 if (!job.failure.empty()) {
                     ++failures;
                     std::fprintf(stderr, "%s, %s, %s: %s\n", program.label.c_str(), job.mode->label.c_str(),
                                  tools::label(condition).c_str(), job.failure.c_str());
                     std::printf(" ! |");
+                    continue;
+                }
+                if (!takes(*job.mode, program)) {
+                    std::printf(" – |");
                     continue;
                 }
                 std::string cell;
@@ -121,7 +137,10 @@ int main(int argc, char** argv)
         }
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    std::printf("\n%zu runs in %.0f s wall time (%d threads)%s\n", jobs.size() * emulators().size(), wall, threads,
+    std::size_t runs = 0;
+    for (const Job& job : jobs)
+        runs += job.cells.size();
+    std::printf("\n%zu runs in %.0f s wall time (%d threads)%s\n", runs, wall, threads,
                 failures ? "; '!' marks runs that failed (see standard error)" : "");
     return failures ? 1 : 0;
 }

@@ -3,10 +3,10 @@
 ; code, checks its CRC-16 and starts it; on a damaged or missing loader it
 ; shows " <Err>", stops the tape and returns to BASIC.
 ;
-; Its signal: a lead-in of long halves (6 samples at 44100 Hz), one short
+; Its signal: a lead-in of long halves (7 samples at 44100 Hz), one short
 ; half (3 samples) as the sync, then 8 halves a byte, most significant bit
 ; first, short for 0 and long for 1, and a closing long half.  A half is
-; timed by passes of a 43 T loop; the split, 4.5 samples, is a fixed count.
+; timed by passes of a 43 T loop; the split, 5 samples, is a fixed count.
 ;
 ; The encoder writes boot_length and boot_crc (offsets 2 and 4) before the
 ; image goes on tape.
@@ -17,7 +17,7 @@ BIOS_CHPUT      EQU 00A2h
 BIOS_TAPIOF     EQU 00E7h
 BOOT_LOADER     EQU 0E300h      ; where the main loader goes and starts
 BOOT_LOCK       EQU 64          ; long halves in a row before the sync is looked for
-BOOT_SPLIT      EQU 7           ; passes: from this count on a half is long
+BOOT_SPLIT      EQU 8           ; passes: from this count on a half is long
 BOOT_PATIENCE   EQU 1000        ; flat spells of 3 ms before the lead-in: about 3 s
 
         ORG 0EB00h
@@ -56,13 +56,13 @@ bt_sync:
         LD D,1                  ; the byte, with a marker bit that ends it
         LD E,0
 ; The bytes.  From the sample that saw a change to the next loop's first
-; sample: 131 T within a byte, 81 T more after a byte's last bit, made up
-; for by a count that starts at 2.
+; sample: 166 T within a byte (the second look included), made up for by a
+; count that starts at 1; 81 T more after a byte's last bit, by 2 more.
 bt_bit:
         CALL bt_half
         CCF                     ; 5   carry: a long half, a 1
         RL D                    ; 10
-        LD E,0                  ; 8
+        LD E,1                  ; 8
         JR NC,bt_bit            ; 13
         LD A,D
         EXX
@@ -73,7 +73,7 @@ bt_bit:
         OR C
         EXX
         LD D,1
-        LD E,2
+        LD E,3
         JR NZ,bt_bit
         LD HL,BOOT_LOADER
         LD BC,(boot_length)
@@ -102,7 +102,8 @@ bt_seek_timeout:                ; no change for 3 ms before the data
         JR boot_fail
 
 ; bt_half: waits for the next level change and tells a short half from a
-; long one.
+; long one.  A change must still hold 35 T after it was seen: one that
+; does not (ringing after an MP3 round trip, noise) lets the count go on.
 ; in:  B = the level before (bit 7), C = PSG read port, E = the count so
 ;      far (the caller's time since the change it saw), IX = where to go
 ;      when the level holds for 256 passes (about 3 ms; the stack as at the
@@ -115,6 +116,9 @@ bt_half:
         IN A,(C)                ; 14
         XOR B                   ; 5
         JP P,bt_half            ; 11  43 T a pass
+        IN A,(C)                ; 14  the second look
+        XOR B                   ; 5
+        JP P,bt_half            ; 11
         XOR B                   ; 5
         LD B,A                  ; 5
         LD A,E                  ; 5

@@ -17,9 +17,12 @@
 
 namespace {
 
-// The standard block is written with the cells of code 114 (3150 baud) and
-// sync tones of 800 cells (1600 cycles; the BIOS wants some 1400).
-constexpr int boot_cells = 114;
+// The standard block is written with the cells of code 120 (2205 baud, 20
+// samples a cell) and sync tones of 800 cells (1600 cycles; the BIOS wants
+// some 1400).  The BIOS's reading of 3150 baud cells (code 114) fails once
+// the tape is played 4% fast, resampled or noisy; 2205 baud costs 0.6 s.
+constexpr int boot_cells = 120;
+constexpr int boot_cell_samples = 20;
 constexpr int boot_sync_cells = 800;
 constexpr std::size_t entry_size = 9;
 // The largest BASIC program taken (its 0xFF included), as the fast modes
@@ -246,10 +249,10 @@ std::uint64_t turbo_tape_bytes_at_most(std::size_t file_count, std::uint64_t tot
     // Standard block: two sync tones, 16 header bytes, 6 + the bootstrap's
     // bytes, 11 cells a byte of 14 samples; the gap between its blocks.
     const std::uint64_t boot_bytes = 16 + 6 + turbo_boot().image.size();
-    std::uint64_t samples = (2 * boot_sync_cells + 11 * boot_bytes) * 14 + block_gap_samples;
-    // The main loader: 6 samples a bit at most.
+    std::uint64_t samples = (2 * boot_sync_cells + 11 * boot_bytes) * boot_cell_samples + block_gap_samples;
+    // The main loader: a long half a bit at most.
     const std::uint64_t loader_bytes = turbo_loader().image.size() + file_count * entry_size + 1 + 256;
-    samples += (turbo_boot_lead_in_halves + 2 + 8 * loader_bytes) * 6;
+    samples += (turbo_boot_lead_in_halves + 2 + 8 * loader_bytes) * turbo_boot_half_samples[1];
     // The files: lead-in, sync, close, and the longest word of the uniform
     // code for every byte (3 samples a unit of cost).
     const TurboCode& code = TurboCode::uniform();

@@ -38,6 +38,7 @@ TEST(WavSizeAtMost, IsNeverBelowTheWavWritten)
         {"-cd", "-c", "-sine", "-p", "0", com},
         {"4500", "-xp", "-dos", big, com},
         {"-cd", "-c", "RAMDOS", big, bin},
+        {"-cd", "-turbo", bin, "-n", bin},
     };
     for (const auto& args : runs) {
         SCOPED_TRACE(args[0] + " " + args[1]);

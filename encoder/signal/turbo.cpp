@@ -18,8 +18,8 @@ std::vector<std::uint8_t> turbo_block_halves(std::span<const std::uint8_t> bytes
 
 std::vector<std::uint8_t> turbo_boot_halves(std::span<const std::uint8_t> bytes)
 {
-    const std::uint8_t short_half = turbo_half_samples[0];
-    const std::uint8_t long_half = turbo_half_samples[1];
+    const std::uint8_t short_half = turbo_boot_half_samples[0];
+    const std::uint8_t long_half = turbo_boot_half_samples[1];
     std::vector<std::uint8_t> halves(turbo_boot_lead_in_halves, long_half);
     halves.reserve(halves.size() + 2 + 8 * bytes.size());
     halves.push_back(short_half);

@@ -4,10 +4,13 @@
 // BIOS reads no tape, so there the loader block is not spoiled).
 // bench/robustness_bench prints the whole matrix; these tests assert what
 // must hold on a part of it: every mode loads as written, the cells below
-// that load today keep loading (noise over three seeds), and a noisy pause
-// between two files is not taken for a lead-in.
+// that load today keep loading (noise over three seeds), CD -turbo loads in
+// every cell, and a noisy pause between two files is not taken for a
+// lead-in.
 #include "loader_harness.h"
 #include "robustness.h"
+
+#include "codec/turbo_code.h"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +78,7 @@ bool have_tools()
     return tools::missing_tools().empty();
 }
 
-// Every mode as written, both programs.  The one exception: CD -xp sine's
+// Every mode as written, every program it takes.  The one exception: CD -xp sine's
 // loader block (3150 baud sine cells, read by the BIOS) is misread by
 // msxbench's BIOS once its level changes fall where the signal crosses
 // rather than on the next sample; openMSX does not read that block.
@@ -89,7 +92,8 @@ TEST_P(AsWritten, LoadsOnEveryEmulator)
     if (on.empty())
         GTEST_SKIP() << "no emulator left for this mode";
     for (const Program& program : matrix().programs())
-        check(GetParam(), program, {AudioPath::as_written}, on);
+        if (takes(GetParam(), program))
+            check(GetParam(), program, {AudioPath::as_written}, on);
 }
 
 INSTANTIATE_TEST_SUITE_P(Robustness, AsWritten, ::testing::ValuesIn(modes()), [](const auto& info) {
@@ -139,6 +143,31 @@ INSTANTIATE_TEST_SUITE_P(
         std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
         return name;
     });
+
+// The turbo mode loads in every cell on every emulator: the BIN file in
+// the uniform code, the BASIC program in a code fitted to it (its
+// description first), noise with three seeds.
+class TurboAfterAudioPath : public ::testing::TestWithParam<tools::AudioCondition> {};
+
+TEST_P(TurboAfterAudioPath, LoadsBinAndBasic)
+{
+    if (!have_tools() && GetParam().path != AudioPath::as_written)
+        GTEST_SKIP() << "audio paths skipped: " << tools::missing_tools();
+    const std::vector<Emulator> on = playing_on();
+    const std::vector<std::uint8_t>& basic = matrix().programs().at(2).bytes;
+    bool fitted = false;
+    turbo_code_for(std::vector<std::uint8_t>(basic.begin() + 1, basic.end()), &fitted);
+    ASSERT_TRUE(fitted) << "the BASIC program no longer goes in a fitted code";
+    for (const Program& program : matrix().programs())
+        if (takes(mode("CD -turbo"), program))
+            check(mode("CD -turbo"), program, GetParam(), on);
+}
+
+INSTANTIATE_TEST_SUITE_P(Robustness, TurboAfterAudioPath, ::testing::ValuesIn(conditions(3)), [](const auto& info) {
+    std::string name = tools::label(info.param);
+    std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+    return name;
+});
 
 // The cells where bench/robustness_bench saw its packed ROM start damaged
 // (bytes that arrived wrong, no " <Err>"): they run once the switch above

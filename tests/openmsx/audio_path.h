@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 namespace tools {
@@ -30,6 +31,11 @@ struct AudioCondition {
 
 // "4% slower", "noise 20 dB (seed 2)", ...
 std::string label(const AudioCondition& condition);
+// For test names and messages: the label.
+inline void PrintTo(const AudioCondition& condition, std::ostream* out)
+{
+    *out << label(condition);
+}
 
 // Playing time after the path over playing time before.
 double time_scale(AudioPath path);

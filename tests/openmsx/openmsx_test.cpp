@@ -113,6 +113,10 @@ TEST(RobustnessMatrix, ClassifiesWhatTheMsxShowed)
     EXPECT_EQ(robustness::first_verdict("  Loading:random.bin   <OK>\n  Loading:"), Verdict::ok);
     EXPECT_EQ(robustness::first_verdict("Loading:random.bin   <Err>"), Verdict::error);
     EXPECT_EQ(robustness::first_verdict("Loading:random.bin"), Verdict::none);
+    // The turbo loader prints no name: its first verdict counts.
+    EXPECT_EQ(robustness::turbo_verdict(" <OK> <Err>"), Verdict::ok);
+    EXPECT_EQ(robustness::turbo_verdict(" <Err>"), Verdict::error);
+    EXPECT_EQ(robustness::turbo_verdict(""), Verdict::none);
 }
 
 class OpenMsx : public ::testing::TestWithParam<const char*> {

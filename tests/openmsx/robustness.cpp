@@ -35,6 +35,7 @@ const std::vector<Mode>& modes()
         {"-c 5500", {"5500", "-c"}, true},
         {"-xp 4500", {"4500", "-xp"}, true},
         {"-xp 5500", {"5500", "-xp"}, true},
+        {"CD -turbo", {"-cd", "-turbo"}, false, true},
     };
     return all;
 }
@@ -98,7 +99,51 @@ void PrintTo(Outcome outcome, std::ostream* out)
 
 std::vector<Program> matrix_programs()
 {
-    return {random_bin(0x1000, 2024), code_rom(0x4000, 1987)};
+    return {random_bin(0x1000, 2024), code_rom(0x4000, 1987), small_basic(2000, 1985)};
+}
+
+bool takes(const Mode& mode, const Program& program)
+{
+    return !mode.turbo || program.kind == Kind::bin || (program.kind == Kind::basic && program.bytes.size() <= 2048);
+}
+
+Program small_basic(std::size_t size, std::uint32_t seed)
+{
+    // Statements with numbers, strings and REM lines of text, as a small
+    // program has: its bytes are far from evenly spread.
+    static const std::vector<std::vector<std::uint8_t>> statements = {
+        {0x91, ' ', '"', 'S', 'C', 'O', 'R', 'E', '"', ';', 'S'},  // PRINT "SCORE";S
+        {'X', 0xEF, 'X', 0xF1, 0x12},                              // X=X+1
+        {0x8B, ' ', 'X', 0xEE, 0x1C, 0x00, 0x01, ' ', 0xDA, ' ', 0x89, ' ', 0x0E, 0x14, 0x00},  // IF X>256 THEN GOTO 20
+        {0x82, ' ', 'I', 0xEF, 0x12, ' ', 0xD9, ' ', 0x1A},        // FOR I=1 TO 9
+        {0x83, ' ', 'I'},                                           // NEXT I
+    };
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> program = {0xFF};
+    std::uint16_t at = 0x8001;
+    for (std::uint16_t number = 10; program.size() + 48 < size; number = std::uint16_t(number + 10)) {
+        std::vector<std::uint8_t> text;
+        if (random() % 3 == 0) {
+            text = {0x8F, ' '};  // REM
+            for (unsigned i = 0, n = 8 + random() % 24; i < n; ++i)
+                text.push_back(std::uint8_t(random() % 5 ? 'a' + random() % 26 : ' '));
+        } else {
+            for (unsigned i = 0, n = 1 + random() % 3; i < n; ++i) {
+                if (i)
+                    text.push_back(':');
+                const auto& statement = statements[random() % statements.size()];
+                text.insert(text.end(), statement.begin(), statement.end());
+            }
+        }
+        const auto next = std::uint16_t(at + 5 + text.size());
+        program.insert(program.end(), {std::uint8_t(next), std::uint8_t(next >> 8), std::uint8_t(number),
+                                       std::uint8_t(number >> 8)});
+        program.insert(program.end(), text.begin(), text.end());
+        program.push_back(0);
+        at = next;
+    }
+    program.insert(program.end(), {0, 0});
+    return {"BASIC " + std::to_string((size + 1023) / 1024) + "K", "small.bas", Kind::basic, program};
 }
 
 Program random_bin(std::size_t size, std::uint32_t seed)
@@ -152,6 +197,14 @@ Verdict first_verdict(const std::string& screen)
     return after.starts_with(" <OK>") ? Verdict::ok : after == " <Err>" ? Verdict::error : Verdict::none;
 }
 
+Verdict turbo_verdict(const std::string& printed)
+{
+    const std::size_t ok = printed.find(" <OK>"), error = printed.find(" <Err>");
+    if (ok == error)
+        return Verdict::none;
+    return ok < error ? Verdict::ok : Verdict::error;
+}
+
 Outcome classify(const Observation& seen)
 {
     if (seen.started)
@@ -184,6 +237,7 @@ struct Matrix::Expected {
 // loader it starts with.
 struct Matrix::Recording {
     bool separate_loader = false;
+    bool turbo = false;
     fs::path wav;
     openmsx::TapeBin loader;  // read back from the first block
     const Expected* expected = nullptr;
@@ -229,6 +283,7 @@ const Matrix::Recording& Matrix::recording(const Mode& mode, const Program& prog
     args.push_back(program.file);
     auto made = std::make_unique<Recording>();
     made->separate_loader = mode.separate_loader;
+    made->turbo = mode.turbo;
     made->wav = tapecast(args, "r" + std::to_string(recordings_.size()) + ".wav");
     if (mode.separate_loader && loader_wav_.empty())
         loader_wav_ = tapecast({"2400", "LOADER"}, "loader.wav");
@@ -238,7 +293,12 @@ const Matrix::Recording& Matrix::recording(const Mode& mode, const Program& prog
     if (!expected) {
         expected = std::make_unique<Expected>();
         Expected& e = *expected;
-        if (program.kind == Kind::bin) {
+        if (program.kind == Kind::basic) {
+            // Stored at TXTTAB (0x8001 here) and handed to BASIC's run entry.
+            e.handover = e.entry = msxbench::basic_run;
+            e.image_start = e.program_start = 0x8001;
+            e.image = e.program = std::vector<std::uint8_t>(program.bytes.begin() + 1, program.bytes.end());
+        } else if (program.kind == Kind::bin) {
             e.handover = e.entry = word(program.bytes, 5);
             e.image_start = e.program_start = word(program.bytes, 1);
             e.image = e.program = std::vector<std::uint8_t>(program.bytes.begin() + 7, program.bytes.end());
@@ -289,6 +349,8 @@ Matrix::Tape Matrix::tape(const Recording& recorded, const tools::AudioCondition
 std::vector<Cell> Matrix::run(const Mode& mode, const Program& program, const tools::AudioCondition& condition,
                               const std::vector<Emulator>& on)
 {
+    if (!takes(mode, program))
+        throw std::invalid_argument(mode.label + " does not take " + program.label);
     const Recording& recorded = recording(mode, program);
     const Tape played = tape(recorded, condition);
     std::vector<Cell> cells;
@@ -352,10 +414,15 @@ Cell Matrix::run_msxbench(const Tape& tape, const Recording& recorded)
         returned = run.pc == msxbench::basic_return;
         break;
     }
+    // BASIC's run entry is a trap of its own: it stops the run there.
+    if (e.entry == msxbench::basic_run && msx.basic_run_reached()) {
+        seen.started = seen.handed_over = true;
+        seen.program_intact = seen.image_intact = machine.dump(e.program_start, e.program.size()) == e.program;
+    }
     // A depacker that finds damage returns to the loader, which stops and
     // returns to BASIC.
     seen.came_back = seen.handed_over && returned;
-    seen.verdict = first_verdict(msx.screen_text());
+    seen.verdict = recorded.turbo ? turbo_verdict(msx.transcript()) : first_verdict(msx.screen_text());
     return {classify(seen), double(machine.cycles()) / msxbench::msx_clock, loader_started};
 }
 
@@ -371,7 +438,7 @@ Cell Matrix::run_openmsx(const Tape& tape, const Recording& recorded, const char
     job.pokes = {{txttab, {0x01, 0x80}}, {0x8000, {0x00, 0x00, 0x00}}};
     job.tape = tape.rest;
     job.seconds = tape.rest_seconds + 10;
-    job.stops = {{e.entry}};
+    job.stops = {{e.entry, e.entry != msxbench::basic_run}};  // BASIC's run entry is in ROM
     if (e.handover != e.entry)
         job.checks = {{e.handover}};
     job.dumps = {{e.image_start, std::uint16_t(e.image.size())}};
@@ -397,7 +464,8 @@ Cell Matrix::run_openmsx(const Tape& tape, const Recording& recorded, const char
         seen.image_intact = memory(check->second, e.image_start) == e.image;
         seen.came_back = report.reason == openmsx::StopReason::returned;
     }
-    seen.verdict = first_verdict(report.verdict.empty() ? report.screen : report.verdict);
+    seen.verdict = recorded.turbo ? turbo_verdict(report.printed)
+                                  : first_verdict(report.verdict.empty() ? report.screen : report.verdict);
     return {classify(seen), report.stop.seconds};
 }
 

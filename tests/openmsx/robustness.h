@@ -33,6 +33,7 @@ struct Mode {
     std::string label;
     std::vector<std::string> args;  // tapecast's mode arguments
     bool separate_loader = false;   // a baud rate: the loader is loaded first from its own WAV (2400 baud)
+    bool turbo = false;             // the turbo loader: no "Loading:", BIN files and small BASIC programs only
 };
 
 void PrintTo(const Mode& mode, std::ostream* out);
@@ -56,7 +57,7 @@ enum class Outcome {
 const char* label(Outcome outcome);
 void PrintTo(Outcome outcome, std::ostream* out);
 
-enum class Kind { bin, rom };
+enum class Kind { bin, rom, basic };
 
 struct Program {
     std::string label;
@@ -71,13 +72,24 @@ Program random_bin(std::size_t size, std::uint32_t seed);
 // it is packed and started through its depacker.
 Program code_rom(std::size_t size, std::uint32_t seed);
 
-// The matrix's programs: a 4K BIN file and a 16K ROM.
+// A tokenized BASIC program (0xFF first) for 0x8001 of about `size` bytes:
+// lines of statements and REM text; on tape it is stored at TXTTAB and
+// handed to BASIC's run entry.
+Program small_basic(std::size_t size, std::uint32_t seed);
+
+// The matrix's programs: a 4K BIN file, a 16K ROM and a 2K BASIC program.
 std::vector<Program> matrix_programs();
+
+// Whether `mode` takes `program` at all (turbo: BIN files and BASIC
+// programs of up to 2048 bytes).
+bool takes(const Mode& mode, const Program& program);
 
 // What the loader shows after a file's name: " <OK>" or " <Err>".
 enum class Verdict { none, ok, error };
 // The verdict on the first file in a text screen's contents.
 Verdict first_verdict(const std::string& screen);
+// The turbo loader's verdict: the first " <OK>" or " <Err>" it printed.
+Verdict turbo_verdict(const std::string& printed);
 
 // What the MSX showed, for deciding a cell.
 struct Observation {
