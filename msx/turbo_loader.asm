@@ -61,6 +61,7 @@ ml_start:
         LD DE,ML_HIGH           ; loops to its place, then the list and the
         LD BC,ml_image_files - ml_high ; description down to where it was
         LDIR
+        LD HL,(ml_list_at)
         LD DE,ml_files
         LD BC,turbo_class - ml_files + 256
         LDIR
@@ -93,7 +94,7 @@ ml_next:
         LD L,(IX+5)
         LD H,(IX+6)
         BIT 6,(IX+0)
-        JR NZ,ml_hooked
+        JP NZ,ml_hooked + ML_UP
         LD A,(IX+ENTRY_SIZE)
         OR A
         JR Z,ml_last
@@ -110,16 +111,6 @@ ml_last:
 ml_go:
         PUSH HL
         JP BIOS_TAPIOF          ; the motor stopped, interrupts enabled, then HL
-
-; The BASIC program starts with the hook in place; its depacker comes back
-; only when it found damage (and said so): then BLOAD is BASIC's again.
-ml_hooked:
-        LD A,0C3h
-        LD (H_GONE),A
-        LD DE,ml_hook + ML_UP
-        LD (H_GONE + 1),DE
-        CALL ml_go
-        ; falls into ml_unhook
 
 ; ml_unhook: BASIC's BLOAD back.  in: nothing; changes: A
 ml_unhook:
@@ -212,6 +203,7 @@ ml_call:
 
 ml_stack:       DW 0
 ml_entry:       DW 0
+ml_list_at:     DW ml_image_files   ; where the list is in the image as read
 
         INCLUDE "include/turbo_read.inc"
         INCLUDE "include/turbo_build.inc"
@@ -227,66 +219,6 @@ ML_HIGH         EQU TURBO_LOOPS + 2 * TURBO_LOOP_SIZE
 ml_high:
 ML_UP           EQU ML_HIGH - ml_high   ; after the label, so that both passes
                                         ; of the assembler agree on it
-
-; ml_hook: H_GONE while a BASIC program the loader started runs.  A BLOAD
-; statement is served by the next file of the list and passed over.
-; in: A = the statement's first token, HL = on it
-; out: BLOAD: HL on the ":" or 0 that ends it, back into the interpreter's
-;      next-statement loop; anything else: back to the interpreter as it was
-; changes: BLOAD: AF, BC, D, HL (as SKIPST)
-ml_hook:
-        CP BLOAD_TOKEN
-        RET NZ
-        CALL SKIPST
-        PUSH AF
-        PUSH BC
-        PUSH DE
-        PUSH HL
-        PUSH IX
-        PUSH IY
-        EX AF,AF'
-        PUSH AF
-        EXX
-        PUSH BC
-        PUSH DE
-        PUSH HL
-        CALL ml_serve + ML_UP
-        POP HL
-        POP DE
-        POP BC
-        EXX
-        POP AF
-        EX AF,AF'
-        POP IY
-        POP IX
-        POP HL
-        POP DE
-        POP BC
-        POP AF
-        INC SP                  ; drop the return into the statement
-        INC SP                  ; dispatcher: the statement is done
-        RET
-
-; ml_serve: reads the next file of the list and starts it, or only
-; stores it, with the tape stopped; the hook goes once the list is served.
-; in: nothing; out: returns, also after " <Err>"; changes: everything
-ml_serve:
-        LD (ml_stack),SP
-        LD HL,(ml_entry)
-        LD DE,ENTRY_SIZE
-        ADD HL,DE
-        LD A,(HL)
-        OR A
-        JP Z,ml_unhook          ; nothing left (never so: the hook went)
-        CALL ml_read
-        LD A,(IX+ENTRY_SIZE)
-        OR A
-        CALL Z,ml_unhook
-        LD L,(IX+5)
-        LD H,(IX+6)
-        BIT 1,(IX+0)
-        JP NZ,ml_go
-        JP BIOS_TAPIOF
 
 ; ml_fail: " <Err>", page 1 as BASIC wants it, the hook removed when it is
 ; the loader's, the tape stopped; returns from ml_start, or ml_serve.
@@ -358,6 +290,81 @@ ml_main_rom:
 
 ml_ok_text:     DB " <OK>"
 ml_err_text:    DB " <Err>"
+
+; What only a BASIC program's hook needs: the encoder leaves it out of a
+; tape with no such program (the list then starts here, ml_list_at says).
+ml_hook_part:
+
+; The BASIC program starts with the hook in place; its depacker comes back
+; only when it found damage (and said so): then BLOAD is BASIC's again.
+ml_hooked:
+        LD A,0C3h
+        LD (H_GONE),A
+        LD DE,ml_hook + ML_UP
+        LD (H_GONE + 1),DE
+        CALL ml_go
+        JP ml_unhook
+
+; ml_hook: H_GONE while a BASIC program the loader started runs.  A BLOAD
+; statement is served by the next file of the list and passed over.
+; in: A = the statement's first token, HL = on it
+; out: BLOAD: HL on the ":" or 0 that ends it, back into the interpreter's
+;      next-statement loop; anything else: back to the interpreter as it was
+; changes: BLOAD: AF, BC, D, HL (as SKIPST)
+ml_hook:
+        CP BLOAD_TOKEN
+        RET NZ
+        CALL SKIPST
+        PUSH AF
+        PUSH BC
+        PUSH DE
+        PUSH HL
+        PUSH IX
+        PUSH IY
+        EX AF,AF'
+        PUSH AF
+        EXX
+        PUSH BC
+        PUSH DE
+        PUSH HL
+        CALL ml_serve + ML_UP
+        POP HL
+        POP DE
+        POP BC
+        EXX
+        POP AF
+        EX AF,AF'
+        POP IY
+        POP IX
+        POP HL
+        POP DE
+        POP BC
+        POP AF
+        INC SP                  ; drop the return into the statement
+        INC SP                  ; dispatcher: the statement is done
+        RET
+
+; ml_serve: reads the next file of the list and starts it, or only
+; stores it, with the tape stopped; the hook goes once the list is served.
+; in: nothing; out: returns, also after " <Err>"; changes: everything
+ml_serve:
+        LD (ml_stack),SP
+        LD HL,(ml_entry)
+        LD DE,ENTRY_SIZE
+        ADD HL,DE
+        LD A,(HL)
+        OR A
+        JP Z,ml_unhook          ; nothing left (never so: the hook went)
+        CALL ml_read
+        LD A,(IX+ENTRY_SIZE)
+        OR A
+        CALL Z,ml_unhook
+        LD L,(IX+5)
+        LD H,(IX+6)
+        BIT 1,(IX+0)
+        JP NZ,ml_go
+        JP BIOS_TAPIOF
+
 
 ; What the encoder puts after the code: the list (ending with a 0), then
 ; the first half of the uniform code's description (the leaves under

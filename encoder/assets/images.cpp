@@ -51,5 +51,7 @@ TurboLoader turbo_loader()
             asset_turbo_loader_ml_list_end,
             asset_turbo_loader_ml_description_end,
             asset_turbo_loader_turbo_table,
-            asset_turbo_loader_ml_busy_end};
+            asset_turbo_loader_ml_busy_end,
+            asset_turbo_loader_ml_hook_part,
+            asset_turbo_loader_ml_list_at};
 }

@@ -44,7 +44,9 @@ TurboBoot turbo_boot();
 // `list_end`, then the first 256 bytes of the uniform code's description,
 // which must end 256 bytes before `description_end` (its leaves are built
 // after it).  No file may load into [busy_start, busy_end) (its code, its
-// decode table and its reader's work pages and loops).
+// decode table and its reader's work pages and loops).  A tape with no
+// BASIC program that keeps it as its BLOAD hook gets the image up to
+// `hook_part` only, with that address in the word at `list_at`.
 struct TurboLoader {
     std::span<const std::uint8_t> image;
     std::uint16_t address = 0;
@@ -52,6 +54,8 @@ struct TurboLoader {
     std::uint16_t description_end = 0;
     std::uint16_t busy_start = 0;
     std::uint16_t busy_end = 0;
+    std::uint16_t hook_part = 0;
+    std::uint16_t list_at = 0;
 };
 TurboLoader turbo_loader();
 // Sizes of the system files the RAM-disk DOS writes onto its disk at start-up

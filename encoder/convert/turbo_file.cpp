@@ -77,7 +77,14 @@ void emit_boot_block(const std::vector<std::uint8_t>& boot, std::uint16_t addres
 std::vector<std::uint8_t> loader_with_list(const std::vector<TurboFile>& files, bool last_fitted)
 {
     const TurboLoader loader = turbo_loader();
+    const bool hooked = std::any_of(files.begin(), files.end() - 1, runs_basic);
     std::vector<std::uint8_t> bytes(loader.image.begin(), loader.image.end());
+    if (!hooked) {
+        // The hook's code stays off the tape; the list starts where it would.
+        bytes.resize(std::size_t(loader.hook_part - loader.address));
+        bytes[std::size_t(loader.list_at - loader.address)] = std::uint8_t(loader.hook_part);
+        bytes[std::size_t(loader.list_at - loader.address) + 1] = std::uint8_t(loader.hook_part >> 8);
+    }
     for (const TurboFile& file : files) {
         bytes.push_back(std::uint8_t((file.run ? 3 : 1) | (&file == &files.back() && last_fitted ? 4 : 0) |
                                      (file.basic ? 8 : 0) | (file.page1_ram ? 16 : 0) |
