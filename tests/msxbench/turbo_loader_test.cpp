@@ -34,9 +34,9 @@ Bytes data_of(const Bytes& bin)
     return Bytes(bin.begin() + 7, bin.end());
 }
 
-// A tokenized BASIC program (0xFF first) for 0x8001: 10 PRINT 1, then REM
-// lines up to about `size` bytes.
-Bytes basic_program(std::size_t size)
+// A tokenized BASIC program (0xFF first) for 0x8001: 10 PRINT 1 (or the
+// statements `first`), then REM lines up to about `size` bytes.
+Bytes basic_program(std::size_t size, const Bytes& first = {0x91, ' ', 0x12})
 {
     Bytes program = {0xFF};
     std::uint16_t at = 0x8001;
@@ -45,7 +45,7 @@ Bytes basic_program(std::size_t size)
         program.insert(program.end(), line.begin(), line.end());
         at = std::uint16_t(at + line.size());
     };
-    add(10, {0x91, ' ', 0x12});  // PRINT 1
+    add(10, first);
     for (std::uint16_t number = 20; program.size() + 40 < size; number = std::uint16_t(number + 10)) {
         Bytes text = {0x8F};  // REM
         for (char c : " a line of a BASIC program " + std::to_string(number))
@@ -207,7 +207,7 @@ TEST_F(TurboLoader, BasicProgramsAreStoredAtTxttabAndRunByBasic)
 // hook: its two BLOAD statements load and start the two files, the hook
 // goes once the list is served, and a third BLOAD is BASIC's own.  A half
 // of the second file turned over: " <Err>", nothing started, the hook gone
-// just the same.
+// just the same.  A packed BASIC program keeps the hook as well.
 TEST_F(TurboLoader, BloadStatementsOfARunBasicProgramLoadTheFilesAfterIt)
 {
     Bytes statement = {0xCF};  // BLOAD"CAS:",R
@@ -228,6 +228,26 @@ TEST_F(TurboLoader, BloadStatementsOfARunBasicProgramLoadTheFilesAfterIt)
     shop.put("big.bin", eight_k_bin());
     const WavSignal written =
         read_wav(shop.tapecast({"-cd", "-turbo", "-p", "300", "loads.bas", "one.bin", "big.bin"}));
+    {
+        // Packed: its depacker runs it, with the hook in place.
+        const Bytes packed = basic_program(6000, statement);
+        ASSERT_GT(packed.size(), 2048u);
+        shop.put("packed.bas", packed);
+        Msx msx;
+        msx.insert_tape({read_wav(shop.tapecast({"-cd", "-turbo", "-p", "300", "packed.bas", "one.bin"}))});
+        msx.bload_run();
+        Machine& m = msx.machine();
+        ASSERT_EQ(run_to(m, {basic_return}, seconds(30)).reason, Stop::requested) << msx.transcript();
+        ASSERT_TRUE(msx.basic_run_reached());
+        EXPECT_EQ(m.dump(0x8001, packed.size() - 1), Bytes(packed.begin() + 1, packed.end()));
+        std::vector<Statement> statements;
+        msx.run_statements(seconds(10), statements);
+        ASSERT_GE(statements.size(), 1u);
+        EXPECT_TRUE(statements[0].taken_by_hook);
+        EXPECT_EQ(m.read(0xD001), 0x11);
+        EXPECT_EQ(m.read(h_gone), 0xC9);
+        EXPECT_EQ(msx.transcript(), " <OK> <OK>");
+    }
     WavSignal flipped = written;
     flip_half(flipped, flipped.samples.size() - 44100);  // inside big.bin's block
     for (const bool damaged : {false, true}) {
