@@ -212,11 +212,7 @@ TEST_F(LoaderRun, RomRestoredIntoPage1RamAndItsInitCalled)
     const Bytes header = {'A', 'B', 0x10, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     std::copy(header.begin(), header.end(), rom.begin());
     shop.put("game.rom", rom);
-    MsxLayout layout;
-    layout.msx2 = true;
-    layout.expand_rom_slot = true;
-    layout.expand_ram_slot = true;
-    layout.ram = {3, 2};
+    const MsxLayout layout = expanded_msx2();
     auto msx = play({shop.tapecast({"-cd", "-c", "game.rom"})}, layout);
     ASSERT_TRUE(reach(*msx, {0x4010}, 20, 0x4010));
     EXPECT_EQ(msx->machine().slot_of_page(1), layout.ram);

@@ -86,6 +86,18 @@ struct MsxLayout {
     std::uint64_t keyscan_cost = 2000;  // T-states the interrupt's keyboard scan takes
 };
 
+// An MSX2 whose main ROM and RAM sit in expanded slots (RAM in 3-2): page 1
+// RAM is found only by looking at secondary slots.
+inline MsxLayout expanded_msx2()
+{
+    MsxLayout layout;
+    layout.msx2 = true;
+    layout.expand_rom_slot = true;
+    layout.expand_ram_slot = true;
+    layout.ram = {3, 2};
+    return layout;
+}
+
 // An MSX2 as BASIC and the fast loader leave it: main ROM in slot 0 (or in
 // expanded slot 0-0), a memory mapper of `mapper_kb` (64 to 512) in
 // expanded slot 3-2 with segments 3, 2, 1, 0 in pages 0 to 3, `vram_kb` of

@@ -144,12 +144,12 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-// The turbo mode loads in every cell on every emulator: the BIN file in
-// the uniform code, the BASIC program in a code fitted to it (its
-// description first), noise with three seeds.
+// The turbo mode loads in every cell on every emulator: the BIN file and
+// the packed ROM in the uniform code, the BASIC program in a code fitted to
+// it (its description first), noise with three seeds.
 class TurboAfterAudioPath : public ::testing::TestWithParam<tools::AudioCondition> {};
 
-TEST_P(TurboAfterAudioPath, LoadsBinAndBasic)
+TEST_P(TurboAfterAudioPath, LoadsEveryProgram)
 {
     if (!have_tools() && GetParam().path != AudioPath::as_written)
         GTEST_SKIP() << "audio paths skipped: " << tools::missing_tools();

@@ -291,11 +291,7 @@ TEST_F(TurboLoader, APackedRomIsReadIntoPage1RamAndStarted)
 {
     const Bytes rom = stored_rom();
     shop.put("game.rom", rom);
-    MsxLayout layout;
-    layout.msx2 = true;
-    layout.expand_rom_slot = true;
-    layout.expand_ram_slot = true;
-    layout.ram = {3, 2};
+    const MsxLayout layout = expanded_msx2();
     const WavSignal written = read_wav(shop.tapecast({"-cd", "-turbo", "game.rom"}));
     {
         Msx msx(layout);
