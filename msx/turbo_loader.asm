@@ -295,8 +295,11 @@ ml_err_text:    DB " <Err>"
 ; tape with no such program (the list then starts here, ml_list_at says).
 ml_hook_part:
 
-; The BASIC program starts with the hook in place; its depacker comes back
-; only when it found damage (and said so): then BLOAD is BASIC's again.
+; ml_hooked: starts the BASIC program with the hook in place; its depacker
+; comes back only when it found damage (and said so): then BLOAD is
+; BASIC's again.
+; in: HL = the start (BASIC's run entry, or the depacker); out: back to
+; BASIC after a depacker's " <Err>"; changes: everything
 ml_hooked:
         LD A,0C3h
         LD (H_GONE),A
