@@ -213,24 +213,34 @@ void print_openmsx(const std::vector<Program>& programs, const std::vector<Mode>
 {
     const char* const machines[] = {openmsx::msx2, openmsx::msx1};
     const char* const machine_labels[] = {"MSX2", "MSX1"};
-    std::vector<OpenmsxTape> tapes;
-    for (const OpenmsxRun& run : runs)
-        tapes.push_back(openmsx_tape(run.wav, run.loader_wav));
+    std::vector<std::string> failures;
+    std::vector<std::optional<OpenmsxTape>> tapes;
+    for (const OpenmsxRun& run : runs) {
+        try {
+            tapes.push_back(openmsx_tape(run.wav, run.loader_wav));
+        } catch (const std::runtime_error& e) {
+            tapes.emplace_back();
+            failures.push_back(e.what());
+        }
+    }
     // times[machine][program][mode]
     std::vector<std::vector<std::vector<std::optional<double>>>> times(
         std::size(machines), std::vector<std::vector<std::optional<double>>>(
                                  programs.size(), std::vector<std::optional<double>>(modes.size())));
     std::atomic<std::size_t> next = 0;
-    std::vector<std::string> failures(runs.size() * std::size(machines));
+    std::vector<std::string> run_failures(runs.size() * std::size(machines));
     const auto work = [&] {
-        for (std::size_t job; (job = next++) < failures.size();) {
+        for (std::size_t job = next++; job < run_failures.size(); job = next++) {
             const std::size_t machine = job % std::size(machines);
             const OpenmsxRun& run = runs[job / std::size(machines)];
+            const std::optional<OpenmsxTape>& tape = tapes[job / std::size(machines)];
+            if (!tape)
+                continue;
             try {
                 times[machine][run.program_index][run.mode_index] =
-                    openmsx_time(*run.program, tapes[job / std::size(machines)], machines[machine], dir);
+                    openmsx_time(*run.program, *tape, machines[machine], dir);
             } catch (const std::runtime_error& e) {
-                failures[job] = e.what();
+                run_failures[job] = e.what();
             }
         }
     };
@@ -244,6 +254,7 @@ void print_openmsx(const std::vector<Program>& programs, const std::vector<Mode>
                 "the WAV (C-BIOS cannot read a tape: its program is put into RAM and started) plus openMSX's\n"
                 "emulated time from the sample after it until the program starts; the baud-rate modes: the\n"
                 "loader's WAV and 0.3 s, plus openMSX's time for the file's WAV\n\n");
+    // Every mode but the last, the standard format, which C-BIOS cannot read.
     std::printf("%-28s %7s", "program", "machine");
     for (std::size_t m = 0; m + 1 < modes.size(); ++m)
         std::printf(" %9s", modes[m].label);
@@ -261,6 +272,8 @@ void print_openmsx(const std::vector<Program>& programs, const std::vector<Mode>
         }
     }
     for (const std::string& failure : failures)
+        std::printf("No openMSX run: %s\n", failure.c_str());
+    for (const std::string& failure : run_failures)
         if (!failure.empty())
             std::printf("openMSX run failed: %s\n", failure.c_str());
 }
