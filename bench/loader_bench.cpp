@@ -6,17 +6,29 @@
 // is the loader at 2400 baud, 0.3 s of silence, then the file, as played by
 // hand.  The standard format takes a ROM as the BIN image tapecast saves
 // beside it (BLOAD"CAS:",R), a BASIC program with CLOAD and RUN.
+//
+// The same WAVs then go to openMSX with C-BIOS (MSX2 and MSX1), whose input
+// model differs: a DC filter, then the sign of the sample.  C-BIOS cannot
+// read a tape, so there a time is the first block's playing time in the WAV
+// (the BIOS-read block, as written) plus openMSX's emulated time from the
+// sample after that block, its program put into RAM and started, until the
+// program starts.  The standard format has no openMSX figure.
 
 #include "assets/images.h"
 #include "bench_files.h"
 #include "msx.h"
+#include "openmsx_run.h"
+#include "standard_tape.h"
 #include "tape_run.h"
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <random>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -134,6 +146,138 @@ void print_turbo_pieces(const Program& program, const fs::path& wav)
     }
 }
 
+// What openMSX plays for one WAV: the rest after the BIOS-read block, and
+// the seconds before it, taken from the WAV.
+struct OpenmsxTape {
+    openmsx::TapeBin loader;  // read back from the first block
+    fs::path rest;
+    double before = 0;
+};
+
+// `loader_wav` is empty when the first block is on `wav` itself; else the
+// loader is played by hand first (its WAV, then 0.3 s of silence) and
+// `wav` is played whole once the loader waits.
+OpenmsxTape openmsx_tape(const fs::path& wav, const fs::path& loader_wav)
+{
+    OpenmsxTape tape;
+    if (!loader_wav.empty()) {
+        tape.loader = openmsx::read_first_bin(loader_wav);
+        tape.rest = wav;
+        tape.before = openmsx::wav_info(loader_wav).seconds() + 0.3;
+        return tape;
+    }
+    tape.loader = openmsx::read_first_bin(wav);
+    tape.rest = fs::path(wav).replace_extension(".rest.wav");
+    openmsx::write_wav_from(wav, tape.rest, tape.loader.end_sample);
+    tape.before = tape.loader.end_seconds;
+    return tape;
+}
+
+// The seconds from the first sample until the program starts on an openMSX
+// machine, or nothing when it does not start.
+std::optional<double> openmsx_time(const Program& program, const OpenmsxTape& tape, const char* machine,
+                                   const fs::path& work)
+{
+    openmsx::Job job;
+    job.machine = machine;
+    job.start = tape.loader.start;
+    job.exec = tape.loader.exec;
+    job.program = tape.loader.program;
+    // What BASIC holds when BLOAD"CAS:",R runs: an empty program at 0x8001.
+    job.pokes = {{0xF676, {0x01, 0x80}}, {0x8000, {0x00, 0x00, 0x00}}};
+    job.tape = tape.rest;
+    job.seconds = openmsx::wav_info(tape.rest).seconds() + 10;
+    // BASIC's run entry is in the main ROM; a ROM's INIT counts once RAM
+    // is there (C-BIOS has code at the same place).
+    job.stops = {{start_of(program), program.kind != Kind::basic}};
+    const openmsx::Report report = openmsx::run(job, work);
+    if (report.reason != openmsx::StopReason::entry || report.pc != start_of(program))
+        return std::nullopt;
+    return tape.before + report.stop.seconds;
+}
+
+// One fast-mode WAV to time in openMSX.
+struct OpenmsxRun {
+    const Program* program;
+    std::size_t program_index;
+    std::size_t mode_index;
+    fs::path wav;
+    fs::path loader_wav;
+};
+
+// Times every run on openMSX MSX2 and MSX1, in two threads, and prints
+// them as a table of the fast modes.
+void print_openmsx(const std::vector<Program>& programs, const std::vector<Mode>& modes,
+                   const std::vector<OpenmsxRun>& runs, const fs::path& dir, std::size_t xp_column,
+                   std::size_t turbo_column)
+{
+    const char* const machines[] = {openmsx::msx2, openmsx::msx1};
+    const char* const machine_labels[] = {"MSX2", "MSX1"};
+    std::vector<std::string> failures;
+    std::vector<std::optional<OpenmsxTape>> tapes;
+    for (const OpenmsxRun& run : runs) {
+        try {
+            tapes.push_back(openmsx_tape(run.wav, run.loader_wav));
+        } catch (const std::runtime_error& e) {
+            tapes.emplace_back();
+            failures.push_back(e.what());
+        }
+    }
+    // times[machine][program][mode]
+    std::vector<std::vector<std::vector<std::optional<double>>>> times(
+        std::size(machines), std::vector<std::vector<std::optional<double>>>(
+                                 programs.size(), std::vector<std::optional<double>>(modes.size())));
+    std::atomic<std::size_t> next = 0;
+    std::vector<std::string> run_failures(runs.size() * std::size(machines));
+    const auto work = [&] {
+        for (std::size_t job = next++; job < run_failures.size(); job = next++) {
+            const std::size_t machine = job % std::size(machines);
+            const OpenmsxRun& run = runs[job / std::size(machines)];
+            const std::optional<OpenmsxTape>& tape = tapes[job / std::size(machines)];
+            if (!tape)
+                continue;
+            try {
+                times[machine][run.program_index][run.mode_index] =
+                    openmsx_time(*run.program, *tape, machines[machine], dir);
+            } catch (const std::runtime_error& e) {
+                run_failures[job] = e.what();
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int t = 0; t < 2; ++t)
+        pool.emplace_back(work);
+    for (std::thread& t : pool)
+        t.join();
+
+    std::printf("\nopenMSX with C-BIOS (DC filter, then the sign of the sample): the first block's playing time in\n"
+                "the WAV (C-BIOS cannot read a tape: its program is put into RAM and started) plus openMSX's\n"
+                "emulated time from the sample after it until the program starts; the baud-rate modes: the\n"
+                "loader's WAV and 0.3 s, plus openMSX's time for the file's WAV\n\n");
+    // Every mode but the last, the standard format, which C-BIOS cannot read.
+    std::printf("%-28s %7s", "program", "machine");
+    for (std::size_t m = 0; m + 1 < modes.size(); ++m)
+        std::printf(" %9s", modes[m].label);
+    std::printf("\n");
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+        for (std::size_t machine = 0; machine < std::size(machines); ++machine) {
+            const auto& row = times[machine][p];
+            std::printf("%-28s %7s", machine == 0 ? programs[p].label.c_str() : "", machine_labels[machine]);
+            for (std::size_t m = 0; m + 1 < modes.size(); ++m)
+                row[m] ? std::printf(" %9.2f", *row[m]) : std::printf(" %9s", "-");
+            if (row[turbo_column] && row[xp_column])
+                std::printf("   turbo / -xp %.2f (%.2fx faster)", *row[turbo_column] / *row[xp_column],
+                            *row[xp_column] / *row[turbo_column]);
+            std::printf("\n");
+        }
+    }
+    for (const std::string& failure : failures)
+        std::printf("No openMSX run: %s\n", failure.c_str());
+    for (const std::string& failure : run_failures)
+        if (!failure.empty())
+            std::printf("openMSX run failed: %s\n", failure.c_str());
+}
+
 }  // namespace
 
 int main()
@@ -173,11 +317,16 @@ int main()
     for (const Mode& mode : modes)
         std::printf(" %9s", mode.label);
     std::printf("\n");
-    for (const Program& program : programs) {
+    const auto wav_name = [](std::size_t program, std::size_t mode) {
+        return "p" + std::to_string(program) + "-t" + std::to_string(mode) + ".wav";
+    };
+    std::vector<OpenmsxRun> openmsx_runs;
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+        const Program& program = programs[p];
         write_all(dir / program.file, program.bytes);
         std::vector<std::optional<double>> times;
         for (const Mode& mode : modes) {
-            const std::string wav = "t" + std::to_string(times.size()) + ".wav";
+            const std::string wav = wav_name(p, times.size());
             std::optional<double> time;
             if (!mode.args.empty()) {
                 std::vector<std::string> args = mode.args;
@@ -185,8 +334,11 @@ int main()
                 std::vector<fs::path> tape = {dir / wav};
                 if (mode.separate_loader)
                     tape = {dir / "loader.wav", fs::path(), dir / wav};
-                if (tapecast(dir, args, wav) && (have_loader || !mode.separate_loader))
+                if (tapecast(dir, args, wav) && (have_loader || !mode.separate_loader)) {
                     time = time_to_start(program, tape, false);
+                    openmsx_runs.push_back(
+                        {&program, p, times.size(), dir / wav, mode.separate_loader ? dir / "loader.wav" : fs::path()});
+                }
             } else {
                 // Standard format: BIN and BASIC as they are, a ROM as its saved BIN image.
                 std::string file = program.file;
@@ -207,10 +359,16 @@ int main()
             std::printf("\n%-28s %7s  %.2f (%.2fx faster)", "  CD turbo / CD -xp", "",
                         *times[turbo_column] / *times[xp_column], *times[xp_column] / *times[turbo_column]);
         if (times[turbo_column] && program.kind == Kind::rom)
-            print_turbo_pieces(program, dir / ("t" + std::to_string(turbo_column) + ".wav"));
+            print_turbo_pieces(program, dir / wav_name(p, turbo_column));
         std::printf("\n");
     }
     std::printf("\n'-': does not start (or, standard format: no BIN image saved for it).\n");
+
+    if (const std::string why = openmsx::missing(); !why.empty()) {
+        std::printf("\nNo openMSX figures: %s.\n", why.c_str());
+    } else {
+        print_openmsx(programs, modes, openmsx_runs, dir, xp_column, turbo_column);
+    }
     std::error_code ignored;
     fs::remove_all(dir, ignored);
     return 0;
