@@ -319,6 +319,26 @@ TEST_F(TurboLoader, APackedRomIsReadIntoPage1RamAndStarted)
     EXPECT_FALSE(msx.ppi().motor_on());
 }
 
+// A BIN file for page 1 goes into the RAM there (an MSX2 whose main ROM and
+// RAM sit in expanded slots), and page 1 is back on the main ROM once it is
+// checked, for the file after it and for BASIC.
+TEST_F(TurboLoader, ABinFileForPage1GoesIntoItsRam)
+{
+    const Bytes low = test_support::make_bin(0x7F00, 0x7F00, test_support::seeded_bytes(0x200, 9));
+    shop.put("low.bin", low);
+    shop.put("data.bin", marker_bin(0xC000, 0x11, 0xD001));
+    const MsxLayout layout = expanded_msx2();
+    Msx msx(layout);
+    const WavSignal written = read_wav(shop.tapecast({"-cd", "-turbo", "-p", "300", "low.bin", "-n", "data.bin"}));
+    ASSERT_EQ(play_signal(msx, written, 0xC000), 0xC000);
+    Machine& m = msx.machine();
+    for (std::uint16_t at = 0; at < 0x200; ++at)
+        ASSERT_EQ(m.slot_read(layout.ram, std::uint16_t(0x7F00 + at)), low[7 + at]) << at;
+    EXPECT_EQ(m.slot_of_page(1), layout.main_rom);
+    EXPECT_EQ(msx.transcript(), " <OK> <OK>");
+    EXPECT_TRUE(msx.faults().empty());
+}
+
 // A BASIC program over 2048 bytes goes packed: its depacker restores it
 // at TXTTAB - 1 and BASIC runs it with the main ROM in page 1.  A COM
 // program is restored at 0x0100 with RAM in page 0 and started there.
