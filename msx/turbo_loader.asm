@@ -43,6 +43,7 @@ VARTAB          EQU 0F6C2h          ; word: start of simple variables
 ARYTAB          EQU 0F6C4h          ; word: start of arrays
 STREND          EQU 0F6C6h          ; word: end of arrays
 H_GONE          EQU 0FF43h          ; hook before each statement: A = its token
+CURLIN          EQU 0F41Ch          ; word: the line run, FFFFh in direct mode
 SKIPST          EQU 485Bh           ; HL on a statement: HL on the ":" or 0 ending it
 BLOAD_TOKEN     EQU 0CFh
 ENTRY_SIZE      EQU 9
@@ -309,14 +310,25 @@ ml_hooked:
         JP ml_unhook
 
 ; ml_hook: H_GONE while a BASIC program the loader started runs.  A BLOAD
-; statement is served by the next file of the list and passed over.
+; statement of the program is served by the next file of the list and
+; passed over; one typed in direct mode (the program ended, or stopped,
+; before its BLOADs were all served) is BASIC's own.
 ; in: A = the statement's first token, HL = on it
-; out: BLOAD: HL on the ":" or 0 that ends it, back into the interpreter's
-;      next-statement loop; anything else: back to the interpreter as it was
-; changes: BLOAD: AF, BC, D, HL (as SKIPST)
+; out: BLOAD in the program: HL on the ":" or 0 that ends it, back into the
+;      interpreter's next-statement loop; anything else: back to the
+;      interpreter with A and HL as they were
+; changes: BLOAD in the program: AF, BC, D, HL (as SKIPST); else F
 ml_hook:
         CP BLOAD_TOKEN
         RET NZ
+        PUSH HL
+        LD HL,(CURLIN)
+        INC HL
+        LD A,H
+        OR L
+        POP HL
+        LD A,BLOAD_TOKEN
+        RET Z                   ; direct mode
         CALL SKIPST
         PUSH AF
         PUSH BC

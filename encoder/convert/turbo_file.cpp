@@ -177,6 +177,9 @@ TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t fi
     file.start = header.start;
     file.exec = header.exec;
     file.run = run_flag != 'n';
+    // As the fast loader: a file that reaches into 0x4000-0x7FFF goes into
+    // the RAM of page 1, and the main ROM is back there once it is checked.
+    file.page1_ram = header.start <= 0x7FFF && header.end >= 0x4000;
     file.data.assign(current_input.data.begin() + 7, current_input.data.begin() + 7 + length);
     release_input();
     return file;

@@ -17,7 +17,7 @@ struct TurboFile {
     bool run = true;                // start it once loaded ("-n" clears it)
     bool basic = false;             // a BASIC program: stored at TXTTAB, run by BASIC
     bool packed = false;            // a packed image, started through its depacker
-    bool page1_ram = false;         // loaded with RAM in page 1 (a packed image)
+    bool page1_ram = false;         // loaded with RAM in page 1 (a packed image, a BIN there)
     bool keep_page1_ram = false;    // started with that RAM still there (a ROM)
     std::vector<std::uint8_t> data; // from start on, end - start + 1 bytes
 };

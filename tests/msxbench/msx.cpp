@@ -641,6 +641,7 @@ RunResult Msx::run_statements(std::uint64_t cycle_limit, std::vector<Statement>&
         if (m.read(at) == 0) {
             if (m.read_word(static_cast<std::uint16_t>(at + 1)) == 0)
                 return {Stop::requested, at, m.cycles() - start};
+            m.write_word(curlin, m.read_word(static_cast<std::uint16_t>(at + 3)));
             at = static_cast<std::uint16_t>(at + 5);  // past the link and the line number
         } else {
             ++at;
@@ -651,19 +652,11 @@ RunResult Msx::run_statements(std::uint64_t cycle_limit, std::vector<Statement>&
         if (token == ':' || token == 0)
             continue;  // an empty statement: the hook is not called
 
-        m.set_reg(Reg::sp, layout_.stack);
-        m.push(newstt);
-        m.set_reg(Reg::hl, at);
-        m.set_reg(Reg::af, static_cast<std::uint16_t>(token << 8));
-        m.set_reg(Reg::iff1, 1);
-        m.set_reg(Reg::iff2, 1);
-        m.add_breakpoint(newstt);
         const std::uint64_t spent = m.cycles() - start;
-        const RunResult run = m.call(h_gone, gone_return, spent < cycle_limit ? cycle_limit - spent : 0);
-        m.remove_breakpoint(newstt);
+        Statement statement;
+        const RunResult run = call_gone(at, spent < cycle_limit ? cycle_limit - spent : 0, statement);
         if (run.reason != Stop::breakpoint)
             return {run.reason, run.pc, m.cycles() - start};
-        Statement statement{at, token, run.pc == newstt};
         statements.push_back(statement);
         if (statement.taken_by_hook) {
             at = m.reg(Reg::hl);
@@ -681,6 +674,35 @@ RunResult Msx::run_statements(std::uint64_t cycle_limit, std::vector<Statement>&
             }
         }
     }
+}
+
+RunResult Msx::run_direct(const std::vector<std::uint8_t>& text, std::uint64_t cycle_limit, Statement& statement)
+{
+    Machine& m = machine_;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        m.write(static_cast<std::uint16_t>(kbuf + i), text[i]);
+    m.write(static_cast<std::uint16_t>(kbuf + text.size()), 0);
+    m.write_word(curlin, 0xFFFF);
+    return call_gone(kbuf, cycle_limit, statement);
+}
+
+// Calls H.GONE for the statement at `at` as the run loop does, with NEWSTT
+// as the statement handler's return: a stop there means the hook took it.
+RunResult Msx::call_gone(std::uint16_t at, std::uint64_t cycle_limit, Statement& statement)
+{
+    Machine& m = machine_;
+    const std::uint8_t token = m.read(at);
+    m.set_reg(Reg::sp, layout_.stack);
+    m.push(newstt);
+    m.set_reg(Reg::hl, at);
+    m.set_reg(Reg::af, static_cast<std::uint16_t>(token << 8));
+    m.set_reg(Reg::iff1, 1);
+    m.set_reg(Reg::iff2, 1);
+    m.add_breakpoint(newstt);
+    const RunResult run = m.call(h_gone, gone_return, cycle_limit);
+    m.remove_breakpoint(newstt);
+    statement = Statement{at, token, run.pc == newstt};
+    return run;
 }
 
 // The run entry of BASIC: records what the program left and stops the run.

@@ -46,6 +46,8 @@ inline constexpr std::uint16_t csrx = 0xF3DD;
 inline constexpr std::uint16_t cnsdfg = 0xF3DE;
 inline constexpr std::uint16_t statfl = 0xF3E7;
 inline constexpr std::uint16_t putpnt = 0xF3F8;
+inline constexpr std::uint16_t curlin = 0xF41C;  // the line run now, FFFFh in direct mode
+inline constexpr std::uint16_t kbuf = 0xF41F;    // the tokenized direct-mode line
 inline constexpr std::uint16_t getpnt = 0xF3FA;
 inline constexpr std::uint16_t txttab = 0xF676;
 inline constexpr std::uint16_t vartab = 0xF6C2;
@@ -161,7 +163,11 @@ public:
     // and HL on it; a statement the hook leaves to the interpreter is passed
     // over.  Stops at the end of the program, when a run stops for another
     // reason (the result says which), or after `cycle_limit` T-states.
+    // CURLIN holds the number of the line run.
     RunResult run_statements(std::uint64_t cycle_limit, std::vector<Statement>& statements);
+    // Runs one tokenized statement typed in direct mode (in KBUF, CURLIN =
+    // FFFFh) as run_statements runs each: `statement` tells what H.GONE did.
+    RunResult run_direct(const std::vector<std::uint8_t>& text, std::uint64_t cycle_limit, Statement& statement);
 
     // Starts a program at `address` as the fast loader or BLOAD ",R" does:
     // SP = the layout's stack with basic_return pushed (a RET goes back to
@@ -205,6 +211,7 @@ private:
     void trap_idle();
     bool put_key(std::uint8_t c);
     void trap_skip_statement();
+    RunResult call_gone(std::uint16_t at, std::uint64_t cycle_limit, Statement& statement);
     std::uint32_t cursor_address() const;
     int text_columns() const;
     int text_rows() const;

@@ -76,6 +76,15 @@ void flip_half(WavSignal& signal, std::size_t at)
         signal.samples[at] = -signal.samples[at];
 }
 
+// BLOAD"CAS:",R tokenized.
+Bytes bload_statement()
+{
+    Bytes statement = {0xCF};
+    for (char c : std::string("\"CAS:\",R"))
+        statement.push_back(std::uint8_t(c));
+    return statement;
+}
+
 class TurboLoader : public ::testing::Test {
 protected:
     Workshop shop;
@@ -317,6 +326,60 @@ TEST_F(TurboLoader, APackedRomIsReadIntoPage1RamAndStarted)
     EXPECT_EQ(msx.transcript(), " <Err>");
     EXPECT_EQ(msx.machine().slot_of_page(1), layout.main_rom);
     EXPECT_FALSE(msx.ppi().motor_on());
+}
+
+// A BIN file for page 1 goes into the RAM there (an MSX2 whose main ROM and
+// RAM sit in expanded slots), and page 1 is back on the main ROM once it is
+// checked, for the file after it and for BASIC.
+TEST_F(TurboLoader, ABinFileForPage1GoesIntoItsRam)
+{
+    const Bytes low = test_support::make_bin(0x7F00, 0x7F00, test_support::seeded_bytes(0x200, 9));
+    shop.put("low.bin", low);
+    shop.put("data.bin", marker_bin(0xC000, 0x11, 0xD001));
+    const MsxLayout layout = expanded_msx2();
+    Msx msx(layout);
+    const WavSignal written = read_wav(shop.tapecast({"-cd", "-turbo", "-p", "300", "low.bin", "-n", "data.bin"}));
+    ASSERT_EQ(play_signal(msx, written, 0xC000), 0xC000);
+    Machine& m = msx.machine();
+    for (std::uint16_t at = 0; at < 0x200; ++at)
+        ASSERT_EQ(m.slot_read(layout.ram, std::uint16_t(0x7F00 + at)), low[7 + at]) << at;
+    EXPECT_EQ(m.slot_of_page(1), layout.main_rom);
+    EXPECT_EQ(msx.transcript(), " <OK> <OK>");
+    EXPECT_TRUE(msx.faults().empty());
+}
+
+// A program that ends before its BLOADs are all served leaves the hook in
+// place, but a BLOAD typed in direct mode is BASIC's own, not the next file
+// of the list.
+TEST_F(TurboLoader, ADirectModeBloadIsLeftToBasic)
+{
+    Bytes program = {0xFF};
+    const Bytes line = basic_line(0x8001, 10, bload_statement());
+    program.insert(program.end(), line.begin(), line.end());
+    program.push_back(0);
+    program.push_back(0);
+    shop.put("load.bas", program);
+    shop.put("one.bin", marker_bin(0xC000, 0x11, 0xD001));
+    shop.put("two.bin", marker_bin(0xC100, 0x22, 0xD002));
+    Msx msx;
+    msx.insert_tape({read_wav(shop.tapecast({"-cd", "-turbo", "-p", "300", "load.bas", "one.bin", "two.bin"}))});
+    msx.bload_run();
+    Machine& m = msx.machine();
+    ASSERT_EQ(run_to(m, {basic_return}, seconds(20)).reason, Stop::requested) << msx.transcript();
+    std::vector<Statement> statements;
+    EXPECT_EQ(msx.run_statements(seconds(5), statements).reason, Stop::requested) << msx.transcript();
+    ASSERT_EQ(statements.size(), 1u);
+    EXPECT_TRUE(statements[0].taken_by_hook);
+    EXPECT_EQ(m.read(0xD001), 0x11);
+    Statement typed;
+    EXPECT_EQ(msx.run_direct(bload_statement(), seconds(5), typed).reason, Stop::breakpoint);
+    EXPECT_FALSE(typed.taken_by_hook);
+    EXPECT_EQ(m.reg(Reg::hl), kbuf);
+    EXPECT_EQ(m.reg(Reg::af) >> 8, 0xCF);
+    EXPECT_EQ(m.read(h_gone), 0xC3);  // still the program's, should it go on
+    EXPECT_EQ(m.read(0xC100), 0);
+    EXPECT_EQ(msx.transcript(), " <OK> <OK>");
+    EXPECT_TRUE(msx.faults().empty());
 }
 
 // A BASIC program over 2048 bytes goes packed: its depacker restores it
