@@ -88,10 +88,7 @@ TEST(CasStandard, TheBiosReadsEveryBlockBackAsStored)
 // by the next fast block through the loader's hook.
 TEST(CasFast, ABasicProgramBloadsTheTwoBinFilesAfterIt)
 {
-    Bytes statement = {0xCF};  // BLOAD"CAS:",R
-    for (char c : std::string("\"CAS:\",R"))
-        statement.push_back(std::uint8_t(c));
-    const Bytes line10 = basic_line(0x8001, 10, concat(concat(statement, {':'}), statement));
+    const Bytes line10 = basic_line(0x8001, 10, bload_statements(2));
     const Bytes program = concat(line10, {0, 0, 0, 0, 0, 0, 0, 0, 0});  // end link, seven zeros
     const auto data_of = [](const Bytes& bin) { return Bytes(bin.begin() + 1, bin.end()); };
     Workshop shop;

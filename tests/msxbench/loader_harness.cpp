@@ -78,6 +78,35 @@ std::vector<std::uint8_t> basic_line(std::uint16_t at, std::uint16_t number, con
     return line;
 }
 
+std::vector<std::uint8_t> bload_statements(int count)
+{
+    std::vector<std::uint8_t> text;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            text.push_back(':');
+        text.push_back(0xCF);  // BLOAD
+        for (char c : std::string("\"CAS:\",R"))
+            text.push_back(std::uint8_t(c));
+    }
+    return text;
+}
+
+std::vector<std::uint8_t> basic_file(const std::vector<std::vector<std::uint8_t>>& lines)
+{
+    std::vector<std::uint8_t> program = {0xFF};
+    std::uint16_t at = 0x8001;
+    std::uint16_t number = 10;
+    for (const auto& text : lines) {
+        const std::vector<std::uint8_t> line = basic_line(at, number, text);
+        program.insert(program.end(), line.begin(), line.end());
+        at = std::uint16_t(at + line.size());
+        number = std::uint16_t(number + 10);
+    }
+    program.push_back(0);
+    program.push_back(0);
+    return program;
+}
+
 void damage_last_payload(std::vector<std::uint8_t>& wav)
 {
     const std::size_t cell = 12 * 2;  // code 112: 12 samples of 16 bits

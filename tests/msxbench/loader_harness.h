@@ -48,6 +48,13 @@ std::vector<std::uint8_t> marker_bin(std::uint16_t start, std::uint8_t marker, s
 // A tokenized line of BASIC at `at`: link, number, then `text` and its 00h.
 std::vector<std::uint8_t> basic_line(std::uint16_t at, std::uint16_t number, const std::vector<std::uint8_t>& text);
 
+// BLOAD"CAS:",R as the interpreter stores it, `count` times, joined by ':'.
+std::vector<std::uint8_t> bload_statements(int count = 1);
+
+// A tokenized BASIC file (0xFF first) of `lines`, numbered 10, 20, ... from
+// 0x8001, with the end link.
+std::vector<std::uint8_t> basic_file(const std::vector<std::vector<std::uint8_t>>& lines);
+
 // Spoils a CD compressed WAV: 24 cells of code 112 (1 0 1 0 ...) over its
 // last block's payload, well before the trailer and the closing tone.
 void damage_last_payload(std::vector<std::uint8_t>& wav);

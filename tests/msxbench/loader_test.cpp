@@ -283,21 +283,7 @@ TEST_F(LoaderRun, ComRestoredAt0100AndStarted)
 // statement, and each BLOAD is served by one block from the tape.
 TEST_F(LoaderRun, BloadStatementsOfALoadedProgramGoThroughTheHook)
 {
-    Bytes statement = {0xCF};  // BLOAD"CAS:",R
-    for (char c : std::string("\"CAS:\",R"))
-        statement.push_back(std::uint8_t(c));
-    Bytes text = statement;
-    text.push_back(':');
-    for (std::uint8_t b : statement)
-        text.push_back(b);
-    Bytes program = {0xFF};
-    const Bytes line10 = basic_line(0x8001, 10, text);
-    program.insert(program.end(), line10.begin(), line10.end());
-    const Bytes line20 = basic_line(std::uint16_t(0x8001 + line10.size()), 20, {0x91, ' ', 0x12});  // PRINT 1
-    program.insert(program.end(), line20.begin(), line20.end());
-    program.push_back(0);
-    program.push_back(0);
-    shop.put("loads.bas", program);
+    shop.put("loads.bas", basic_file({bload_statements(2), {0x91, ' ', 0x12}}));  // 20 PRINT 1
     shop.put("one.bin", marker_bin(0xC000, 0x11, 0xD000));
     shop.put("two.bin", marker_bin(0xC100, 0x22, 0xD001));
     auto msx = play({shop.tapecast({"-cd", "-c", "-p", "200", "loads.bas", "one.bin", "two.bin"})});
@@ -313,7 +299,7 @@ TEST_F(LoaderRun, BloadStatementsOfALoadedProgramGoThroughTheHook)
     EXPECT_TRUE(statements[0].taken_by_hook);
     EXPECT_TRUE(statements[1].taken_by_hook);
     EXPECT_FALSE(statements[2].taken_by_hook);  // PRINT: the interpreter's
-    EXPECT_EQ(statements[1].at, 0x8001 + 4 + statement.size() + 1);
+    EXPECT_EQ(statements[1].at, 0x8001 + 4 + bload_statements().size() + 1);
     EXPECT_EQ(m.read(0xD000), 0x11);
     EXPECT_EQ(m.read(0xD001), 0x22);
     EXPECT_TRUE(on_screen(*msx, "Loading:one.bin      <OK>")) << msx->screen_text();

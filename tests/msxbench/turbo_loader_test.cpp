@@ -76,15 +76,6 @@ void flip_half(WavSignal& signal, std::size_t at)
         signal.samples[at] = -signal.samples[at];
 }
 
-// BLOAD"CAS:",R tokenized.
-Bytes bload_statement()
-{
-    Bytes statement = {0xCF};
-    for (char c : std::string("\"CAS:\",R"))
-        statement.push_back(std::uint8_t(c));
-    return statement;
-}
-
 class TurboLoader : public ::testing::Test {
 protected:
     Workshop shop;
@@ -219,27 +210,14 @@ TEST_F(TurboLoader, BasicProgramsAreStoredAtTxttabAndRunByBasic)
 // just the same.  A packed BASIC program keeps the hook as well.
 TEST_F(TurboLoader, BloadStatementsOfARunBasicProgramLoadTheFilesAfterIt)
 {
-    Bytes statement = {0xCF};  // BLOAD"CAS:",R
-    for (char c : std::string("\"CAS:\",R"))
-        statement.push_back(std::uint8_t(c));
-    Bytes twice = statement;
-    twice.push_back(':');
-    twice.insert(twice.end(), statement.begin(), statement.end());
-    Bytes program = {0xFF};
-    const Bytes line10 = basic_line(0x8001, 10, twice);
-    program.insert(program.end(), line10.begin(), line10.end());
-    const Bytes line20 = basic_line(std::uint16_t(0x8001 + line10.size()), 20, statement);
-    program.insert(program.end(), line20.begin(), line20.end());
-    program.push_back(0);
-    program.push_back(0);
-    shop.put("loads.bas", program);
+    shop.put("loads.bas", basic_file({bload_statements(2), bload_statements(1)}));
     shop.put("one.bin", marker_bin(0xC000, 0x11, 0xD001));
     shop.put("big.bin", eight_k_bin());
     const WavSignal written =
         read_wav(shop.tapecast({"-cd", "-turbo", "-p", "300", "loads.bas", "one.bin", "big.bin"}));
     {
         // Packed: its depacker runs it, with the hook in place.
-        const Bytes packed = basic_program(6000, statement);
+        const Bytes packed = basic_program(6000, bload_statements());
         ASSERT_GT(packed.size(), 2048u);
         shop.put("packed.bas", packed);
         Msx msx;
@@ -274,7 +252,7 @@ TEST_F(TurboLoader, BloadStatementsOfARunBasicProgramLoadTheFilesAfterIt)
         ASSERT_EQ(statements.size(), 3u);
         EXPECT_TRUE(statements[0].taken_by_hook);
         EXPECT_TRUE(statements[1].taken_by_hook);
-        EXPECT_EQ(statements[1].at, 0x8001 + 4 + statement.size() + 1);
+        EXPECT_EQ(statements[1].at, 0x8001 + 4 + bload_statements().size() + 1);
         EXPECT_FALSE(statements[2].taken_by_hook);  // the hook is gone
         EXPECT_EQ(m.read(h_gone), 0xC9);
         EXPECT_EQ(m.read(0xD001), 0x11);
@@ -353,12 +331,7 @@ TEST_F(TurboLoader, ABinFileForPage1GoesIntoItsRam)
 // of the list.
 TEST_F(TurboLoader, ADirectModeBloadIsLeftToBasic)
 {
-    Bytes program = {0xFF};
-    const Bytes line = basic_line(0x8001, 10, bload_statement());
-    program.insert(program.end(), line.begin(), line.end());
-    program.push_back(0);
-    program.push_back(0);
-    shop.put("load.bas", program);
+    shop.put("load.bas", basic_file({bload_statements()}));
     shop.put("one.bin", marker_bin(0xC000, 0x11, 0xD001));
     shop.put("two.bin", marker_bin(0xC100, 0x22, 0xD002));
     Msx msx;
@@ -372,7 +345,7 @@ TEST_F(TurboLoader, ADirectModeBloadIsLeftToBasic)
     EXPECT_TRUE(statements[0].taken_by_hook);
     EXPECT_EQ(m.read(0xD001), 0x11);
     Statement typed;
-    EXPECT_EQ(msx.run_direct(bload_statement(), seconds(5), typed).reason, Stop::breakpoint);
+    EXPECT_EQ(msx.run_direct(bload_statements(), seconds(5), typed).reason, Stop::breakpoint);
     EXPECT_FALSE(typed.taken_by_hook);
     EXPECT_EQ(m.reg(Reg::hl), kbuf);
     EXPECT_EQ(m.reg(Reg::af) >> 8, 0xCF);
