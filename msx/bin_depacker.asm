@@ -9,13 +9,16 @@
 ; CRC in the parameter block), and after decoding the restored bytes.  On a
 ; mismatch it shows " <Err>", puts back the slots it changed and returns to
 ; its caller (BASIC, or the fast loader) with carry set; a BASIC program
-; restored wrong is replaced by an empty one.
+; restored wrong is replaced by an empty one.  The turbo tape's copy leaves
+; the CRCs to its loader, which has checked the whole image, depacker and
+; data, before it starts it; it checks the restored length alone.
 
         include "bios.inc"
         include "sysvars.inc"
 PAGE0_HELPER equ 0x4000         ; page 1 RAM borrowed for code that switches page 3
         if      defined TURBO_DEPACKER  ; the turbo tape's copy sits elsewhere
-RNC2_CHECK_STREAM equ 0         ; and its loader has checked the image's CRC
+RNC2_CHECK_STREAM equ 0         ; and its loader has checked the image's CRC,
+RNC2_LENGTH_ONLY equ 1          ; depacker included: no second look at them
         else
 RNC2_CHECK_STREAM equ 1         ; the packed stream checked by its own CRC
 BIN_DEPACKER_ORG equ 0xE000
@@ -42,11 +45,14 @@ stored: dw      0               ; its length when stored unpacked, else 0
 stored_crc: dw  0               ; the CRC of the stored data
 
 bin_start:
+        if      defined TURBO_DEPACKER
+        else
         ld      hl,bin_depack           ; the depacker's own bytes first: the
         ld      bc,self_crc - bin_depack ; check must not run on damaged ones
         ld      de,(self_crc)
         call    crc16_check
         jp      c,show_error
+        endif
         ld      (entry_sp),sp
         ld      a,(mode)
         inc     a
@@ -136,8 +142,9 @@ show_char:
 ; check_source: checks the data to restore: stored data must fill the room
 ; up to the depacker and match its CRC; packed data is checked by
 ; rnc2_check_packed, whose unpacked length and CRC are kept for restore (the
-; turbo tape's copy only reads those: its loader has checked the CRC-16 of
-; the whole image, packed data and depacker, before starting it).
+; turbo tape's copy checks only the stored data's length and reads the
+; unpacked length: its loader has checked the CRC-16 of the whole image,
+; packed data and depacker, before starting it).
 ;   In: the parameter block.  Out: NC when whole, C when damaged.
 ;   Changed: AF, BC, DE, HL.
 check_source:
@@ -156,9 +163,14 @@ check_source:
         sbc     hl,bc                   ; no carry: OR cleared it
         scf
         ret     nz
+        if      defined TURBO_DEPACKER
+        ccf
+        ret
+        else
         ex      de,hl
         ld      de,(stored_crc)
         jp      crc16_check
+        endif
 check_packed:
         if      RNC2_CHECK_STREAM
         call    rnc2_check_packed
