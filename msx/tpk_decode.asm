@@ -1,0 +1,100 @@
+; Decoder of tpk packed data (the layout is described with its packer,
+; encoder/codec/tpk_pack.h), for inclusion in a program that runs in RAM.
+;
+; The current flag byte lives in A with a marker bit below its unused bits,
+; as in the method-2 decoder: ADD A,A moves the next flag bit into carry,
+; and a zero result means the marker itself left, so the next stream byte
+; becomes the flag byte.  Data bytes are read with HL, independently of A.
+; The last offset is kept, negated, in the operand of an instruction, so the
+; code must run from RAM.  It trusts its input: no checks of the header, the
+; CRCs or the offsets.
+
+; TPK_BIT: next flag bit into carry.  Changed: AF (A = flag byte), HL.
+TPK_BIT macro
+        add     a,a
+        call    z,tpk_reload
+        endm
+
+;----
+; tpk_decode: restores the packed data at HL to DE.
+;   In:  HL = packed data (its 6-byte header, then the stream), DE = destination.
+;   Out: DE = one past the last byte written, HL = one past the last stream byte.
+;   Changed: AF, BC, DE, HL, AF'.  Uses 2 words of stack beyond its return address.
+tpk_decode:
+        ld      bc,6
+        add     hl,bc                   ; skip the header
+        ld      a,0x80                  ; no flag bits: the first bit loads a flag byte
+
+; After a match, and at the start: 0 literals, 1 a match with a new offset.
+tpk_after_match:
+        TPK_BIT
+        jr      c,tpk_new_offset
+        ld      bc,1                    ; G(n) literals
+        TPK_BIT
+        call    nc,tpk_gamma_more
+        ldir                            ; copy them from the stream
+; After literals: 0 a match with a new offset, 1 one with the last offset.
+        TPK_BIT
+        jr      nc,tpk_new_offset
+        ld      bc,1                    ; G(length)
+        TPK_BIT
+        call    nc,tpk_gamma_more
+
+; BC = length: copies from the last offset back.
+tpk_copy:
+        push    hl                      ; stream
+tpk_last equ $+1
+        ld      hl,0                    ; - offset
+        add     hl,de                   ; HL = DE - offset
+        ldir
+        pop     hl                      ; stream
+        jr      tpk_after_match
+
+; G(H + 1), then the low byte L of offset - 1 = H*256 + L; G(H + 1) = 256
+; (C = 0 once its eight lower bits are in) ends the stream.
+tpk_new_offset:
+        ld      bc,1
+        TPK_BIT
+        call    nc,tpk_gamma_more
+        ex      af,af'                  ; flag byte aside
+        xor     a
+        sub     c                       ; A = -(H + 1) = ~H
+        jr      z,tpk_end
+        ld      b,a
+        ld      a,(hl)
+        inc     hl
+        cpl
+        ld      c,a                     ; BC = ~(offset - 1) = - offset
+        ld      (tpk_last),bc
+        ex      af,af'                  ; flag byte back
+        ld      bc,1                    ; G(length - 1)
+        TPK_BIT
+        call    nc,tpk_gamma_more
+        inc     bc
+        jr      tpk_copy
+
+tpk_end:
+        ex      af,af'
+        ret
+
+;----
+; tpk_gamma_more: the rest of G(v) once its first bit, a 0, has been read.
+;   In:  BC = 1, A = flag byte, HL = stream.
+;   Out: BC = v (its low 16 bits), carry set.
+;   Changed: AF, BC, HL.
+tpk_gamma_more:
+        TPK_BIT                         ; the next bit of v
+        rl      c
+        rl      b
+        TPK_BIT                         ; 0: another bit follows, 1: the last
+        jr      nc,tpk_gamma_more
+        ret
+
+;----
+; tpk_reload: the next stream byte becomes the flag byte, its first bit in carry.
+;   In: HL = stream, carry = 1 (the marker that just left).  Changed: AF, HL.
+tpk_reload:
+        ld      a,(hl)
+        inc     hl
+        adc     a,a
+        ret
