@@ -29,11 +29,11 @@ tpk_decode:
 tpk_after_match:
         TPK_BIT
         jr      c,tpk_new_offset
-        ld      bc,1                    ; G(n) literals
-        TPK_BIT
-        call    nc,tpk_gamma_more
-        ldir                            ; copy them from the stream
+        TPK_BIT                         ; G(n) literals, a lone 1 for n = 1
+        jr      nc,tpk_literals
+        ldi
 ; After literals: 0 a match with a new offset, 1 one with the last offset.
+tpk_after_literals:
         TPK_BIT
         jr      nc,tpk_new_offset
         ld      bc,1                    ; G(length)
@@ -50,31 +50,46 @@ tpk_last equ $+1
         pop     hl                      ; stream
         jr      tpk_after_match
 
+; More than one literal.
+tpk_literals:
+        ld      bc,1
+        call    tpk_gamma_more
+        ldir                            ; copy them from the stream
+        jr      tpk_after_literals
+
 ; G(H + 1), then the low byte L of offset - 1 = H*256 + L; G(H + 1) = 256
 ; (C = 0 once its eight lower bits are in) ends the stream.
 tpk_new_offset:
-        ld      bc,1
         TPK_BIT
-        call    nc,tpk_gamma_more
+        jr      nc,tpk_far              ; a lone 1: H = 0
         ex      af,af'                  ; flag byte aside
-        xor     a
-        sub     c                       ; A = -(H + 1) = ~H
-        jr      z,tpk_end
-        ld      b,a
+        ld      b,0xFF                  ; ~H
+tpk_low_byte:
         ld      a,(hl)
         inc     hl
         cpl
         ld      c,a                     ; BC = ~(offset - 1) = - offset
         ld      (tpk_last),bc
         ex      af,af'                  ; flag byte back
-        ld      bc,1                    ; G(length - 1)
-        TPK_BIT
-        call    nc,tpk_gamma_more
+        TPK_BIT                         ; G(length - 1), a lone 1 for length 2
+        jr      nc,tpk_long
+        ld      bc,2
+        jr      tpk_copy
+tpk_long:
+        ld      bc,1
+        call    tpk_gamma_more
         inc     bc
         jr      tpk_copy
 
-tpk_end:
-        ex      af,af'
+tpk_far:
+        ld      bc,1
+        call    tpk_gamma_more          ; C = H + 1
+        ex      af,af'                  ; flag byte aside
+        xor     a
+        sub     c                       ; A = -(H + 1) = ~H
+        ld      b,a
+        jr      nz,tpk_low_byte
+        ex      af,af'                  ; the end
         ret
 
 ;----
