@@ -57,18 +57,19 @@ tpk_literals:
         ldir                            ; copy them from the stream
         jr      tpk_after_literals
 
-; G(H + 1), then the low byte L of offset - 1 = H*256 + L; G(H + 1) = 256
-; (C = 0 once its eight lower bits are in) ends the stream.
+; A data byte 2L + n, then G(H) only when n = 0: offset - 1 = H*128 + L.
+; A data byte 0 and G(H) = 511 end the stream.
 tpk_new_offset:
-        TPK_BIT
-        jr      nc,tpk_far              ; a lone 1: H = 0
         ex      af,af'                  ; flag byte aside
-        ld      b,0xFF                  ; ~H
-tpk_low_byte:
         ld      a,(hl)
         inc     hl
+        rra                             ; n into carry, L below bit 7
+        jr      nc,tpk_far
         cpl
-        ld      c,a                     ; BC = ~(offset - 1) = - offset
+        or      0x80
+        ld      c,a
+        ld      b,0xFF                  ; BC = ~L = - offset
+tpk_offset_set:
         ld      (tpk_last),bc
         ex      af,af'                  ; flag byte back
         TPK_BIT                         ; G(length - 1), a lone 1 for length 2
@@ -82,21 +83,38 @@ tpk_long:
         jr      tpk_copy
 
 tpk_far:
-        ld      bc,1
-        call    tpk_gamma_more          ; C = H + 1
+        ex      af,af'                  ; flag byte back, L aside
+        call    tpk_gamma               ; BC = H
         ex      af,af'                  ; flag byte aside
-        xor     a
-        sub     c                       ; A = -(H + 1) = ~H
+        add     a,a                     ; 2L
+        rr      b
+        rr      c                       ; C = H / 2, carry = its low bit
+        rra                             ; A = low byte of offset - 1
+        cpl
         ld      b,a
-        jr      nz,tpk_low_byte
-        ex      af,af'                  ; the end
+        ld      a,c
+        xor     0xFF                    ; high byte 0 for H = 511: the end
+        jr      z,tpk_end
+        ld      c,b
+        ld      b,a                     ; BC = - offset
+        jr      tpk_offset_set
+tpk_end:
+        ex      af,af'
         ret
 
 ;----
-; tpk_gamma_more: the rest of G(v) once its first bit, a 0, has been read.
-;   In:  BC = 1, A = flag byte, HL = stream.
+; tpk_gamma: reads G(v).
+;   In:  A = flag byte, HL = stream.
 ;   Out: BC = v (its low 16 bits), carry set.
 ;   Changed: AF, BC, HL.
+tpk_gamma:
+        ld      bc,1
+        TPK_BIT
+        ret     c                       ; a lone 1: v = 1
+
+; tpk_gamma_more: the rest of G(v) once its first bit, a 0, has been read.
+;   In:  BC = 1, A = flag byte, HL = stream.
+;   Out and changed as tpk_gamma.
 tpk_gamma_more:
         TPK_BIT                         ; the next bit of v
         rl      c

@@ -12,8 +12,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The end of the stream: G(H + 1) of a match with a new offset.
-constexpr std::uint32_t end_code = 256;
+// The end of the stream: G(H) of a match with a new offset.
+constexpr std::uint32_t end_code = 511;
 // Lengths up to this are all tried as they stand; beyond it only the longest
 // match of each offset (long matches are runs, where that is what pays).
 constexpr std::uint32_t all_lengths = 320;
@@ -33,7 +33,8 @@ std::uint32_t gamma_bits(std::uint32_t v)
 
 std::uint32_t offset_bits(std::uint32_t offset)
 {
-    return gamma_bits(((offset - 1) >> 8) + 1) + 8;
+    const std::uint32_t high = (offset - 1) >> 7;
+    return 8 + (high ? gamma_bits(high) : 0);
 }
 
 // Flag bits and data bytes in the order a decoder takes them: a flag byte
@@ -284,8 +285,9 @@ std::vector<std::uint8_t> tpk_write(std::span<const std::uint8_t> input, std::sp
             if (t.length < 2 || t.offset == 0 || t.offset > at)
                 throw std::logic_error("tpk: match out of range");
             w.bit(after_literals ? 0 : 1);
-            w.gamma(((t.offset - 1) >> 8) + 1);
-            w.byte(static_cast<std::uint8_t>(t.offset - 1));
+            w.byte(static_cast<std::uint8_t>((t.offset - 1) << 1 | (t.offset <= 128 ? 1 : 0)));
+            if (t.offset > 128)
+                w.gamma((t.offset - 1) >> 7);
             w.gamma(t.length - 1);
             break;
         case TpkTokenKind::repeat:
@@ -301,6 +303,7 @@ std::vector<std::uint8_t> tpk_write(std::span<const std::uint8_t> input, std::sp
     if (at != input.size())
         throw std::logic_error("tpk: tokens do not cover the input");
     w.bit(after_literals ? 0 : 1);
+    w.byte(0);
     w.gamma(end_code);
 
     const auto size = static_cast<std::uint16_t>(input.size());

@@ -16,9 +16,10 @@
 //   after literals:
 //     0  match with a new offset
 //     1  match with the last offset: G(length)
-//   match with a new offset: G(H + 1), data byte L, G(length - 1), where
-//     offset = H*256 + L + 1 (1 to 49152, never beyond the output so far)
-//     and length >= 2; G(H + 1) = 256 instead ends the stream.
+//   match with a new offset: data byte 2L + n, G(H) only when n = 0, then
+//     G(length - 1), where offset = H*128 + L + 1 (1 to 49152, never beyond
+//     the output so far; n = 1 says H = 0) and length >= 2; a data byte 0
+//     and G(H) = 511 instead end the stream.
 // G(v), v >= 1, is an interleaved gamma code: for each bit of v below its
 // leading 1, most significant first, a 0 and then that bit; then a 1.
 // A match copies byte by byte forward, so offsets below the length repeat.

@@ -102,10 +102,11 @@ TpkUnpackResult tpk_unpack(std::span<const std::uint8_t> packed)
             if (offset == 0)
                 return failure("repeat before any match");
         } else {
-            const std::uint32_t high = r.gamma();
-            if (high == 256)
+            const std::uint32_t low = r.byte();
+            const std::uint32_t high = low & 1 ? 0 : r.gamma();
+            if (high == 511 && low == 0)
                 break;
-            offset = (high - 1) * 256 + r.byte() + 1;
+            offset = high * 128 + (low >> 1) + 1;
             length = r.gamma() + 1;
             if (offset > out.size())
                 return failure("offset beyond the data restored");
