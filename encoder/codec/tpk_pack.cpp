@@ -140,13 +140,48 @@ MatchTable find_matches(std::span<const std::uint8_t> in, const std::vector<std:
 constexpr std::uint64_t unreached = std::numeric_limits<std::uint64_t>::max() / 4;
 
 // The two ways to stand at a position: after literals (a repeat may follow)
-// and after a match or at the start (literals may follow).
+// and after a match or at the start (literals may follow).  Which last offset
+// a path brings matters to the repeats ahead, so each state keeps the
+// cheapest few ways in with different last offsets, cheapest first.
+constexpr std::size_t ways_kept = 8;
+// Literal runs up to this long are tried from every way of the state before;
+// longer ones from its cheapest way only.
+constexpr std::uint32_t short_run = 32;
+
 struct Step {
     std::uint64_t cost = unreached;
     std::uint32_t from = 0;    // where the token that leads here starts
     std::uint32_t offset = 0;  // the last offset
     TpkTokenKind kind = TpkTokenKind::literals;
-    bool from_literals = false;  // the token before started after literals
+    bool from_literals = false;  // the state the token starts from
+    std::uint8_t from_way = 0;   // and which of its ways
+};
+
+struct Ways {
+    std::array<Step, ways_kept> step;
+    std::size_t count = 0;
+
+    std::uint64_t best() const { return count ? step[0].cost : unreached; }
+
+    void offer(const Step& way)
+    {
+        std::size_t at = 0;
+        while (at < count && step[at].offset != way.offset)
+            ++at;
+        if (at < count) {
+            if (way.cost >= step[at].cost)
+                return;
+        } else if (count < ways_kept) {
+            at = count++;
+        } else if (way.cost < step[count - 1].cost) {
+            at = count - 1;
+        } else {
+            return;
+        }
+        step[at] = way;
+        for (; at > 0 && step[at].cost < step[at - 1].cost; --at)
+            std::swap(step[at], step[at - 1]);
+    }
 };
 
 // Literal runs into position q come from the after-match state at p < q and
@@ -155,7 +190,7 @@ struct Step {
 // gives the best start in O(1) per position and range.
 class LiteralRuns {
 public:
-    explicit LiteralRuns(const std::vector<Step>& after_match) : m_(after_match) {}
+    explicit LiteralRuns(const std::vector<Ways>& after_match) : m_(after_match) {}
 
     // The cheapest run ending at q: its cost and start, or unreached.
     std::pair<std::uint64_t, std::uint32_t> best_into(std::uint32_t q)
@@ -167,7 +202,7 @@ public:
                 break;
             auto& window = windows_[k];
             const std::uint32_t entering = q - low;
-            if (m_[entering].cost < unreached) {
+            if (m_[entering].best() < unreached) {
                 while (!window.empty() && key(window.back()) >= key(entering))
                     window.pop_back();
                 window.push_back(entering);
@@ -178,7 +213,7 @@ public:
             if (window.empty())
                 continue;
             const std::uint32_t p = window.front();
-            const std::uint64_t cost = m_[p].cost + 1 + (2 * k + 1) + 8ull * (q - p);
+            const std::uint64_t cost = m_[p].best() + 1 + (2 * k + 1) + 8ull * (q - p);
             if (cost < best.first)
                 best = {cost, p};
         }
@@ -186,18 +221,11 @@ public:
     }
 
 private:
-    std::int64_t key(std::uint32_t p) const { return static_cast<std::int64_t>(m_[p].cost) - 8ll * p; }
+    std::int64_t key(std::uint32_t p) const { return static_cast<std::int64_t>(m_[p].best()) - 8ll * p; }
 
-    const std::vector<Step>& m_;
+    const std::vector<Ways>& m_;
     std::array<std::deque<std::uint32_t>, 17> windows_;
 };
-
-void relax(Step& to, std::uint64_t cost, std::uint32_t from, std::uint32_t offset, TpkTokenKind kind,
-           bool from_literals)
-{
-    if (cost < to.cost)
-        to = {cost, from, offset, kind, from_literals};
-}
 
 }  // namespace
 
@@ -208,30 +236,39 @@ std::vector<TpkToken> tpk_parse(std::span<const std::uint8_t> input)
     const auto n = static_cast<std::uint32_t>(input.size());
     const std::vector<std::uint32_t> runs_of_equal = equal_runs(input);
     const MatchTable table = find_matches(input, runs_of_equal);
-    std::vector<Step> lit(n + 1), mat(n + 1);
-    mat[0].cost = 0;
+    std::vector<Ways> lit(n + 1), mat(n + 1);
+    mat[0].offer({0, 0, 0, TpkTokenKind::literals, false, 0});
     LiteralRuns runs(mat);
     for (std::uint32_t p = 0; p <= n; ++p) {
+        // Literal runs into p.
         if (p > 0) {
             const auto [cost, from] = runs.best_into(p);
             if (cost < unreached)
-                lit[p] = {cost, from, mat[from].offset, TpkTokenKind::literals, false};
+                lit[p].offer({cost, from, mat[from].step[0].offset, TpkTokenKind::literals, false, 0});
+            for (std::uint32_t length = 1; length <= std::min(p, short_run); ++length) {
+                const Ways& before = mat[p - length];
+                for (std::uint8_t w = 0; w < before.count; ++w)
+                    lit[p].offer({before.step[w].cost + 1 + gamma_bits(length) + 8ull * length, p - length,
+                                  before.step[w].offset, TpkTokenKind::literals, false, w});
+            }
         }
         if (p == n)
             break;
         // A match with the last offset, right after literals.
-        if (lit[p].cost < unreached && lit[p].offset != 0) {
-            const std::uint32_t r = lit[p].offset;
-            const std::uint32_t length = common_length(input, runs_of_equal, p - r, p);
+        for (std::uint8_t w = 0; w < lit[p].count; ++w) {
+            const Step& way = lit[p].step[w];
+            if (way.offset == 0)
+                continue;
+            const std::uint32_t length = common_length(input, runs_of_equal, p - way.offset, p);
             for (std::uint32_t l = 1; l <= length; ++l) {
                 if (l > all_lengths && l != length)
                     l = length;
-                relax(mat[p + l], lit[p].cost + 1 + gamma_bits(l), p, r, TpkTokenKind::repeat, true);
+                mat[p + l].offer({way.cost + 1 + gamma_bits(l), p, way.offset, TpkTokenKind::repeat, true, w});
             }
         }
-        // A match with a new offset, from whichever state is cheaper.
-        const bool after_literals = lit[p].cost < mat[p].cost;
-        const std::uint64_t base = std::min(lit[p].cost, mat[p].cost);
+        // A match with a new offset, from whichever way is cheapest.
+        const bool after_literals = lit[p].best() < mat[p].best();
+        const std::uint64_t base = std::min(lit[p].best(), mat[p].best());
         if (base >= unreached)
             continue;
         std::uint32_t shorter = 1;
@@ -241,7 +278,8 @@ std::vector<TpkToken> tpk_parse(std::span<const std::uint8_t> input)
             for (std::uint32_t l = shorter + 1; l <= m.length; ++l) {
                 if (l > all_lengths && l != m.length)
                     l = m.length;
-                relax(mat[p + l], offset_cost + gamma_bits(l - 1), p, m.offset, TpkTokenKind::match, after_literals);
+                mat[p + l].offer(
+                    {offset_cost + gamma_bits(l - 1), p, m.offset, TpkTokenKind::match, after_literals, 0});
             }
             shorter = m.length;
         }
@@ -249,12 +287,14 @@ std::vector<TpkToken> tpk_parse(std::span<const std::uint8_t> input)
 
     // Walk back from the cheaper end.
     std::vector<TpkToken> tokens;
-    bool in_literals = lit[n].cost + 1 < mat[n].cost + 1;
+    bool in_literals = lit[n].best() < mat[n].best();
+    std::uint8_t way = 0;
     std::uint32_t p = n;
     while (p > 0) {
-        const Step& step = in_literals ? lit[p] : mat[p];
+        const Step& step = (in_literals ? lit[p] : mat[p]).step[way];
         tokens.push_back({step.kind, p - step.from, step.offset});
-        in_literals = step.kind == TpkTokenKind::literals ? false : step.from_literals;
+        in_literals = step.from_literals;
+        way = step.from_way;
         p = step.from;
     }
     std::reverse(tokens.begin(), tokens.end());

@@ -35,9 +35,10 @@ inline constexpr std::size_t tpk_header_size = 6;
 inline constexpr std::size_t tpk_max_input = 49152;
 
 // Packed data with its header, whatever its size.  The parse is a shortest
-// path over the exact bit cost of each token (the last offset a literal run
-// carries is the one of the cheapest way to reach it).  Inputs above
-// tpk_max_input throw std::length_error.
+// path over the exact bit cost of each token; as the last offset a path
+// brings decides what its repeats cost, each position keeps the cheapest few
+// ways in with different last offsets (so it is close to optimal, not
+// proven so).  Inputs above tpk_max_input throw std::length_error.
 std::vector<std::uint8_t> tpk_pack(std::span<const std::uint8_t> input);
 
 enum class TpkTokenKind : std::uint8_t { literals, match, repeat };
