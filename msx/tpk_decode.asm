@@ -24,6 +24,16 @@ tpk_decode:
         ld      bc,6
         add     hl,bc                   ; skip the header
         ld      a,0x80                  ; no flag bits: the first bit loads a flag byte
+        jr      tpk_after_match
+
+; BC = length: copies from the last offset back.
+tpk_copy:
+        push    hl                      ; stream
+tpk_last equ $+1
+        ld      hl,0                    ; - offset
+        add     hl,de                   ; HL = DE - offset
+        ldir
+        pop     hl                      ; stream
 
 ; After a match, and at the start: 0 literals, 1 a match with a new offset.
 tpk_after_match:
@@ -39,16 +49,7 @@ tpk_after_literals:
         ld      bc,1                    ; G(length)
         TPK_BIT
         call    nc,tpk_gamma_more
-
-; BC = length: copies from the last offset back.
-tpk_copy:
-        push    hl                      ; stream
-tpk_last equ $+1
-        ld      hl,0                    ; - offset
-        add     hl,de                   ; HL = DE - offset
-        ldir
-        pop     hl                      ; stream
-        jr      tpk_after_match
+        jr      tpk_copy
 
 ; More than one literal.
 tpk_literals:
@@ -74,8 +75,14 @@ tpk_offset_set:
         ex      af,af'                  ; flag byte back
         TPK_BIT                         ; G(length - 1), a lone 1 for length 2
         jr      nc,tpk_long
-        ld      bc,2
-        jr      tpk_copy
+        push    hl                      ; stream
+        ld      h,b
+        ld      l,c
+        add     hl,de                   ; HL = DE - offset
+        ldi
+        ldi
+        pop     hl                      ; stream
+        jr      tpk_after_match
 tpk_long:
         ld      bc,1
         call    tpk_gamma_more
