@@ -65,7 +65,7 @@ TpkUnpackResult tpk_unpack(std::span<const std::uint8_t> packed)
 {
     if (packed.size() < tpk_header_size)
         return failure("shorter than the header");
-    const std::uint32_t size = packed[0] | packed[1] << 8;
+    const auto size = static_cast<std::uint32_t>(packed[0] | packed[1] << 8);
     const std::uint16_t data_crc = static_cast<std::uint16_t>(packed[2] | packed[3] << 8);
     const std::uint16_t stream_crc = static_cast<std::uint16_t>(packed[4] | packed[5] << 8);
     const std::span<const std::uint8_t> stream = packed.subspan(tpk_header_size);
