@@ -12,7 +12,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The end of the stream: G(H) of a match with a new offset.
+// The end of the stream: after a data byte 0 where a match with a new
+// offset would have its low byte, this in place of its G(H).
 constexpr std::uint32_t end_code = 511;
 // Lengths up to this are all tried as they stand; beyond it only the longest
 // match of each offset (long matches are runs, where that is what pays).
