@@ -9,10 +9,22 @@
 ; code must run from RAM.  It trusts its input: no checks of the header, the
 ; CRCs or the offsets.
 
-; TPK_BIT: next flag bit into carry.  Changed: AF (A = flag byte), HL.
-TPK_BIT macro
+; TPK_BIT reload: next flag bit into carry.  Each use has a reload stub of
+; its own (TPK_RELOAD), which returns to the label that follows the use, so
+; the usual case costs an untaken JR rather than an untaken CALL.
+;   Changed: AF (A = flag byte), HL.
+TPK_BIT macro reload
         add     a,a
-        call    z,tpk_reload
+        jr      z,reload
+        endm
+
+; TPK_RELOAD back: the next stream byte becomes the flag byte, its first bit
+; in carry and the marker (the carry that just left) below its last bit.
+TPK_RELOAD macro back
+        ld      a,(hl)
+        inc     hl
+        rla
+        jr      back
         endm
 
 ;----
@@ -37,19 +49,40 @@ tpk_last equ $+1
 
 ; After a match, and at the start: 0 literals, 1 a match with a new offset.
 tpk_after_match:
-        TPK_BIT
+        TPK_BIT tpk_reload_1
+tpk_bit_1:
         jr      c,tpk_new_offset
-        TPK_BIT                         ; G(n) literals, a lone 1 for n = 1
+        TPK_BIT tpk_reload_2            ; G(n) literals, a lone 1 for n = 1
+tpk_bit_2:
         jr      nc,tpk_literals
         ldi
 ; After literals: 0 a match with a new offset, 1 one with the last offset.
 tpk_after_literals:
-        TPK_BIT
+        TPK_BIT tpk_reload_3
+tpk_bit_3:
         jr      nc,tpk_new_offset
         ld      bc,1                    ; G(length)
-        TPK_BIT
+        TPK_BIT tpk_reload_4
+tpk_bit_4:
         call    nc,tpk_gamma_more
         jr      tpk_copy
+
+tpk_reload_1:
+        TPK_RELOAD tpk_bit_1
+tpk_reload_2:
+        TPK_RELOAD tpk_bit_2
+tpk_reload_3:
+        TPK_RELOAD tpk_bit_3
+tpk_reload_4:
+        TPK_RELOAD tpk_bit_4
+tpk_reload_5:
+        TPK_RELOAD tpk_bit_5
+tpk_reload_6:
+        TPK_RELOAD tpk_bit_6
+tpk_reload_7:
+        TPK_RELOAD tpk_bit_7
+tpk_reload_8:
+        TPK_RELOAD tpk_bit_8
 
 ; More than one literal.
 tpk_literals:
@@ -73,7 +106,8 @@ tpk_new_offset:
 tpk_offset_set:
         ld      (tpk_last),bc
         ex      af,af'                  ; flag byte back
-        TPK_BIT                         ; G(length - 1), a lone 1 for length 2
+        TPK_BIT tpk_reload_5            ; G(length - 1), a lone 1 for length 2
+tpk_bit_5:
         jr      nc,tpk_long
         push    hl                      ; stream
         ld      h,b
@@ -116,25 +150,19 @@ tpk_end:
 ;   Changed: AF, BC, HL.
 tpk_gamma:
         ld      bc,1
-        TPK_BIT
+        TPK_BIT tpk_reload_6
+tpk_bit_6:
         ret     c                       ; a lone 1: v = 1
 
 ; tpk_gamma_more: the rest of G(v) once its first bit, a 0, has been read.
 ;   In:  BC = 1, A = flag byte, HL = stream.
 ;   Out and changed as tpk_gamma.
 tpk_gamma_more:
-        TPK_BIT                         ; the next bit of v
+        TPK_BIT tpk_reload_7            ; the next bit of v
+tpk_bit_7:
         rl      c
         rl      b
-        TPK_BIT                         ; 0: another bit follows, 1: the last
+        TPK_BIT tpk_reload_8            ; 0: another bit follows, 1: the last
+tpk_bit_8:
         jr      nc,tpk_gamma_more
-        ret
-
-;----
-; tpk_reload: the next stream byte becomes the flag byte, its first bit in carry.
-;   In: HL = stream, carry = 1 (the marker that just left).  Changed: AF, HL.
-tpk_reload:
-        ld      a,(hl)
-        inc     hl
-        adc     a,a
         ret
