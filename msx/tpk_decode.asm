@@ -31,7 +31,7 @@ TPK_RELOAD macro back
 ; tpk_decode: restores the packed data at HL to DE.
 ;   In:  HL = packed data (its 6-byte header, then the stream), DE = destination.
 ;   Out: DE = one past the last byte written, HL = one past the last stream byte.
-;   Changed: AF, BC, DE, HL, AF'.  Uses 2 words of stack beyond its return address.
+;   Changed: AF, BC, DE, HL, AF'.  Uses 1 word of stack beyond its return address.
 tpk_decode:
         ld      bc,6
         add     hl,bc                   ; skip the header

@@ -3,3 +3,7 @@
         org     0xDD00
         include "tpk_decode.asm"
 tpk_depacker_end:
+
+        if      tpk_depacker_end > 0xE000
+        .error  The tpk decoder reaches the turbo loader's decode table
+        endif
