@@ -4,6 +4,7 @@
 #include "msx.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -34,6 +35,13 @@ struct RestoreOptions {
 Z80Restore restore_on_z80(std::span<const std::uint8_t> packed, const RestoreOptions& options);
 Z80Restore restore_on_z80(std::span<const std::uint8_t> packed, std::uint16_t stored = 0,
                           std::uint16_t destination = 0x0200);
+
+// Calls the tpk decoder alone at 0xDD00 on an all-RAM machine to restore
+// `packed` (tpk data, header included) to `destination`.  The packed data
+// lies right below the decoder, or, with `leeway` set, in place: its end
+// `leeway` bytes past the end of the restored data.
+Z80Restore tpk_restore_on_z80(std::span<const std::uint8_t> packed, std::uint16_t destination = 0x0200,
+                              std::optional<std::uint16_t> leeway = std::nullopt);
 
 // Loads a BIN image as BLOAD does and returns its exec address; the data
 // goes to the slots currently selected.
