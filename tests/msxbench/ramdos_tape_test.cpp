@@ -263,6 +263,32 @@ TEST(RamdosTape, LargeFileJoinedFromItsPartsAndASecondFileOfOneNameReplacesTheFi
         << run.msx().screen_text();
 }
 
+// RAMDOS on a turbo tape: the turbo loader loads the image and starts it,
+// DOS boots with K7 typed, and K7 reads the files after it in the turbo
+// signal, a COM program and a file in two parts, byte for byte.
+TEST(RamdosTape, TurboTapeBringsTheDosAndItsFiles)
+{
+    loader_harness::Workshop shop;
+    const Bytes tool = text(5000, "a program for DOS ");
+    const Bytes big = pseudo_random(46080 + 2000, 13);
+    shop.put("tool.com", tool);
+    shop.put("big.dat", big);
+
+    TapeToDisk run(shop, {"-cd", "-turbo", "RAMDOS", "tool.com", "big.dat"});
+    ASSERT_TRUE(run.to_prompt(200));
+    const Bytes disk = run.disk();
+    const fat12::Report report = fat12::check(disk);
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    std::vector<std::string> expected = system_files();
+    expected.insert(expected.end(), {"TOOL.COM", "BIG.DAT"});
+    EXPECT_EQ(names(report), expected);
+    EXPECT_EQ(fat12::read_file(disk, "TOOL.COM"), tool);
+    EXPECT_EQ(fat12::read_file(disk, "BIG.DAT"), big);
+    EXPECT_EQ(run.k7_rows(), (std::vector<std::string>{"Loading:tool    com <OK>", "Loading:big     dat <OK>",
+                                                        "Loading:big     dat <OK>"}))
+        << run.msx().screen_text();
+}
+
 // RAMDOS.01: no video pages, one RAM page, 12,800 bytes of data space, part
 // of it taken by the system files.  A file larger than the rest gets what
 // fits and K7 reports the error instead of " <OK>" after the write; the file
