@@ -198,8 +198,19 @@ TEST(RamdosTape, FilesOfEveryKindArriveByteForByte)
 
 // A disk image's root directory after RAMDOS: each file arrives under its
 // own name, in directory order, byte for byte, a large one joined from its
-// parts; the file after the image follows them.
+// parts; the file after the image follows them.  In a fast mode and in the
+// turbo signal.
+void files_of_a_disk_image(const char* mode);
+
 TEST(RamdosTape, FilesOfADiskImageArriveUnderTheirNames)
+{
+    for (const char* mode : {"-xp", "-turbo"}) {
+        SCOPED_TRACE(mode);
+        files_of_a_disk_image(mode);
+    }
+}
+
+void files_of_a_disk_image(const char* mode)
 {
     loader_harness::Workshop shop;
     const Bytes big = pseudo_random(50000, 3);
@@ -209,7 +220,7 @@ TEST(RamdosTape, FilesOfADiskImageArriveUnderTheirNames)
                                           {{"NOTES.TXT", notes}, {"BIG.DAT", big}, {"README", readme}}));
     shop.put("after.txt", readme);
 
-    TapeToDisk run(shop, {"-cd", "-xp", "RAMDOS", "disk.dsk", "after.txt"});
+    TapeToDisk run(shop, {"-cd", mode, "RAMDOS", "disk.dsk", "after.txt"});
     ASSERT_TRUE(run.to_prompt(200));
     const Bytes disk = run.disk();
     const fat12::Report report = fat12::check(disk);
