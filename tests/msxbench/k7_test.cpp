@@ -734,6 +734,31 @@ TEST_F(K7Run, ReadsDosFilesSentInTheTurboSignal)
     EXPECT_EQ(k7.msx.screen_row(3), "Loading:big     dat <OK>");
 }
 
+// The turbo signal under the conditions the fast modes' table lists: played
+// 4% slower and faster (K7 still takes its lead-in for a turbo one), with
+// white noise at 20 dB, at 25% amplitude and with the polarity turned over.
+TEST_F(K7Run, ReadsTheTurboSignalFromAWornRecording)
+{
+    const Bytes data = sample_file(1500, 11, false);
+    shop.put("worn.bin", data);
+    const std::string wav = shop.tapecast({"-cd", "-turbo", "-dos", "worn.bin"});
+    TapeConditions slower, faster, noise, quiet, inverted;
+    slower.speed = 0.96;
+    faster.speed = 1.04;
+    noise.noise_snr_db = 20;
+    quiet.amplitude = 0.25;
+    inverted.inverted = true;
+    std::string row;
+    for (const TapeConditions& conditions : {slower, faster, noise, quiet, inverted}) {
+        TapeOptions options;
+        options.conditions = conditions;
+        K7Machine k7({wav}, options);
+        const RunResult result = run_to(k7.msx.machine(), {warm_boot}, seconds(20));
+        row += result.reason == Stop::breakpoint && k7.dos.files["WORN    BIN"] == data ? 'y' : 'n';
+    }
+    EXPECT_EQ(row, "yyyyy");
+}
+
 // Turns over the half of the signal that starts after `at`: it and the
 // halves on either side become one, and the letters after it shift.
 void merge_halves(WavSignal& signal, std::size_t at)
