@@ -47,7 +47,9 @@
 RANKS   equ     0x0300          ; rank table of the current block (256 bytes)
 TURBO_HALF_MIN equ 10           ; calibrated thresholds of a turbo lead-in
 TURBO_HALF_MAX equ 13           ; (its halves 6 samples at 44100 Hz, 11.6
-                                ; counts of 42 T; 12% slow to 14% fast)
+                                ; counts of 42 T; 12% slow to 14% fast).
+                                ; The fast modes' lead-ins are shorter but
+                                ; in 8-bit output at 1,500 to 2,100 baud.
 ROW7    equ     0x01            ; PPICTL: port C bit 0 set, row 6 to 7
 
         org     0x0100
@@ -296,6 +298,7 @@ turbo_block:
         push    af                      ; the flags
         jr      block_in
 ; turbo_entry: k7t_block once the turbo part is in place, fail until then.
+;   In, Out, Changed: as k7t_block (k7_turbo.asm).
 turbo_entry:
         jp      fail
 
