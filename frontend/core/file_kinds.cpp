@@ -46,13 +46,10 @@ QString FileKindProblem(FileKind kind, const QString& name, const FormState& s)
     }
     // The turbo mode takes BIN files, BASIC programs, ROM images and COM
     // programs (whether they fit in memory tapecast checks), and in DOS mode
-    // files of any kind but tape and disk images, so far.  Its tapes carry
-    // their loader, but for "Files only", which has none.
+    // what the other modes take there.  Its tapes carry their loader, but
+    // for "Files only", which has none.
     if (s.compression == Turbo && s.loader != AttachLoader && s.dos != DosFilesOnly)
         return QStringLiteral("Turbo tapes always carry their loader: choose \"Attach builtin loader\".");
-    if (s.compression == Turbo && s.dos != DosOff && (kind == FileKind::Cas || kind == FileKind::Dsk))
-        return QStringLiteral("%1: Turbo takes no tape or disk images for now. Choose Compressed or Experimental.")
-            .arg(name);
     if (s.compression == Turbo && s.dos == DosOff && kind != FileKind::Bin && kind != FileKind::Basic
         && kind != FileKind::Rom && kind != FileKind::Com)
         return QStringLiteral("%1: Turbo takes BIN, BASIC, ROM and COM files only for now. Choose Compressed or "

@@ -165,9 +165,8 @@ void ResultsTest::fileKinds_data()
                                   << int(FileKind::Bin) << "";
     QTest::newRow("turbo in DOS mode") << "a.txt" << QByteArray("text") << int(Turbo) << files
                                        << int(FileKind::Unknown) << "";
-    QTest::newRow("DSK in turbo DOS mode")
-        << "d.dsk" << QByteArray(16, '\0') << int(Turbo) << files << int(FileKind::Dsk)
-        << "d.dsk: Turbo takes no tape or disk images for now. Choose Compressed or Experimental.";
+    QTest::newRow("DSK in turbo DOS mode") << "d.dsk" << QByteArray(16, '\0') << int(Turbo) << files
+                                           << int(FileKind::Dsk) << "";
     QTest::newRow("DSK in DOS mode") << "d.dsk" << QByteArray(16, '\0') << comp << files << int(FileKind::Dsk)
                                      << "";
     QTest::newRow("unknown") << "x.txt" << QByteArray("hello") << comp << off << int(FileKind::Unknown)
