@@ -206,8 +206,8 @@ TurboFile read_turbo_ramdos(const InputEntry& entry, std::size_t files_before)
     file.start = header.start;
     file.exec = header.exec;
     file.run = entry.run_flag != 'n';
-    file.data.assign(current_input.data.begin() + 7,
-                     current_input.data.begin() + 7 + (header.end - header.start + 1));
+    // The bytes the image carries (its header's end address is one past them).
+    file.data.assign(current_input.data.begin() + 7, current_input.data.begin() + current_input.size);
     release_input();
     return file;
 }
