@@ -5,7 +5,8 @@
 // the random block write (DOS function 0x26, from the call to its return)
 // into RAM sectors and into video RAM sectors, the time from K7's " <OK>" to
 // K7 waiting for the next block, and how long before the next block's
-// lead-in starts and ends K7 is waiting, in CD modes -xp and -c.
+// lead-in starts and ends K7 is waiting, in CD modes -xp, -c and -turbo
+// (whose K7 checks the block's CRC-16 before " <OK>").
 //
 // Each run is a real tapecast WAV with RAMDOS first, played from its first
 // sample into the emulated MSX2 (3.579545 MHz, one wait state per M1 cycle)
@@ -93,10 +94,12 @@ std::optional<LeadIn> next_lead_in(const WavSignal& wav, std::uint64_t from)
         return std::nullopt;
     lead.start = i;
     // The lead-in is a square wave of equal halves; the end mark after it
-    // is the first half of another length.
+    // (the sync of a turbo block) is the first half of another length.  The
+    // fast modes' square levels are 0 and high, the turbo signal's low and
+    // high around 0.
     const auto run_end = [&](std::size_t at) {
-        const bool high = wav.samples[at] != 0.0f;
-        while (at < n && (wav.samples[at] != 0.0f) == high)
+        const bool high = wav.samples[at] > 0.0f;
+        while (at < n && (wav.samples[at] > 0.0f) == high)
             ++at;
         return at;
     };
@@ -255,7 +258,7 @@ int main()
                 "waits before lead-in | before its end |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
     int status = 0;
-    for (const char* mode : {"-xp", "-c"}) {
+    for (const char* mode : {"-xp", "-c", "-turbo"}) {
         for (const Setup& setup : setups) {
             const Figures f = measure(dir, setup, mode, part);
             if (!f.ok) {
@@ -273,7 +276,8 @@ int main()
                 unsigned(k7_image_top - k7_image));
     std::printf("<OK> to create: the received image unpacking itself; <OK> to waiting: also the create,\n"
                 "the write and the close.  The margins are tape time from K7 turning the motor on to wait\n"
-                "for the next block until that block's lead-in starts and ends on the tape.\n");
+                "for the next block until that block's lead-in starts and ends on the tape.  In -turbo K7\n"
+                "checks the block's CRC-16 before <OK>, and the pause is counted from <OK> on.\n");
     fs::remove_all(dir);
     return status;
 }

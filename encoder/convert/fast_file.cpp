@@ -173,11 +173,7 @@ void handle_dos(std::string_view path, bool sfx_allowed, int mode)
 {
     std::printf("(DOS)");
     std::uint32_t before = current_input.size;
-    std::uint32_t after = pack_image(current_input.data, before, PackMode::sfx);
-    current_input.size = after;
-    if (after > dos_reader_image_room)
-        refuse_if(path, "its self-extracting image of " + std::to_string(after) + " bytes would not fit in the "
-                            + std::to_string(dos_reader_image_room) + " bytes where the DOS tape reader takes it");
+    std::uint32_t after = pack_for_dos(path, dos_reader_image_room);
     if (ends_with_ignoring_case(path, ".com") && sfx_allowed) {
         if (after < before) {
             std::printf("\nConverted COM [%d bytes] -> self-extracting COM [%d bytes]\n", int(before), int(after));
@@ -192,6 +188,17 @@ void handle_dos(std::string_view path, bool sfx_allowed, int mode)
 }
 
 }  // namespace
+
+std::uint32_t pack_for_dos(std::string_view path, std::uint32_t room)
+{
+    std::uint32_t after = pack_image(current_input.data, current_input.size, PackMode::sfx);
+    current_input.size = after;
+    current_input.position = 0;
+    if (after > room)
+        refuse_if(path, "its self-extracting image of " + std::to_string(after) + " bytes would not fit in the "
+                            + std::to_string(room) + " bytes where the DOS tape reader takes it");
+    return after;
+}
 
 PackedKind pack_for_turbo(std::string_view path, std::string_view name)
 {

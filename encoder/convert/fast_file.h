@@ -15,6 +15,11 @@
 void encode_fast_file(std::string_view path, char run_flag, int fast_wave_mode, std::uint8_t dos_flags,
                       bool sfx_allowed, int part, std::optional<std::string_view> msx_name = std::nullopt);
 
+// DOS mode: the current input becomes, in place, its self-extracting image,
+// whose length it returns; one longer than `room` (where the DOS tape
+// reader takes it) is refused (status 10).
+std::uint32_t pack_for_dos(std::string_view path, std::uint32_t room);
+
 // What pack_for_turbo made of the current input.
 enum class PackedKind { none, rom, com, basic };
 

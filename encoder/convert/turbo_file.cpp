@@ -11,6 +11,7 @@
 #include "common/names.h"
 #include "common/settings.h"
 #include "convert/fast_file.h"
+#include "convert/pack.h"
 #include "signal/standard.h"
 #include "signal/turbo.h"
 #include "signal/wav.h"
@@ -202,7 +203,7 @@ void check_turbo_order(const std::vector<TurboFile>& files)
 }
 
 void encode_turbo_tape(const std::vector<TurboFile>& files,
-                       void (*mark)(const std::string& kind, const std::string& name))
+                       void (*mark)(const std::string& kind, const std::string& name), int last_pause_ms)
 {
     const TurboBoot boot = turbo_boot();
     // The last file may come in a code fitted to it, where that saves more
@@ -248,10 +249,51 @@ void encode_turbo_tape(const std::vector<TurboFile>& files,
             const int by_size = int(file.data.size() / 22);
             emit_pause(by_size > settings.pause_ms ? by_size : pause_setting);
         } else {
-            emit_pause(short_gap);
+            emit_pause(last_pause_ms);
         }
         std::printf("done.\n");
     }
+}
+
+void encode_turbo_dos_file(std::string_view path, std::uint8_t flags, int part,
+                           std::optional<std::string_view> msx_name)
+{
+    const std::string name = msx_name ? std::string(*msx_name) : msx_file_name(path);
+    if (part <= 1)
+        std::printf("Converting:  \"%s\"\t(DOS, turbo)... ", name.c_str());
+    else
+        std::printf("part No.%d of:\"%s\"\t(DOS, turbo)... ", part, name.c_str());
+    // The image and the CRC after it stay below K7's top.
+    const std::uint32_t size = pack_for_dos(path, dos_reader_image_room - 2);
+    std::vector<std::uint8_t> header{flags};
+    for (char c : pad_name(name, 11))
+        header.push_back(std::uint8_t(c));
+    put_word(header, std::uint16_t(size));
+    std::vector<std::uint8_t> image(current_input.data.begin(), current_input.data.begin() + size);
+    std::vector<std::uint8_t> checked = header;
+    checked.insert(checked.end(), image.begin(), image.end());
+    put_word(image, turbo_crc16(checked));
+
+    std::vector<std::uint8_t> halves(std::size_t(turbo_dos_lead_in_halves - turbo_lead_in_halves),
+                                     turbo_half_samples[1]);
+    const std::vector<std::uint8_t> header_halves = turbo_block_halves(header, TurboCode::uniform());
+    halves.insert(halves.end(), header_halves.begin(), header_halves.end());
+    emit_turbo_halves(halves);
+    emit_turbo_halves(turbo_block_halves(image, TurboCode::uniform()));
+    std::printf("done.\n");
+}
+
+std::uint64_t turbo_dos_file_bytes_at_most(std::uint64_t size)
+{
+    // Two blocks: the longer lead-in, both syncs and closes, the header and
+    // the image with its CRC (a self-extracting image adds its header and
+    // depacker to the data), the longest word of the uniform code a byte.
+    const TurboCode& code = TurboCode::uniform();
+    const std::uint64_t longest = 3 * *std::max_element(code.cost.begin(), code.cost.end());
+    const std::uint64_t growth = sfx_header_length + sfx_depacker_image().size();
+    const std::uint64_t samples = (turbo_dos_lead_in_halves + turbo_lead_in_halves) * 6 + 2 * (2 * 9 + 6)
+                                  + (14 + size + growth + 2) * longest;
+    return 2 * samples;
 }
 
 std::uint64_t turbo_tape_bytes_at_most(std::size_t file_count, std::uint64_t total_data)

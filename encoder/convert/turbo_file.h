@@ -4,7 +4,9 @@
 // file as one block of the turbo signal in the uniform code.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One BIN file, tokenized BASIC program or packed image, read and checked
@@ -37,10 +39,23 @@ TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t fi
 // hands back either, its BLOAD statements load the files after it.
 void check_turbo_order(const std::vector<TurboFile>& files);
 
-// Writes the whole tape for `files` (at least one).  `mark` notes where each
-// piece starts, as the driver's timeline wants it.
+// Writes the whole tape for `files` (at least one), the last file followed
+// by `last_pause_ms` of silence.  `mark` notes where each piece starts, as
+// the driver's timeline wants it.
 void encode_turbo_tape(const std::vector<TurboFile>& files,
-                       void (*mark)(const std::string& kind, const std::string& name));
+                       void (*mark)(const std::string& kind, const std::string& name), int last_pause_ms);
+
+// A DOS-mode file (or part of one, `part` from 2 on) for K7 in the turbo
+// signal: the current input becomes its self-extracting image, sent as a
+// header block (the flags, the 11-character name and the image's length)
+// and the image's block, which ends with the CRC-16 of the header and the
+// image.  The name comes from `path` unless `msx_name` gives it.
+void encode_turbo_dos_file(std::string_view path, std::uint8_t flags, int part,
+                           std::optional<std::string_view> msx_name = std::nullopt);
+
+// The most bytes of WAV that encode_turbo_dos_file writes for one part of
+// `size` bytes.
+std::uint64_t turbo_dos_file_bytes_at_most(std::uint64_t size);
 
 // The most bytes of WAV that encode_turbo_tape writes for files whose data
 // add up to `total_data` bytes, less the pauses between files.

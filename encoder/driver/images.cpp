@@ -10,6 +10,7 @@
 #include "common/input.h"
 #include "convert/cas_file.h"
 #include "convert/fast_file.h"
+#include "convert/turbo_file.h"
 #include "driver/ram_disk_fit.h"
 #include "driver/run.h"
 #include "signal/standard.h"
@@ -126,7 +127,10 @@ void encode_disk_image(const InputEntry& entry, std::uint8_t fast_mode, bool mor
             encode_in_parts(piece, fast_mode, more, file.name);
         } else {
             timeline_mark("file", piece.text);
-            encode_fast_file(entry.text, entry.run_flag, fast_mode, more ? 1 : 0, false, -1, file.name);
+            if (settings.turbo)
+                encode_turbo_dos_file(entry.text, more ? 1 : 0, -1, file.name);
+            else
+                encode_fast_file(entry.text, entry.run_flag, fast_mode, more ? 1 : 0, false, -1, file.name);
             if (more) {
                 timeline_mark("pause");
                 emit_entry_pause(size);

@@ -110,7 +110,7 @@ void check_turbo_options(const std::vector<std::string>& args)
     for (const std::string& arg : args) {
         if (arg == "--")
             break;
-        if (arg == "-c" || arg == "-xp" || arg == "-sine" || arg == "-noldr" || arg == "-dos")
+        if (arg == "-c" || arg == "-xp" || arg == "-sine" || arg == "-noldr")
             fatal_error(err_turbo_mode, arg);
     }
 }
@@ -176,8 +176,11 @@ void encode_in_parts(const InputEntry& entry, std::uint8_t fast_mode, bool more_
         current_input.size = size;
         current_input.position = 0;
         mark("file", entry.text + " (part " + std::to_string(index + 1) + ")");
-        encode_fast_file(entry.text, entry.run_flag, fast_mode, part_flags(index, count, more_entries),
-                         false, int(index) + 1, msx_name);
+        if (settings.turbo)
+            encode_turbo_dos_file(entry.text, part_flags(index, count, more_entries), int(index) + 1, msx_name);
+        else
+            encode_fast_file(entry.text, entry.run_flag, fast_mode, part_flags(index, count, more_entries),
+                             false, int(index) + 1, msx_name);
         mark("pause");
         emit_entry_pause(size);
     }
@@ -190,17 +193,92 @@ void timeline_note(const std::string& kind, const std::string& name)
     mark(kind, name);
 }
 
-// Every file is read and checked before the output is created.
-std::vector<TurboFile> read_turbo_files(const CommandLine& line)
+// The RAM-disk DOS as a file of the turbo tape: the main loader loads and
+// starts it, as the fast loader does.
+TurboFile read_turbo_ramdos(const InputEntry& entry, std::size_t files_before)
+{
+    if (files_before >= turbo_files_at_most())
+        fatal_error(err_too_many_files, std::to_string(files_before + 1));
+    load_input(entry.text);
+    const BinHeader header = BinHeader::read(current_input.data.data());
+    TurboFile file;
+    file.label = entry.text;
+    file.start = header.start;
+    file.exec = header.exec;
+    file.run = entry.run_flag != 'n';
+    // The bytes the image carries (its header's end address is one past them).
+    file.data.assign(current_input.data.begin() + 7, current_input.data.begin() + current_input.size);
+    release_input();
+    return file;
+}
+
+// The files the main loader reads, checked before the output is created:
+// all of them but in DOS mode, where there are none, and but those after
+// RAMDOS, which go as DOS-mode files (`dos_from`, their first index).
+std::vector<TurboFile> read_turbo_files(const CommandLine& line, std::size_t& dos_from)
 {
     std::vector<TurboFile> files;
-    for (const InputEntry& entry : line.files) {
+    dos_from = settings.dos_mode ? 0 : line.files.size();
+    for (std::size_t i = 0; i < dos_from; ++i) {
+        const InputEntry& entry = line.files[i];
         if (is_image_entry(entry))
             fatal_error(err_turbo_not_bin, entry.text);
-        files.push_back(read_turbo_file(entry.text, entry.run_flag, files.size()));
+        if (is_ramdos_keyword(entry.text)) {
+            files.push_back(read_turbo_ramdos(entry, files.size()));
+            dos_from = i + 1;
+        } else {
+            files.push_back(read_turbo_file(entry.text, entry.run_flag, files.size()));
+        }
     }
-    check_turbo_order(files);
+    if (!files.empty())
+        check_turbo_order(files);
     return files;
+}
+
+// The DOS-mode files of a turbo tape, for K7: each in parts above the part
+// size, each followed by the pause DOS mode leaves for K7 to save it.
+void run_turbo_dos_files(const CommandLine& line, std::size_t from)
+{
+    for (std::size_t i = from; i < line.files.size(); ++i) {
+        const InputEntry& entry = line.files[i];
+        const bool more = i + 1 < line.files.size();
+        if (is_image_entry(entry)) {
+            encode_fast_image(entry, 0, more, false);  // a disk image's files, as DOS-mode files
+            continue;
+        }
+        load_input(entry.text);
+        const std::uint32_t size = current_input.size;
+        ram_disk_add_file(msx_file_name(entry.text, true), size);
+        if (size > dos_part_size) {
+            encode_in_parts(entry, 0, more);
+        } else {
+            mark("file", entry.text);
+            encode_turbo_dos_file(entry.text, more ? 1 : 0, -1);
+            if (more) {
+                mark("pause");
+                emit_entry_pause(size);
+            }
+        }
+        release_input();
+    }
+    if (from < line.files.size())
+        paused(short_gap);
+}
+
+void run_turbo_path(const CommandLine& line, const std::vector<TurboFile>& files, std::size_t dos_from)
+{
+    if (!files.empty()) {
+        const bool ramdos = dos_from > 0 && is_ramdos_keyword(line.files[dos_from - 1].text);
+        const bool more = dos_from < line.files.size();
+        encode_turbo_tape(files, timeline_note, ramdos && more ? ramdos_boot_pause_ms : short_gap);
+        if (ramdos) {
+            load_input(line.files[dos_from - 1].text);
+            ram_disk_chosen(line.files[dos_from - 1].text, {current_input.data.data(), current_input.size});
+            release_input();
+            settings.dos_mode = true;
+        }
+    }
+    run_turbo_dos_files(line, dos_from);
 }
 
 void run_fast_path(const CommandLine& line)
@@ -318,7 +396,7 @@ void print_usage()
         "    -sine - use a sine waveform (if appropriate)",
         "    -timeline - print where each file starts on the tape and how long it plays",
         "    -xp  - experimental hi-speed mode (use at your own risk)",
-        "    -turbo - turbo mode (with -cd, instead of -c or -xp): BIN, BASIC, ROM and COM files for now",
+        "    -turbo - turbo mode (with -cd, instead of -c or -xp): BIN, BASIC, ROM and COM files, -dos, RAMDOS",
         "    -noldr - don't attach to WAV the Cassonic's built-in loader",
         "    -nofix - don't patch ROM",
         "    -p <length of pause between files in milliseconds> (1000 by default)",
@@ -484,8 +562,9 @@ int run(const std::vector<std::string>& args)
     if (cas_image && settings.turbo)
         fatal_error(err_turbo_mode, settings.output_path);
     std::vector<TurboFile> turbo_files;
+    std::size_t turbo_dos_from = 0;
     if (settings.turbo)
-        turbo_files = read_turbo_files(line);
+        turbo_files = read_turbo_files(line, turbo_dos_from);
 
     on_fatal_error(release_input);
     on_fatal_error(wav_abandon);
@@ -500,7 +579,7 @@ int run(const std::vector<std::string>& args)
         wav_write_header();
 
     if (settings.turbo)
-        encode_turbo_tape(turbo_files, timeline_note);
+        run_turbo_path(line, turbo_files, turbo_dos_from);
     else if (line.fast_wave_mode == 0)
         run_standard_path(line);
     else

@@ -64,15 +64,32 @@ std::uint64_t wav_size_at_most(const CommandLine& line)
     std::uint64_t total = wav_header_size;
     if (settings.turbo) {
         std::uint64_t data = 0;
+        std::size_t loaded = 0;
         // A packed image may be its input stored whole, with a depacker.
         const std::uint64_t growth = bin_depacker_for(DepackerSite::turbo).size();
+        bool dos = settings.dos_mode;
         for (std::size_t i = 0; i < line.files.size(); ++i) {
-            const std::uint64_t size = input_size(line.files[i].text) + growth;
+            const std::uint64_t input = input_size(line.files[i].text);
+            if (dos) {
+                // A DOS-mode file for K7, in parts above the part size.
+                for (std::uint64_t done = 0; done == 0 || done < input; done += dos_part_size) {
+                    const std::uint64_t part = std::min<std::uint64_t>(dos_part_size, input - done);
+                    total += turbo_dos_file_bytes_at_most(part) + pause_after_at_most(part);
+                    if (input == 0)
+                        break;
+                }
+                continue;
+            }
+            const std::uint64_t size = input + growth;
             data += size;
+            ++loaded;
             if (i + 1 < line.files.size())
                 total += pause_after_at_most(size);
+            dos = is_ramdos_keyword(line.files[i].text);
         }
-        return total + turbo_tape_bytes_at_most(line.files.size(), data);
+        if (loaded > 0)
+            total += turbo_tape_bytes_at_most(loaded, data);
+        return total;
     }
     if (line.fast_wave_mode == 0) {
         int mode = settings.cd_mode ? settings.standard_wave_mode : 8;

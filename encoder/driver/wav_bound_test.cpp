@@ -39,6 +39,8 @@ TEST(WavSizeAtMost, IsNeverBelowTheWavWritten)
         {"4500", "-xp", "-dos", big, com},
         {"-cd", "-c", "RAMDOS", big, bin},
         {"-cd", "-turbo", bin, "-n", bin},
+        {"-cd", "-turbo", "-dos", big, com},
+        {"-cd", "-turbo", bin, "-n", "RAMDOS", big, bin},
     };
     for (const auto& args : runs) {
         SCOPED_TRACE(args[0] + " " + args[1]);

@@ -23,6 +23,9 @@ struct TurboCode;
 
 inline constexpr std::uint32_t turbo_rate = 44100;
 inline constexpr int turbo_lead_in_halves = 640;
+// The lead-in of a DOS-mode file's first block: K7 measures some 300 of its
+// halves to tell it from a fast block's before the turbo reader starts.
+inline constexpr int turbo_dos_lead_in_halves = 1280;
 inline constexpr int turbo_sync_halves = 2;
 inline constexpr std::uint8_t turbo_half_samples[3] = {3, 6, 9};
 inline constexpr std::int16_t turbo_level = 24000;

@@ -23,7 +23,7 @@ QStringList BuildEncoderArguments(const FormState& s)
     args << QStringLiteral("-p") << PauseForRun(s.pause);
     if (s.dos == DosFilesOnly)
         args << QStringLiteral("-dos");
-    if (s.loader != AttachLoader)
+    if (s.loader != AttachLoader && s.compression != Turbo)  // a turbo DOS tape has no loader anyway
         args << QStringLiteral("-noldr");
     args << QStringLiteral("-timeline");
     // The sizes are the lists' indexes: VRAM pages of 16K, RAM pages less one.

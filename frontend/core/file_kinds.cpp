@@ -45,14 +45,13 @@ QString FileKindProblem(FileKind kind, const QString& name, const FormState& s)
         break;
     }
     // The turbo mode takes BIN files, BASIC programs, ROM images and COM
-    // programs (whether they fit in memory tapecast checks), outside DOS
-    // mode, so far.
-    if (s.compression == Turbo && s.dos != DosOff)
-        return QStringLiteral("Turbo has no DOS mode yet: choose Compressed or Experimental for DOS mode.");
-    if (s.compression == Turbo && s.loader != AttachLoader)
+    // programs (whether they fit in memory tapecast checks), and in DOS mode
+    // what the other modes take there.  Its tapes carry their loader, but
+    // for "Files only", which has none.
+    if (s.compression == Turbo && s.loader != AttachLoader && s.dos != DosFilesOnly)
         return QStringLiteral("Turbo tapes always carry their loader: choose \"Attach builtin loader\".");
-    if (s.compression == Turbo && kind != FileKind::Bin && kind != FileKind::Basic && kind != FileKind::Rom
-        && kind != FileKind::Com)
+    if (s.compression == Turbo && s.dos == DosOff && kind != FileKind::Bin && kind != FileKind::Basic
+        && kind != FileKind::Rom && kind != FileKind::Com)
         return QStringLiteral("%1: Turbo takes BIN, BASIC, ROM and COM files only for now. Choose Compressed or "
                               "Experimental.")
             .arg(name);

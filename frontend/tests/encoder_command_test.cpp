@@ -54,6 +54,14 @@ void EncoderCommandTest::arguments_data()
     modes.dos = DosOff;
     modes.loader = AttachLoader;
     QTest::newRow("turbo") << modes << QStringList{"-cd", "-o", "out.wav", "-turbo", "-p", "1000", "-timeline"};
+    modes.dos = DosFilesOnly;
+    modes.loader = NoLoader;
+    QTest::newRow("turbo, files only")
+        << modes << QStringList{"-cd", "-o", "out.wav", "-turbo", "-p", "1000", "-dos", "-timeline"};
+    modes.dos = DosRamDisk;
+    modes.loader = AttachLoader;
+    QTest::newRow("turbo, RAM disk")
+        << modes << QStringList{"-cd", "-o", "out.wav", "-turbo", "-p", "1000", "-timeline", "RAMDOS.73"};
 
     // Each name is one argument, whatever it holds; a quote once split it.
     FormState odd = initial;

@@ -163,9 +163,10 @@ void ResultsTest::fileKinds_data()
                                      "Compressed or Experimental.";
     QTest::newRow("BIN in turbo") << "a.bin" << QByteArray("\xFE\x00\x80", 3) << int(Turbo) << off
                                   << int(FileKind::Bin) << "";
-    QTest::newRow("turbo in DOS mode")
-        << "a.bin" << QByteArray("\xFE\x00\x80", 3) << int(Turbo) << files << int(FileKind::Bin)
-        << "Turbo has no DOS mode yet: choose Compressed or Experimental for DOS mode.";
+    QTest::newRow("turbo in DOS mode") << "a.txt" << QByteArray("text") << int(Turbo) << files
+                                       << int(FileKind::Unknown) << "";
+    QTest::newRow("DSK in turbo DOS mode") << "d.dsk" << QByteArray(16, '\0') << int(Turbo) << files
+                                           << int(FileKind::Dsk) << "";
     QTest::newRow("DSK in DOS mode") << "d.dsk" << QByteArray(16, '\0') << comp << files << int(FileKind::Dsk)
                                      << "";
     QTest::newRow("unknown") << "x.txt" << QByteArray("hello") << comp << off << int(FileKind::Unknown)
@@ -185,6 +186,10 @@ void ResultsTest::turboKeepsItsLoader()
     QCOMPARE(FileKindProblem(FileKind::Bin, QStringLiteral("a.bin"), s),
              QStringLiteral("Turbo tapes always carry their loader: choose \"Attach builtin loader\"."));
     s.loader = AttachLoader;
+    QCOMPARE(FileKindProblem(FileKind::Bin, QStringLiteral("a.bin"), s), QString());
+    // "Files only" has no loader, in turbo as in the other modes.
+    s.loader = NoLoader;
+    s.dos = DosFilesOnly;
     QCOMPARE(FileKindProblem(FileKind::Bin, QStringLiteral("a.bin"), s), QString());
 }
 

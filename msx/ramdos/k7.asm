@@ -18,6 +18,12 @@
 
 ; Memory: K7 from 0x0100, the rank table of the current block at RANKS
 ; (0x0300), the image as it arrives and the data it restores from 0x0400 on.
+; K7.COM carries more after its code: its start-up (in the rank table's
+; page, run once) and its turbo part (k7_turbo.asm, from 0x0400 in the
+; file), which the start-up copies up to K7T_BASE where the DOS leaves that
+; memory to programs.  A block whose lead-in is made of the turbo signal's
+; half-cycles goes to the turbo part; without it (a DOS that keeps the
+; memory) such a block ends K7 with " <Err>".
 ;
 ; Tape reading, as the fast loader does it: every unit (a value or a rank
 ; code) is a start mark, one to eight bit cells and an end mark.  A cell is
@@ -36,26 +42,25 @@
         include "dos.inc"
         include "fcb.inc"
         include "tape_read.inc"
+        include "k7_turbo.inc"
 
 RANKS   equ     0x0300          ; rank table of the current block (256 bytes)
-IMAGE   equ     0x0400          ; the received image, then the restored data
-IMAGE_TOP equ   0xBA00          ; the received image stays below: moved up
-                                ; under its depacker it stays above the
-                                ; restored data
+TURBO_HALF_MIN equ 10           ; calibrated thresholds of a turbo lead-in
+TURBO_HALF_MAX equ 13           ; (its halves 6 samples at 44100 Hz, 11.6
+                                ; counts of 42 T; 12% slow to 14% fast).
+                                ; The fast modes' lead-ins are shorter but
+                                ; in 8-bit output at 1,500 to 2,100 baud.
 ROW7    equ     0x01            ; PPICTL: port C bit 0 set, row 6 to 7
 
         org     0x0100
 
 ; ---------------------------------------------------------------------------
-; start: shows the banner, then reads blocks and writes their files while
-; the flags say that more follow.
+; start: the start-up (start_up) shows the banner, then K7 reads blocks
+; and writes their files while the flags say that more follow.
 ;   In: SP with DOS's return address on top.  Out: back to DOS.
 ;   Changed: everything.
 start:
-        ld      de,banner
-        call    print
-        xor     a
-        ld      (FCB1 + FCB_RECSIZE),a  ; no file open
+        jp      start_up
 next_block:
         ld      d,0                     ; 256 level changes: the tape plays
         call    wait_changes
@@ -99,6 +104,11 @@ calibrate:
         jr      nz,calibrate
         cp      3
         jr      c,calibrate
+        cp      TURBO_HALF_MIN
+        jr      c,fast_lead_in
+        cp      TURBO_HALF_MAX + 1
+        jp      c,turbo_block
+fast_lead_in:
         ; The lead-in, which reads as values 255, is passed over up to a
         ; half-cycle that ends two counts short of the threshold: the end
         ; mark after it, whose halves are a half or two thirds of the
@@ -234,6 +244,7 @@ payload_end:
         sub     IMAGE >> 8
         or      l
         jr      nz,fail
+block_in:                               ; the flags on the stack
         ld      de,ok_text
         call    report
         ld      hl,IMAGE
@@ -277,6 +288,19 @@ append:
         pop     af
         jp      c,next_block
         ret
+
+; turbo_block: a block in the turbo signal, read and checked by the turbo
+; part, then saved as a fast one.  In: the tape on its lead-in.  Out: on to
+; block_in, or to fail.  Changed: everything.
+turbo_block:
+        call    turbo_entry
+        jp      c,fail
+        push    af                      ; the flags
+        jr      block_in
+; turbo_entry: k7t_block once the turbo part is in place, fail until then.
+;   In, Out, Changed: as k7t_block (k7_turbo.asm).
+turbo_entry:
+        jp      fail
 
 ; ---------------------------------------------------------------------------
 ; Tape, keyboard and timing.
@@ -471,9 +495,45 @@ key_windows:    db      0xBF, 0x7F, 0xFD, 0, 8, 6, 12, 0   ; F2, F3, CTRL
 loading:        db      13, 10, "Loading:$"
 ok_text:        db      " <OK>$"
 err_text:       db      " <Err>$"
-banner:         db      "CassonicDOS-2005$"
 
 k7_end:
         if      k7_end > RANKS
         .error  K7 has grown into its rank table
         endif
+
+; ---------------------------------------------------------------------------
+; The start-up, run once from the page the rank table takes later.
+
+        org     RANKS
+
+; start_up: shows the banner, marks no file open, and puts the turbo part
+; in place where the DOS leaves the memory up to K7T_TOP (and a stack above
+; it) to programs.  In: nothing.  Out: to next_block.  Changed: everything.
+start_up:
+        ld      de,banner
+        call    print
+        xor     a
+        ld      (FCB1 + FCB_RECSIZE),a  ; no file open
+        ld      hl,(BDOS + 1)           ; the lowest address the DOS keeps
+        ld      de,K7T_TOP + 0x100
+        sbc     hl,de                   ; no carry: XOR cleared it
+        jp      c,next_block
+        ld      hl,turbo_image
+        ld      de,K7T_BASE
+        ld      bc,turbo_image_end - turbo_image
+        ldir
+        ld      hl,K7T_ENTRY
+        ld      (turbo_entry + 1),hl
+        jp      next_block
+
+banner:         db      "CassonicDOS-2005$"
+
+start_up_end:
+        if      start_up_end > IMAGE
+        .error  K7's start-up has grown into its image
+        endif
+
+        org     IMAGE
+turbo_image:
+        incbin  "k7_turbo.bin"
+turbo_image_end:

@@ -38,7 +38,17 @@ ramdos_assemble(disksys.bin disksys.asm SYMBOLS ${RAMDOS_OUT}/disksys.sym
                 DEPENDS ${RAMDOS_OUT}/kernel.bin ${RAMDOS_OUT}/kernel.sym)
 ramdos_assemble(command.bin command.asm)
 ramdos_assemble(msxdos_sys.bin msxdos_sys.asm)
-ramdos_assemble(k7.bin k7.asm SYMBOLS ${RAMDOS_OUT}/k7.sym)
+# K7's turbo part, with the uniform turbo code's decode table written at
+# build time; K7.COM carries it.
+add_custom_command(
+  OUTPUT ${RAMDOS_OUT}/turbo_code.inc
+  COMMAND turbo_table ${RAMDOS_OUT}/turbo_code.inc
+  DEPENDS turbo_table
+  COMMENT "Writing the turbo code's decode table for K7"
+  VERBATIM)
+ramdos_assemble(k7_turbo.bin k7_turbo.asm SYMBOLS ${RAMDOS_OUT}/k7_turbo.sym
+                DEPENDS ${RAMDOS_OUT}/turbo_code.inc)
+ramdos_assemble(k7.bin k7.asm SYMBOLS ${RAMDOS_OUT}/k7.sym DEPENDS ${RAMDOS_OUT}/k7_turbo.bin)
 
 set(ramdos_packed)
 foreach(item disksys command msxdos_sys k7)

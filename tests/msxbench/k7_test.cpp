@@ -28,6 +28,7 @@ constexpr std::uint16_t fcb = 0x005C;
 constexpr std::uint16_t tpa = 0x0100;
 constexpr std::uint16_t sfx_entry = 0x0403;  // the received image, called at its offset 3
 constexpr std::uint16_t dos_stack = 0xD9FE;  // SP when DOS starts a program
+constexpr std::uint16_t dos_top = 0xD800;    // (0x0006): the lowest address DOS keeps
 constexpr std::uint64_t chput_cost = 1000;   // T-states per printed character
 constexpr std::uint64_t write_cost = 70;     // T-states per byte written to the RAM disk
 
@@ -221,6 +222,7 @@ public:
             m.write(at, 0x76);  // HALT: K7 has no business jumping into page 0
         for (std::uint16_t at = fcb; at < tpa; ++at)
             m.write(at, 0x00);
+        m.write_word(dos_entry + 1, dos_top);
         const Slot ram = msx.layout().ram;
         m.add_trap(dos_entry, ram, [this](Machine&) { dos.call(); });
         m.add_trap(0x0038, ram, [this](Machine& machine) {  // DOS's interrupt routine
@@ -707,7 +709,109 @@ TEST_F(K7Run, DiskErrorsEndWithTheFileClosed)
     }
 }
 
+// A -turbo -dos tape: a COM program, then a file in two parts, each part a
+// header block and an image block in the turbo signal.  K7 tells them from
+// fast blocks by their lead-in and saves each file byte for byte, the parts
+// joined, in the pauses the encoder leaves (the player ignores the motor).
+TEST_F(K7Run, ReadsDosFilesSentInTheTurboSignal)
+{
+    const Bytes tool = sample_file(3000, 7, true);
+    const Bytes big = sample_file(46080 + 1234, 9, false);
+    shop.put("tool.com", tool);
+    shop.put("big.dat", big);
+    TapeOptions free_running;
+    free_running.motor_controlled = false;
+    K7Machine k7({shop.tapecast({"-cd", "-turbo", "-dos", "tool.com", "big.dat"})}, free_running);
+    ASSERT_TRUE(k7.run(60));
+    EXPECT_EQ(k7.dos.files["TOOL    COM"], tool);
+    EXPECT_EQ(k7.dos.files["BIG     DAT"], big);
+    EXPECT_EQ(k7.file_calls(), (std::vector<std::string>{"16 TOOL    COM", "1A 0400", "26 3000 x 1 at 0",
+                                                          "10 TOOL    COM", "16 BIG     DAT", "1A 0400",
+                                                          "26 46080 x 1 at 0", "1A 0400", "26 1234 x 1 at 46080",
+                                                          "10 BIG     DAT"}));
+    EXPECT_EQ(k7.msx.screen_row(1), "Loading:tool    com <OK>");
+    EXPECT_EQ(k7.msx.screen_row(2), "Loading:big     dat <OK>");
+    EXPECT_EQ(k7.msx.screen_row(3), "Loading:big     dat <OK>");
+}
 
+// The turbo signal under the conditions the fast modes' table lists: played
+// 4% slower and faster (K7 still takes its lead-in for a turbo one), with
+// white noise at 20 dB, at 25% amplitude and with the polarity turned over.
+TEST_F(K7Run, ReadsTheTurboSignalFromAWornRecording)
+{
+    const Bytes data = sample_file(1500, 11, false);
+    shop.put("worn.bin", data);
+    const std::string wav = shop.tapecast({"-cd", "-turbo", "-dos", "worn.bin"});
+    TapeConditions slower, faster, noise, quiet, inverted;
+    slower.speed = 0.96;
+    faster.speed = 1.04;
+    noise.noise_snr_db = 20;
+    quiet.amplitude = 0.25;
+    inverted.inverted = true;
+    std::string row;
+    for (const TapeConditions& conditions : {slower, faster, noise, quiet, inverted}) {
+        TapeOptions options;
+        options.conditions = conditions;
+        K7Machine k7({wav}, options);
+        const RunResult result = run_to(k7.msx.machine(), {warm_boot}, seconds(20));
+        row += result.reason == Stop::breakpoint && k7.dos.files["WORN    BIN"] == data ? 'y' : 'n';
+    }
+    EXPECT_EQ(row, "yyyyy");
+}
+
+// Turns over the half of the signal that starts after `at`: it and the
+// halves on either side become one, and the letters after it shift.
+void merge_halves(WavSignal& signal, std::size_t at)
+{
+    while ((signal.samples[at] > 0) == (signal.samples[at - 1] > 0))
+        ++at;
+    for (const bool high = signal.samples[at] > 0; (signal.samples[at] > 0) == high; ++at)
+        signal.samples[at] = -signal.samples[at];
+}
+
+// A turbo block damaged near its end fails its CRC before anything of it
+// is written: a file's only part creates nothing, a second part leaves the
+// file closed with the first.  Without the memory for its turbo part (a
+// DOS that keeps it) K7 refuses a turbo block alike.
+TEST_F(K7Run, ADamagedTurboBlockLeavesNothingOfItOnTheDisk)
+{
+    shop.put("one.bin", sample_file(3000, 3, false));
+    const Bytes big = sample_file(46080 + 1234, 4, false);
+    shop.put("big.dat", big);
+    const WavSignal one = read_wav(shop.tapecast({"-cd", "-turbo", "-dos", "one.bin"}, "one.wav"));
+    const WavSignal two = read_wav(shop.tapecast({"-cd", "-turbo", "-dos", "big.dat"}, "two.wav"));
+    auto damaged = [](WavSignal signal) {
+        std::size_t end = signal.samples.size() - 1;
+        while (signal.samples[end] == 0.0f)
+            --end;
+        merge_halves(signal, end - 3000);
+        return signal;
+    };
+    {
+        K7Machine k7(std::vector<WavSignal>{damaged(one)});
+        ASSERT_TRUE(k7.run(20));
+        EXPECT_TRUE(k7.file_calls().empty());
+        EXPECT_EQ(k7.msx.screen_row(1), "Loading:one     bin <Err>");
+    }
+    {
+        TapeOptions free_running;
+        free_running.motor_controlled = false;
+        K7Machine k7(std::vector<WavSignal>{damaged(two)}, free_running);
+        ASSERT_TRUE(k7.run(40));
+        EXPECT_EQ(k7.file_calls(), (std::vector<std::string>{"16 BIG     DAT", "1A 0400", "26 46080 x 1 at 0",
+                                                              "10 BIG     DAT"}));
+        EXPECT_EQ(k7.dos.files["BIG     DAT"], Bytes(big.begin(), big.begin() + 46080));
+        EXPECT_EQ(k7.msx.screen_row(2), "Loading:big     dat <Err>") << k7.msx.screen_text();
+    }
+    {
+        K7Machine k7(std::vector<WavSignal>{one});
+        k7.msx.machine().write_word(dos_entry + 1, 0xC800);
+        ASSERT_TRUE(k7.run(20));
+        EXPECT_TRUE(k7.file_calls().empty());
+        EXPECT_EQ(k7.msx.screen_row(1).rfind("Loading:", 0), 0u);
+        EXPECT_NE(k7.msx.screen_row(1).find(" <Err>"), std::string::npos);
+    }
+}
 
 }  // namespace
 }  // namespace msxbench

@@ -198,8 +198,19 @@ TEST(RamdosTape, FilesOfEveryKindArriveByteForByte)
 
 // A disk image's root directory after RAMDOS: each file arrives under its
 // own name, in directory order, byte for byte, a large one joined from its
-// parts; the file after the image follows them.
+// parts; the file after the image follows them.  In a fast mode and in the
+// turbo signal.
+void files_of_a_disk_image(const char* mode);
+
 TEST(RamdosTape, FilesOfADiskImageArriveUnderTheirNames)
+{
+    for (const char* mode : {"-xp", "-turbo"}) {
+        SCOPED_TRACE(mode);
+        files_of_a_disk_image(mode);
+    }
+}
+
+void files_of_a_disk_image(const char* mode)
 {
     loader_harness::Workshop shop;
     const Bytes big = pseudo_random(50000, 3);
@@ -209,7 +220,7 @@ TEST(RamdosTape, FilesOfADiskImageArriveUnderTheirNames)
                                           {{"NOTES.TXT", notes}, {"BIG.DAT", big}, {"README", readme}}));
     shop.put("after.txt", readme);
 
-    TapeToDisk run(shop, {"-cd", "-xp", "RAMDOS", "disk.dsk", "after.txt"});
+    TapeToDisk run(shop, {"-cd", mode, "RAMDOS", "disk.dsk", "after.txt"});
     ASSERT_TRUE(run.to_prompt(200));
     const Bytes disk = run.disk();
     const fat12::Report report = fat12::check(disk);
@@ -260,6 +271,32 @@ TEST(RamdosTape, LargeFileJoinedFromItsPartsAndASecondFileOfOneNameReplacesTheFi
               (std::vector<std::string>{"Loading:twice   txt <OK>", "Loading:big     dat <OK>",
                                         "Loading:big     dat <OK>", "Loading:big     dat <OK>",
                                         "Loading:TWICE   TXT <OK>"}))
+        << run.msx().screen_text();
+}
+
+// RAMDOS on a turbo tape: the turbo loader loads the image and starts it,
+// DOS boots with K7 typed, and K7 reads the files after it in the turbo
+// signal, a COM program and a file in two parts, byte for byte.
+TEST(RamdosTape, TurboTapeBringsTheDosAndItsFiles)
+{
+    loader_harness::Workshop shop;
+    const Bytes tool = text(5000, "a program for DOS ");
+    const Bytes big = pseudo_random(46080 + 2000, 13);
+    shop.put("tool.com", tool);
+    shop.put("big.dat", big);
+
+    TapeToDisk run(shop, {"-cd", "-turbo", "RAMDOS", "tool.com", "big.dat"});
+    ASSERT_TRUE(run.to_prompt(200));
+    const Bytes disk = run.disk();
+    const fat12::Report report = fat12::check(disk);
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    std::vector<std::string> expected = system_files();
+    expected.insert(expected.end(), {"TOOL.COM", "BIG.DAT"});
+    EXPECT_EQ(names(report), expected);
+    EXPECT_EQ(fat12::read_file(disk, "TOOL.COM"), tool);
+    EXPECT_EQ(fat12::read_file(disk, "BIG.DAT"), big);
+    EXPECT_EQ(run.k7_rows(), (std::vector<std::string>{"Loading:tool    com <OK>", "Loading:big     dat <OK>",
+                                                        "Loading:big     dat <OK>"}))
         << run.msx().screen_text();
 }
 

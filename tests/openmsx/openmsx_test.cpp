@@ -3,14 +3,17 @@
 // block of the WAV itself, read back here, and the rest of the WAV plays
 // from where the loader meets it.  C-BIOS has no BASIC either: a BASIC
 // program is followed up to the point where it is handed to BASIC's run
-// entry.  DOS mode needs MSX-DOS, which C-BIOS cannot start: not covered.
+// entry.  DOS mode needs MSX-DOS, which C-BIOS cannot start: K7 runs under
+// a stand-in (k7_host.asm) that gives it RAM in page 0 and a DOS entry.
 #include "child_process.h"
 #include "openmsx_run.h"
 #include "robustness.h"
 #include "standard_tape.h"
 
 #include "assets/images.h"
+#include "k7_host.h"
 #include "loader_harness.h"
+#include "ramdos_k7.h"
 #include "tape.h"
 
 #include <gtest/gtest.h>
@@ -264,6 +267,35 @@ TEST_P(OpenMsx, ADamagedPayloadEndsWithErrAndStartsNothing)
     const openmsx::Report report = play(wav, {{0x9000}}, {});
     EXPECT_EQ(report.reason, openmsx::StopReason::returned) << report.printed;
     EXPECT_NE(report.verdict.find("Loading:big.bin      <Err>"), std::string::npos) << report.verdict;
+}
+
+// K7 on openMSX's model of the cassette input: a turbo DOS-mode file, its
+// lead-in told from a fast one's, read and checked, is in K7's buffer with
+// its name in the FCB when K7 writes it.
+TEST(OpenMsxK7, ReadsATurboDosModeFile)
+{
+    if (const std::string why = openmsx::missing(); !why.empty())
+        GTEST_SKIP() << "openMSX tests skipped: " << why;
+    constexpr std::uint16_t host = 0xD000;
+    constexpr std::uint16_t host_write = 0xD00A;
+    Workshop shop;
+    const Bytes data = test_support::seeded_bytes(3000, 9);
+    shop.put("one.bin", data);
+    openmsx::Job job;
+    job.machine = openmsx::msx2;
+    job.start = host;
+    job.exec = host;
+    job.program.assign(k7_host, k7_host + k7_host_size);
+    job.program.insert(job.program.end(), ramdos_k7, ramdos_k7 + ramdos_k7_size);
+    job.tape = shop.tapecast({"-cd", "-turbo", "-dos", "one.bin"});
+    job.seconds = 20;
+    job.stops = {{host_write}};
+    job.dumps = {{0x0400, std::uint16_t(data.size())}, {0x005D, 11}};
+    const openmsx::Report report = openmsx::run(job, shop.file("work"));
+    ASSERT_EQ(report.reason, openmsx::StopReason::entry) << report.screen;
+    EXPECT_EQ(report.stop.memory.at(0x0400), data);
+    const Bytes name = report.stop.memory.at(0x005D);
+    EXPECT_EQ(std::string(name.begin(), name.end()), "one     bin");
 }
 
 INSTANTIATE_TEST_SUITE_P(CBios, OpenMsx, ::testing::Values(openmsx::msx1, openmsx::msx2),
