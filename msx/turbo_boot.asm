@@ -53,16 +53,17 @@ bt_sync:
         CALL bt_half
         JR NC,bt_sync
         LD IX,boot_fail         ; from here a flat spell is a cut-off tape
-        LD D,1                  ; the byte, with a marker bit that ends it
-        LD E,0
+        LD DE,0100h             ; D: the byte, with a marker bit that ends it
 ; The bytes.  From the sample that saw a change to the next loop's first
-; sample: 166 T within a byte (the second look included), made up for by a
-; count that starts at 1; 81 T more after a byte's last bit, by 2 more.
+; sample: 224 T within a byte (the second look included), which with
+; bt_half's two counts for it puts the split at 5.1 samples (lead-in and sync
+; alike); 66 T more after a byte's last bit, made up for by a count that
+; starts at 2 rather than 0.
 bt_bit:
         CALL bt_half
         CCF                     ; 5   carry: a long half, a 1
         RL D                    ; 10
-        LD E,1                  ; 8
+        LD E,0                  ; 8
         JR NC,bt_bit            ; 13
         LD A,D
         EXX
@@ -72,15 +73,13 @@ bt_bit:
         LD A,B
         OR C
         EXX
-        LD D,1
-        LD E,3
+        LD DE,0102h
         JR NZ,bt_bit
         LD HL,BOOT_LOADER
         LD BC,(boot_length)
         CALL turbo_crc
         LD HL,(boot_crc)
-        OR A
-        SBC HL,DE
+        SBC HL,DE               ; turbo_crc leaves the carry clear
         JP Z,BOOT_LOADER
 ; boot_fail: " <Err>", the tape stopped, back to BASIC.
 boot_fail:
@@ -102,13 +101,16 @@ bt_seek_timeout:                ; no change for 3 ms before the data
         JR boot_fail
 
 ; bt_half: waits for the next level change and tells a short half from a
-; long one.  A change must still hold 35 T after it was seen: one that
-; does not (ringing after an MP3 round trip, noise) lets the count go on.
+; long one.  A change must still hold 85 T after it was seen, past a whole
+; sample at 44100 Hz (81 T): one that does not (a single sample that an MP3
+; round trip's ripple and a player's DC filter turned over, noise) lets the
+; count go on, with two counts for the 114 T that look took.
 ; in:  B = the level before (bit 7), C = PSG read port, E = the count so
 ;      far (the caller's time since the change it saw), IX = where to go
 ;      when the level holds for 256 passes (about 3 ms; the stack as at the
 ;      call)
-; out: B = the new level, E = the count, carry: a short half
+; out: B = the new level, E = the count (two more than the passes), carry:
+;      a short half
 ; changes: AF, B, E
 bt_half:
         INC E                   ; 5
@@ -116,7 +118,12 @@ bt_half:
         IN A,(C)                ; 14
         XOR B                   ; 5
         JP P,bt_half            ; 11  43 T a pass
-        IN A,(C)                ; 14  the second look
+        INC E                   ; 5
+        INC E                   ; 5
+        NOP                     ; 5
+        EX (SP),HL              ; 20
+        EX (SP),HL              ; 20
+        IN A,(C)                ; 14  the second look, 85 T after the first
         XOR B                   ; 5
         JP P,bt_half            ; 11
         XOR B                   ; 5

@@ -44,6 +44,8 @@ ARYTAB          EQU 0F6C4h          ; word: start of arrays
 STREND          EQU 0F6C6h          ; word: end of arrays
 H_GONE          EQU 0FF43h          ; hook before each statement: A = its token
 CURLIN          EQU 0F41Ch          ; word: the line run, FFFFh in direct mode
+KEY_COLUMNS     EQU 0A9h            ; PPI port B: the columns of the keyboard row
+KEY_ROW         EQU 0AAh            ; PPI port C: bits 0-3 select the row
 SKIPST          EQU 485Bh           ; HL on a statement: HL on the ":" or 0 ending it
 BLOAD_TOKEN     EQU 0CFh
 ENTRY_SIZE      EQU 9
@@ -138,6 +140,7 @@ ml_where:
         BIT 4,(HL)
         PUSH HL
         CALL NZ,ml_find_ram + ML_UP ; RAM in page 1 for this file
+        CALL ml_wait + ML_UP
         POP HL
         BIT 2,(HL)
         JR Z,ml_data
@@ -180,8 +183,8 @@ ml_data:
         JP NZ,ml_fail + ML_UP
         BIT 5,(IX+0)            ; the main ROM back in page 1 (never for
         CALL NZ,ml_main_rom + ML_UP ; a BASIC program: ml_basic needs DE)
-        LD HL,ml_ok_text + ML_UP
-        CALL ml_print + ML_UP
+        LD HL,ml_ok_text
+        CALL ml_print
         LD IX,(ml_entry)
         RET
 
@@ -201,6 +204,18 @@ ml_return:
 ml_call:
         EI
         JP (HL)
+
+; ml_print: in: HL = text ending in '>'; changes: AF, HL.
+ml_print:
+        LD A,(HL)
+        CALL BIOS_CHPUT
+        INC HL
+        CP '>'
+        JR NZ,ml_print
+        RET
+
+ml_ok_text:     DB " <OK>"
+ml_err_text:    DB " <Err>"
 
 ml_stack:       DW 0
 ml_entry:       DW 0
@@ -226,8 +241,8 @@ ML_UP           EQU ML_HIGH - ml_high   ; after the label, so that both passes
 ml_fail:
         LD SP,(ml_stack)
         CALL ml_main_rom + ML_UP ; page 1 as BASIC wants it
-        LD HL,ml_err_text + ML_UP
-        CALL ml_print + ML_UP
+        LD HL,ml_err_text
+        CALL ml_print
         LD HL,(H_GONE + 1)
         LD DE,ml_hook + ML_UP
         OR A
@@ -235,13 +250,48 @@ ml_fail:
         CALL Z,ml_unhook
         JP BIOS_TAPIOF
 
-; ml_print: in: HL = text ending in '>'; changes: AF, HL.
-ml_print:
-        LD A,(HL)
-        CALL BIOS_CHPUT
-        INC HL
-        CP '>'
-        JR NZ,ml_print
+; ml_wait: waits for a file's lead-in with the motor on: 16 halves in a
+; row of its length (240 to 770 T; the reader takes 330 to 690 T).  Only
+; while there is none (a half out of that range, or no change for some
+; 12,000 T) it looks at STOP (keyboard row 7), which gives up as a damaged
+; file does.  The reader then seeks the lead-in afresh, its timing as ever.
+; in: nothing; out: the lead-in under way; changes: AF, B, DE; interrupts off
+ml_wait:
+        DI
+        LD A,TURBO_MOTOR_ON
+        OUT (TURBO_PPI_CONTROL),A
+ml_wait_key:
+        IN A,(KEY_ROW)
+        AND 0F0h
+        OR 7
+        OUT (KEY_ROW),A
+        IN A,(KEY_COLUMNS)
+        BIT 4,A                 ; STOP (with CTRL or without)
+        JR Z,ml_fail
+        LD A,TURBO_PSG_PORT_A
+        OUT (TURBO_PSG_ADDRESS),A
+        IN A,(TURBO_PSG_READ)
+        LD E,A                  ; the level as seen last
+        LD D,16                 ; halves still to come
+ml_wait_half:
+        LD B,0                  ; passes of 48 T since the last change
+ml_wait_pass:
+        INC B                   ; 5
+        JR Z,ml_wait_key        ; 8   no change: silence
+        IN A,(TURBO_PSG_READ)   ; 12
+        XOR E                   ; 5
+        RLA                     ; 5   carry: bit 7, the tape, changed
+        JR NC,ml_wait_pass      ; 13
+        RRA
+        XOR E
+        LD E,A
+        LD A,B
+        CP 5
+        JR C,ml_wait_key        ; too short for the lead-in
+        CP 16
+        JR NC,ml_wait_key       ; too long
+        DEC D
+        JR NZ,ml_wait_half
         RET
 
 ; ml_find_ram: puts page 1 on the first slot, primary slots in order and
@@ -288,9 +338,6 @@ ml_main_rom:
         LD A,(EXPTBL)
         LD H,40h
         JP BIOS_ENASLT
-
-ml_ok_text:     DB " <OK>"
-ml_err_text:    DB " <Err>"
 
 ; What only a BASIC program's hook needs: the encoder leaves it out of a
 ; tape with no such program (the list then starts here, ml_list_at says).

@@ -361,6 +361,7 @@ TEST_F(BadInput, TurboRunsOutsideItsReachAreRefusedBeforeAnythingIsWritten)
     basic.resize(300);
     put("small.bas", basic);
     put("over.bin", make_bin(0xD000, 0xD000, noise(0x1001, 4)));  // reaches 0xE000
+    put("top.bin", make_bin(0xED5B, 0xED5B, noise(1, 4)));  // the loader's last byte
     std::vector<std::uint8_t> short_bin = small_bin;
     short_bin.pop_back();
     put("short.bin", short_bin);
@@ -383,6 +384,7 @@ TEST_F(BadInput, TurboRunsOutsideItsReachAreRefusedBeforeAnythingIsWritten)
              Case{{"-cd", "-turbo", "LOADER"}, 26, "LOADER is not one"},
              Case{{"-cd", "-turbo", "small.bas", "small.bin", "prog.bas", "-n"}, 28, "give small.bas last"},
              Case{{"-cd", "-turbo", "over.bin"}, 27, "BIN file over.bin would load over the turbo loader"},
+             Case{{"-cd", "-turbo", "top.bin"}, 27, "top.bin would load over the turbo loader (E000h to ED5Bh)"},
              Case{{"-cd", "-turbo", "short.bin"}, 10, "Input file size is incorrect (short.bin)"},
              Case{{"-cd", "-turbo", "game.rom", "small.bin"}, 29, "give game.rom last"},
              Case{{"-cd", "-turbo", "big.rom"}, 10, "would reach past 0xDCFF"},

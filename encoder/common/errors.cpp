@@ -36,7 +36,7 @@ constexpr const char* messages[] = {
     "CAS image %s can't be encoded in DOS mode (-dos, or after RAMDOS): its files are for BASIC",
     "-turbo writes a CD WAV only: use it after -cd, without -c, -xp, -sine or -noldr (%s)",
     "-turbo takes BIN, BASIC, ROM and COM files, any file in DOS mode (-dos, or after RAMDOS): %s is not one",
-    "BIN file %s would load over the turbo loader (E000h to ED39h)",
+    "BIN file %s would load over the turbo loader (E000h to ED5Bh)",
     "-turbo runs a BASIC program only before BIN files, which its BLOAD statements load: give %s last, or -n after it",
     "-turbo starts a ROM or COM program only as the last file: give %s last, or -n after it",
 };
