@@ -227,7 +227,7 @@ void encode_turbo_tape(const std::vector<TurboFile>& files,
     mark("loader", "LOADER");
     emit_boot_block(boot_bytes, boot.address, name);
     emit_pause(short_gap);
-    emit_turbo_halves(turbo_boot_halves(loader));
+    emit_turbo_halves(turbo_boot_halves(loader), TurboEdges::square);
     mark("pause", "");
     emit_pause(loader_check_ms);
     std::printf("done.\n");

@@ -30,23 +30,22 @@ std::vector<std::uint8_t> turbo_boot_halves(std::span<const std::uint8_t> bytes)
     return halves;
 }
 
-std::vector<std::int16_t> turbo_samples(std::span<const std::uint8_t> halves)
+std::vector<std::int16_t> turbo_samples(std::span<const std::uint8_t> halves, TurboEdges edges)
 {
     std::vector<std::int16_t> samples;
     std::int16_t level = turbo_level;
     for (const std::uint8_t length : halves) {
+        const std::size_t from = samples.size();
         samples.insert(samples.end(), length, level);
+        if (edges == TurboEdges::stepped && length > 0)
+            samples[from] = 0;
         level = std::int16_t(-level);
     }
     return samples;
 }
 
-void emit_turbo_halves(std::span<const std::uint8_t> halves)
+void emit_turbo_halves(std::span<const std::uint8_t> halves, TurboEdges edges)
 {
-    std::int16_t level = turbo_level;
-    for (const std::uint8_t length : halves) {
-        for (std::uint8_t i = 0; i < length; ++i)
-            wav_put_s16(level);
-        level = std::int16_t(-level);
-    }
+    for (const std::int16_t sample : turbo_samples(halves, edges))
+        wav_put_s16(sample);
 }

@@ -25,13 +25,14 @@ TEST(TurboSignal, BlockHalvesAndTheirSamples)
     EXPECT_EQ(halves.back(), 6);
 
     const std::vector<std::uint8_t> some = {3, 9, 6};
-    const std::vector<std::int16_t> samples = turbo_samples(some);
-    const std::vector<std::int16_t> expected = {turbo_level,  turbo_level,  turbo_level,  -turbo_level,
-                                                -turbo_level, -turbo_level, -turbo_level, -turbo_level,
-                                                -turbo_level, -turbo_level, -turbo_level, -turbo_level,
-                                                turbo_level,  turbo_level,  turbo_level,  turbo_level,
-                                                turbo_level,  turbo_level};
-    EXPECT_EQ(samples, expected);
+    const std::int16_t l = turbo_level;
+    const std::vector<std::int16_t> square = {l,  l,  l,  -l, -l, -l, -l, -l, -l,
+                                              -l, -l, -l, l,  l,  l,  l,  l,  l};
+    EXPECT_EQ(turbo_samples(some, TurboEdges::square), square);
+    // A file block's halves each begin with a sample at 0.
+    const std::vector<std::int16_t> expected = {0, l,  l,  0, -l, -l, -l, -l, -l,
+                                                -l, -l, -l, 0, l,  l,  l,  l,  l};
+    EXPECT_EQ(turbo_samples(some), expected);
 
     const std::vector<std::uint8_t> file = capture(true, 0, [&] { emit_turbo_halves(some); });
     ASSERT_EQ(file.size(), 2 * expected.size());
