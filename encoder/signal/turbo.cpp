@@ -38,7 +38,7 @@ std::vector<std::int16_t> turbo_samples(std::span<const std::uint8_t> halves, Tu
         const std::size_t from = samples.size();
         samples.insert(samples.end(), length, level);
         if (edges == TurboEdges::stepped && length > 0)
-            samples[from] = 0;
+            samples[from] = std::int16_t(level / 4);
         level = std::int16_t(-level);
     }
     return samples;

@@ -35,15 +35,15 @@ inline constexpr std::int16_t turbo_level = 24000;
 std::vector<std::uint8_t> turbo_block_halves(std::span<const std::uint8_t> bytes, const TurboCode& code);
 
 // How a half-cycle begins.  A file block's halves start with one sample at
-// 0, the level going over in two steps: square edges make an MP3 encoder
-// ring, and a reader that takes the DC out (openMSX does) then saw the last
-// samples of a long half turned over, ending it two or three samples early
-// (through MP3 at 128 kbit/s, 14 of 72 runs said " <Err>" over eight
-// placements of the files against the MP3's frames; stepped, none of 216
-// over 24 placements).  The
-// edge moves by half a sample on every half alike, which no reader notices.
-// The bootstrap's block stays square: its reader already leaves out a
-// change that does not hold for a whole sample.
+// a quarter of the level, the level going over in two steps: square edges
+// make an MP3 encoder ring, and a reader that takes the DC out (openMSX
+// does) then saw the last samples of a long half turned over, ending it two
+// or three samples early.  Through MP3 at 128 kbit/s 14 of 72 runs said
+// " <Err>" over eight placements of the files against the MP3's frames
+// (three programs, three machines); stepped, none of 144 over 16.  The
+// worst margin over the reader's audio paths rises from 0 counts to 1 (as
+// written in msxbench it falls from 2 to 1).  The bootstrap's block stays
+// square: its reader leaves out a change that does not hold a whole sample.
 enum class TurboEdges { stepped, square };
 
 // Samples of a run of half-cycles, starting at the high level.

@@ -29,9 +29,10 @@ TEST(TurboSignal, BlockHalvesAndTheirSamples)
     const std::vector<std::int16_t> square = {l,  l,  l,  -l, -l, -l, -l, -l, -l,
                                               -l, -l, -l, l,  l,  l,  l,  l,  l};
     EXPECT_EQ(turbo_samples(some, TurboEdges::square), square);
-    // A file block's halves each begin with a sample at 0.
-    const std::vector<std::int16_t> expected = {0, l,  l,  0, -l, -l, -l, -l, -l,
-                                                -l, -l, -l, 0, l,  l,  l,  l,  l};
+    // A file block's halves each begin with a step at a quarter level.
+    const std::int16_t q = l / 4;
+    const std::vector<std::int16_t> expected = {q,  l,  l,  -q, -l, -l, -l, -l, -l,
+                                                -l, -l, -l, q,  l,  l,  l,  l,  l};
     EXPECT_EQ(turbo_samples(some), expected);
 
     const std::vector<std::uint8_t> file = capture(true, 0, [&] { emit_turbo_halves(some); });
