@@ -9,17 +9,18 @@
 ; CRC in the parameter block), and after decoding the restored bytes.  On a
 ; mismatch it shows " <Err>", puts back the slots it changed and returns to
 ; its caller (BASIC, or the fast loader) with carry set; a BASIC program
-; restored wrong is replaced by an empty one.  The turbo tape's copy leaves
-; the CRCs to its loader, which has checked the whole image, depacker and
-; data, before it starts it; it checks the restored length alone.
+; restored wrong is replaced by an empty one.
+;
+; The turbo tape's copy decodes tpk data (tpk_decode.asm) instead of
+; method 2, and leaves the CRCs to its loader, which has checked the whole
+; image, depacker and data, before it starts it: it checks the restored
+; length alone, against the length in the tpk header.
 
         include "bios.inc"
         include "sysvars.inc"
 PAGE0_HELPER equ 0x4000         ; page 1 RAM borrowed for code that switches page 3
-        if      defined TURBO_DEPACKER  ; the turbo tape's copy sits elsewhere
-RNC2_CHECK_STREAM equ 0         ; and its loader has checked the image's CRC,
-RNC2_LENGTH_ONLY equ 1          ; depacker included: no second look at them
-        else
+        if      defined TURBO_DEPACKER  ; the turbo tape's copy is placed by
+        else                            ; turbo_depacker.asm
 RNC2_CHECK_STREAM equ 1         ; the packed stream checked by its own CRC
 BIN_DEPACKER_ORG equ 0xE000
 BIN_DEPACKER_LIMIT equ 0xE300   ; the fast loader's rank table: the depacker,
@@ -142,9 +143,9 @@ show_char:
 ; check_source: checks the data to restore: stored data must fill the room
 ; up to the depacker and match its CRC; packed data is checked by
 ; rnc2_check_packed, whose unpacked length and CRC are kept for restore (the
-; turbo tape's copy checks only the stored data's length and reads the
-; unpacked length: its loader has checked the CRC-16 of the whole image,
-; packed data and depacker, before starting it).
+; turbo tape's copy checks only the stored data's length and keeps the
+; unpacked length of the tpk header: its loader has checked the CRC-16 of
+; the whole image, packed data and depacker, before starting it).
 ;   In: the parameter block.  Out: NC when whole, C when damaged.
 ;   Changed: AF, BC, DE, HL.
 check_source:
@@ -172,19 +173,23 @@ check_source:
         jp      crc16_check
         endif
 check_packed:
-        if      RNC2_CHECK_STREAM
+        if      defined TURBO_DEPACKER
+        ld      c,(hl)                  ; the tpk header's unpacked length,
+        inc     hl                      ; read before decoding in place may
+        ld      b,(hl)                  ; write over the header
+        ld      (expected_length),bc
+        ret                             ; NC from OR
+        else
         call    rnc2_check_packed
         ret     c
-        else
-        call    rnc2_expected
-        endif
         ld      (expected_length),bc
         ld      (rnc2_expected_crc),de
         ret
+        endif
 
 ; restore: copies or decodes the program to its destination; decoded bytes
-; are checked against the length and CRC that check_source kept (copied
-; ones were checked where they were).
+; are checked against the length and CRC that check_source kept (the turbo
+; tape's copy: the length alone; copied ones were checked where they were).
 ;   In: the parameter block, check_source done.  Out: NC and DE = one past
 ;   the last byte restored, or C when the restored bytes are wrong.
 ;   Changed: AF, BC, DE, HL, AF'.
@@ -198,6 +203,21 @@ restore:
         ldir
         ret                             ; NC from OR
 restore_packed:
+        if      defined TURBO_DEPACKER
+        call    tpk_decode
+        push    de
+        ex      de,hl                   ; HL = one past the last byte restored
+        ld      de,(dest)
+        or      a
+        sbc     hl,de                   ; the length restored
+        ld      de,(expected_length)
+        or      a
+        sbc     hl,de
+        pop     de
+        ret     z                       ; NC: no borrow when they agree
+        scf
+        ret
+        else
         call    rnc2_decode
         push    de
         ld      hl,(dest)
@@ -205,6 +225,7 @@ restore_packed:
         call    rnc2_check_restored
         pop     de
         ret
+        endif
 
 ; find_ram: selects the first slot whose page 1 holds RAM, trying every
 ; primary slot and every secondary slot of the expanded ones.  The byte
@@ -310,8 +331,12 @@ page0_helper:
         ret
 page0_helper_end:
 
+        if      defined TURBO_DEPACKER
+        include "tpk_decode.asm"
+        else
         include "rnc2_decode.asm"
         include "rnc2_check.asm"
+        endif
 
 err_text:       db      " <Err>"
 
@@ -322,8 +347,12 @@ bin_depacker_end:
 ; Variables, written only after the self-check, past the image.
 entry_sp        equ     bin_depacker_end        ; SP as the depacker was started
 expected_length equ     entry_sp + 2            ; of the restored program, and
+        if      defined TURBO_DEPACKER
+bin_variables_end equ   expected_length + 2
+        else
 rnc2_expected_crc equ   expected_length + 2     ; its CRC, from the header
 bin_variables_end equ   rnc2_expected_crc + 2
+        endif
 
         if      bin_variables_end > BIN_DEPACKER_LIMIT
         .error  The BIN depacker reaches the code above it

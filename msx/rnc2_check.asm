@@ -7,13 +7,7 @@
 ; unpacked length (4 bytes), the stream's length (4), the unpacked bytes'
 ; CRC (2), the stream's CRC (2), leeway, chunks; then the stream.
 
-        if      defined RNC2_LENGTH_ONLY
-        if      RNC2_CHECK_STREAM
         include "include/crc16.inc"
-        endif
-        else
-        include "include/crc16.inc"
-        endif
 
         if      RNC2_CHECK_STREAM
 ; rnc2_check_packed: checks packed data that ends where its area ends: its
@@ -91,10 +85,7 @@ rnc2_check_bad:
         endif
 
 ; rnc2_check_restored: checks restored bytes against the length and CRC
-; that rnc2_expected read; only the length where RNC2_LENGTH_ONLY is
-; defined (the turbo tape: its loader has checked the packed data and the
-; depacker by their CRC, decoding data known to be whole is exact, and the
-; CRC of 16K restored costs over half a second).
+; that rnc2_expected read.
 ;   In:  HL = first byte restored, DE = one past the last, BC = length
 ;        expected, rnc2_expected_crc (a word the includer places).
 ;   Out: NC when both agree, else C.
@@ -108,10 +99,5 @@ rnc2_check_restored:
         pop     hl
         scf
         ret     nz
-        if      defined RNC2_LENGTH_ONLY
-        ccf
-        ret
-        else
         ld      de,(rnc2_expected_crc)
         jp      crc16_check
-        endif

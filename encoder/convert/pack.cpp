@@ -8,16 +8,21 @@
 #include "assets/images.h"
 #include "codec/rnc_pack.h"
 #include "codec/rnc_unpack.h"
+#include "codec/tpk_pack.h"
+#include "codec/tpk_unpack.h"
 
 namespace {
 
-// The packed form of the input, or the input itself when that is not
-// smaller.  Empty input is always packed: its packed form decodes to
-// nothing, whereas R = 0 for stored empty data would make the depacker
-// decode whatever lies in memory.
-std::vector<std::uint8_t> packed_data(std::span<const std::uint8_t> input)
+enum class PackFormat : std::uint8_t { method2, tpk };
+
+// The packed form of the input (tpk for the turbo tape's depacker, method 2
+// for the others), or the input itself when that is not smaller.  Empty
+// input is always packed: its packed form decodes to nothing, whereas R = 0
+// for stored empty data would make the depacker decode whatever lies in
+// memory.
+std::vector<std::uint8_t> packed_data(std::span<const std::uint8_t> input, PackFormat packing)
 {
-    std::vector<std::uint8_t> packed = rnc_pack(input);
+    std::vector<std::uint8_t> packed = packing == PackFormat::tpk ? tpk_pack(input) : rnc_pack(input);
     if (!input.empty() && packed.size() >= input.size())
         packed.assign(input.begin(), input.end());
     return packed;
@@ -38,7 +43,17 @@ std::uint32_t word_at(std::span<const std::uint8_t> bytes, std::size_t at)
     return bytes[at] | std::uint32_t(bytes[at + 1]) << 8;
 }
 
-constexpr std::uint32_t packed_header_length = 18;
+// What the depacker at `site` decodes, and how long that format's header
+// is (it is read before decoding starts, and not again).
+PackFormat format_for(DepackerSite site)
+{
+    return site == DepackerSite::turbo ? PackFormat::tpk : PackFormat::method2;
+}
+
+std::uint32_t packed_header_length(PackFormat packing)
+{
+    return packing == PackFormat::tpk ? static_cast<std::uint32_t>(tpk_header_size) : 18;
+}
 
 void put_word(std::vector<std::uint8_t>& buffer, std::size_t offset, std::uint32_t value)
 {
@@ -147,7 +162,8 @@ std::uint32_t pack_image(std::vector<std::uint8_t>& buffer, std::uint32_t length
 {
     if (buffer.size() < length)
         buffer.resize(length);
-    const std::vector<std::uint8_t> packed = packed_data({buffer.data(), length});
+    const PackFormat packing = mode == PackMode::sfx ? PackFormat::method2 : format_for(site);
+    const std::vector<std::uint8_t> packed = packed_data({buffer.data(), length}, packing);
     const auto stored = static_cast<std::uint16_t>(packed.size() == length && length > 0 ? length : 0);
     if (mode == PackMode::sfx)
         return build_sfx(buffer, packed, stored);
@@ -193,12 +209,25 @@ std::string bin_image_fault(std::span<const std::uint8_t> image, PackMode mode, 
 
     // Decoding in place needs the packed stream to end that many bytes past
     // the end of the output; copying a stored program needs none.
+    const PackFormat packing = format_for(site);
     std::uint32_t margin = 0;
     if (stored == 0) {
-        UnpackResult check = rnc_unpack(image.subspan(bin_header_length, packed));
-        if (!check.ok() || check.data.size() != length)
-            return "the packed data does not decode back (" + check.error + ")";
-        margin = check.leeway_needed;
+        const std::span<const std::uint8_t> data = image.subspan(bin_header_length, packed);
+        std::string error;
+        std::size_t decoded = 0;
+        if (packing == PackFormat::tpk) {
+            const TpkUnpackResult check = tpk_unpack(data);
+            error = check.error;
+            decoded = check.data.size();
+            margin = check.leeway_needed;
+        } else {
+            const UnpackResult check = rnc_unpack(data);
+            error = check.error;
+            decoded = check.data.size();
+            margin = check.leeway_needed;
+        }
+        if (!error.empty() || decoded != length)
+            return "the packed data does not decode back (" + error + ")";
     }
 
     // The lowest address the image may load at.  A COM depacker first puts
@@ -207,7 +236,7 @@ std::string bin_image_fault(std::span<const std::uint8_t> image, PackMode mode, 
     std::uint32_t lowest = mode == PackMode::basic ? lowest_basic_image_address : lowest_image_address;
     if (mode == PackMode::com) {
         const AddressRange helper = bin_depacker_com_helper();
-        const std::uint32_t skipped = stored == 0 ? packed_header_length : 0;
+        const std::uint32_t skipped = stored == 0 ? packed_header_length(packing) : 0;
         lowest = std::max(lowest, helper.end > skipped ? helper.end - skipped : 0u);
     }
     if (packed > address)

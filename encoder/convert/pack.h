@@ -12,7 +12,9 @@
 // last two bytes hold the CRC of the data and the depacker before them.
 // CRCs are the method-2 header's CRC-16, stored low byte first.  The
 // depackers check them, and packed data's own header CRCs, and start
-// nothing damaged.
+// nothing damaged.  Packed data is in method 2, except in the turbo tape's
+// BIN images (DepackerSite::turbo), whose depacker decodes tpk and leaves
+// the CRCs to the turbo loader, which checks the whole image first.
 //
 // P is the packed data's length and R the stored length: when packing does
 // not make the input smaller the packed data is the input itself (P = L) and

@@ -3,6 +3,7 @@
 #include "assets/images.h"
 #include "codec/rnc_pack.h"
 #include "codec/rnc_unpack.h"
+#include "codec/tpk_unpack.h"
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,51 @@ TEST(PackImageBin, TurboImagesEndBelowTheTurboLoader)
     EXPECT_EQ(restore_fault(PackMode::rom, 0x40, at - 0x4000, DepackerSite::turbo), "");
     EXPECT_NE(restore_fault(PackMode::rom, 0x40, at - 0x4000 + 1, DepackerSite::turbo), "");
     EXPECT_EQ(restore_fault(PackMode::rom, 0x40, at - 0x4000 + 1), "");
+}
+
+// A ROM for 0x4000 of `length` bytes: zeros, then 1K that does not pack
+// at its end, so that decoding it in place needs a few bytes of room.
+Bytes rom_ending_unpacked(std::size_t length)
+{
+    Bytes rom(length, 0);
+    const Bytes tail = random_bytes(1024, 7);
+    std::copy(tail.begin(), tail.end(), rom.end() - 1024);
+    rom[0] = 'A';
+    rom[1] = 'B';
+    rom[3] = 0x40;
+    return rom;
+}
+
+// The turbo tape's images carry tpk data, which must fit below the
+// depacker with the room its in-place decoding needs, to the byte.
+TEST(PackImageBin, TurboImagesCarryTpkDataWithRoomToDecodeInPlace)
+{
+    const auto turbo_image = [](const Bytes& input) {
+        Bytes image = input;
+        image.resize(pack_image(image, static_cast<std::uint32_t>(input.size()), PackMode::rom, DepackerSite::turbo));
+        return image;
+    };
+    const auto room = static_cast<std::uint32_t>(turbo_depacker_address() - 0x4000);
+    const std::size_t depacker = turbo_depacker_image().size();
+    const auto leeway = [&](const Bytes& image) {
+        const TpkUnpackResult result = tpk_unpack({image.data() + 7, image.size() - 7 - depacker});
+        EXPECT_TRUE(result.ok()) << result.error;
+        return result.leeway_needed;
+    };
+    const std::uint32_t needed = leeway(turbo_image(rom_ending_unpacked(room)));
+    ASSERT_GT(needed, 0u);
+    const Bytes edge = rom_ending_unpacked(room - needed);
+    const Bytes image = turbo_image(edge);
+    ASSERT_EQ(leeway(image), needed);
+    EXPECT_EQ(tpk_unpack({image.data() + 7, image.size() - 7 - depacker}).data, edge);
+    EXPECT_EQ(word(image, image.size() - depacker + 7), 0u);  // packed, not stored
+    EXPECT_EQ(bin_image_fault(image, PackMode::rom, room - needed, 0x40, DepackerSite::turbo), "");
+
+    const Bytes over = turbo_image(rom_ending_unpacked(room - needed + 1));
+    ASSERT_EQ(leeway(over), needed);
+    EXPECT_NE(bin_image_fault(over, PackMode::rom, room - needed + 1, 0x40, DepackerSite::turbo)
+                  .find("decoding them in place needs"),
+              std::string::npos);
 }
 
 // The largest DOS part that does not pack goes stored: its image must still

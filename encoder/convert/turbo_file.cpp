@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <numeric>
 #include <string_view>
 
 #include "assets/images.h"
@@ -202,18 +203,29 @@ void check_turbo_order(const std::vector<TurboFile>& files)
     }
 }
 
+TurboCode turbo_last_file_code(std::span<const std::uint8_t> bytes, bool* fitted)
+{
+    const auto samples = [](const std::vector<std::uint8_t>& halves) {
+        return std::accumulate(halves.begin(), halves.end(), std::uint64_t(0));
+    };
+    const TurboCode& uniform = TurboCode::uniform();
+    bool gains = false;
+    TurboCode code = turbo_code_for(bytes, &gains);
+    gains = gains && bytes.size() >= 512 &&
+            samples(turbo_block_halves(code.description(), uniform)) + samples(turbo_block_halves(bytes, code)) <
+                samples(turbo_block_halves(bytes, uniform));
+    *fitted = gains;
+    return gains ? code : uniform;
+}
+
 void encode_turbo_tape(const std::vector<TurboFile>& files,
                        void (*mark)(const std::string& kind, const std::string& name), int last_pause_ms)
 {
     const TurboBoot boot = turbo_boot();
-    // The last file may come in a code fitted to it, where that saves more
-    // than its description costs (the code stays on the MSX, and no file
-    // after it needs the uniform code back).  The MSX reads the description
-    // to where the file goes, so the file must hold at least its 512 bytes
-    // (a smaller one never gains that much anyway).
+    // Only the last file may come in a code fitted to it: the code stays on
+    // the MSX, and no file after it needs the uniform code back.
     bool last_fitted = false;
-    const TurboCode last_code = turbo_code_for(files.back().data, &last_fitted);
-    last_fitted = last_fitted && files.back().data.size() >= 512;
+    const TurboCode last_code = turbo_last_file_code(files.back().data, &last_fitted);
     const std::vector<std::uint8_t> loader = loader_with_list(files, last_fitted);
     std::vector<std::uint8_t> boot_bytes(boot.image.begin(), boot.image.end());
     const std::uint16_t crc = turbo_crc16(loader);

@@ -5,9 +5,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "codec/turbo_code.h"
 
 // One BIN file, tokenized BASIC program or packed image, read and checked
 // before anything is written.
@@ -38,6 +41,14 @@ TurboFile read_turbo_file(const std::string& path, char run_flag, std::size_t fi
 // BASIC program to be run followed by anything but BIN files: BASIC never
 // hands back either, its BLOAD statements load the files after it.
 void check_turbo_order(const std::vector<TurboFile>& files);
+
+// The code the last file goes in: one fitted to its bytes where the
+// description's block and the file's block in that code play shorter than
+// the file's one block in the uniform code (the description's block brings
+// a lead-in of its own), and the file holds at least the description's 512
+// bytes (the MSX reads the description to where the file goes).  `fitted`
+// tells which was chosen.
+TurboCode turbo_last_file_code(std::span<const std::uint8_t> bytes, bool* fitted);
 
 // Writes the whole tape for `files` (at least one), the last file followed
 // by `last_pause_ms` of silence.  `mark` notes where each piece starts, as

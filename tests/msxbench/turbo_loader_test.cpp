@@ -3,6 +3,9 @@
 // and checks the main loader, the main loader reads and checks the files.
 #include "loader_harness.h"
 
+#include "assets/images.h"
+#include "codec/tpk_pack.h"
+#include "codec/tpk_unpack.h"
 #include "codec/turbo_code.h"
 
 #include <gtest/gtest.h>
@@ -346,6 +349,32 @@ TEST_F(TurboLoader, APackedRomIsReadIntoPage1RamAndStarted)
     EXPECT_EQ(msx.transcript(), " <Err>");
     EXPECT_EQ(msx.machine().slot_of_page(1), layout.main_rom);
     EXPECT_FALSE(msx.ppi().motor_on());
+}
+
+// A packed ROM that fills the room below the depacker, with the bytes its
+// decoding in place needs past its end and not one more, is restored whole:
+// the room the encoder allows is room enough for the decoder on the MSX.
+TEST_F(TurboLoader, APackedRomFillingTheRoomBelowTheDepackerIsRestoredWhole)
+{
+    const auto rom_of = [](std::size_t length) {
+        Bytes rom(length, 0x3C);
+        const Bytes tail = test_support::seeded_bytes(1024, 12);
+        std::copy(tail.begin(), tail.end(), rom.end() - 1024);
+        const Bytes header = {'A', 'B', 0x10, 0x40};
+        std::copy(header.begin(), header.end(), rom.begin());
+        return rom;
+    };
+    const std::size_t room = turbo_depacker_address() - 0x4000;
+    const std::uint32_t leeway = tpk_unpack(tpk_pack(rom_of(room))).leeway_needed;
+    const Bytes rom = rom_of(room - leeway);
+    ASSERT_EQ(tpk_unpack(tpk_pack(rom)).leeway_needed, leeway);
+    shop.put("edge.rom", rom);
+    const MsxLayout layout = expanded_msx2();
+    Msx msx(layout);
+    ASSERT_EQ(play_signal(msx, read_wav(shop.tapecast({"-cd", "-turbo", "-nofix", "edge.rom"})), 0x4010), 0x4010);
+    EXPECT_EQ(msx.machine().dump(0x4000, rom.size()), rom);
+    EXPECT_EQ(msx.transcript(), " <OK>");
+    EXPECT_TRUE(msx.faults().empty());
 }
 
 // A BIN file for page 1 goes into the RAM there (an MSX2 whose main ROM and
