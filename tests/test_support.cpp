@@ -87,6 +87,23 @@ std::vector<std::uint8_t> seeded_bytes(std::size_t size, std::uint32_t seed, uns
     return bytes;
 }
 
+std::vector<std::uint8_t> seeded_patchwork(std::size_t size, std::uint32_t seed, std::size_t reach)
+{
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> out;
+    while (out.size() < size) {
+        if (out.size() < 16 || random() % 3 == 0) {
+            out.push_back(std::uint8_t(random()));
+            continue;
+        }
+        const std::size_t back = 1 + random() % std::min<std::size_t>(out.size(), random() % 2 ? 300 : reach);
+        const std::size_t length = 2 + random() % (random() % 8 == 0 ? 300 : 12);
+        for (std::size_t i = 0; i < length && out.size() < size; ++i)
+            out.push_back(out[out.size() - back]);
+    }
+    return out;
+}
+
 std::vector<std::uint8_t> make_bin(std::uint16_t start, std::uint16_t exec, const std::vector<std::uint8_t>& data)
 {
     std::uint16_t end = std::uint16_t(start + data.size() - 1);

@@ -43,6 +43,11 @@ void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
 // values 0 to alphabet - 1, each as likely (256: bytes that do not pack).
 std::vector<std::uint8_t> seeded_bytes(std::size_t size, std::uint32_t seed, unsigned alphabet = 256);
 
+// `size` bytes shaped like machine code, from a seeded generator: literals,
+// and pieces of 2 to 301 bytes copied from up to 300 bytes back or, as often,
+// from up to `reach` back (SIZE_MAX: anywhere before).
+std::vector<std::uint8_t> seeded_patchwork(std::size_t size, std::uint32_t seed, std::size_t reach);
+
 // A BIN file: 0xFE, start, end (start + size - 1), exec, then the data.
 std::vector<std::uint8_t> make_bin(std::uint16_t start, std::uint16_t exec, const std::vector<std::uint8_t>& data);
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -26,32 +28,11 @@ Bytes read_binary(const std::filesystem::path& path)
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Bytes random_bytes(std::size_t size, unsigned seed, unsigned alphabet = 256)
-{
-    std::mt19937 rng(seed);
-    Bytes out(size);
-    for (auto& b : out)
-        b = static_cast<std::uint8_t>(rng() % alphabet);
-    return out;
-}
-
 // Machine-code-like data: short random pieces copied from nearby and far
 // back, with literals between them.
 Bytes patchwork(std::size_t size, unsigned seed)
 {
-    std::mt19937 rng(seed);
-    Bytes out;
-    while (out.size() < size) {
-        if (out.size() < 16 || rng() % 3 == 0) {
-            out.push_back(static_cast<std::uint8_t>(rng()));
-            continue;
-        }
-        const std::size_t back = 1 + rng() % std::min<std::size_t>(out.size(), rng() % 2 ? 300 : 5000);
-        const std::size_t length = 2 + rng() % (rng() % 8 == 0 ? 300 : 12);
-        for (std::size_t i = 0; i < length && out.size() < size; ++i)
-            out.push_back(out[out.size() - back]);
-    }
-    return out;
+    return test_support::seeded_patchwork(size, seed, 5000);
 }
 
 std::uint32_t be32(const Bytes& b, std::size_t at)
@@ -246,10 +227,10 @@ TEST(RncPack, VariedInputsRoundTrip)
     expect_round_trip(all_values);
     expect_round_trip(Bytes(1000, 0));
     expect_round_trip(text);
-    expect_round_trip(random_bytes(3000, 1, 4));
+    expect_round_trip(test_support::seeded_bytes(3000, 1, 4));
     expect_round_trip(patchwork(9000, 2));
     // Incompressible data grows by about one flag bit per 72-byte run.
-    const std::size_t random_size = expect_round_trip(random_bytes(4000, 3));
+    const std::size_t random_size = expect_round_trip(test_support::seeded_bytes(4000, 3));
     EXPECT_LE(random_size, 18 + 4000 + 4000 / 72 * 9 / 8 + 64);
 }
 
@@ -265,7 +246,7 @@ TEST(RncPack, SizesAroundTheChunkSize)
 TEST(RncPack, FortyEightKilobytes)
 {
     Bytes mix = patchwork(32768, 7);
-    const Bytes noise = random_bytes(8192, 8);
+    const Bytes noise = test_support::seeded_bytes(8192, 8);
     mix.insert(mix.end(), noise.begin(), noise.end());
     mix.resize(49152, 0xFF);
     expect_round_trip(mix);
@@ -276,7 +257,7 @@ TEST(RncPack, FortyEightKilobytes)
 TEST(RncPack, LeewayBeyondOneByteSaturates)
 {
     Bytes input(8192, 0);
-    const Bytes noise = random_bytes(40000, 9);
+    const Bytes noise = test_support::seeded_bytes(40000, 9);
     input.insert(input.end(), noise.begin(), noise.end());
     const Bytes packed = rnc_pack(input);
     const UnpackResult r = rnc_unpack(packed);
@@ -305,7 +286,7 @@ TEST(RncPack, RealMsxBinaries)
 // The nearest offset of every length, by trying every offset.
 TEST(RncFindMatches, AgreesWithExhaustiveSearch)
 {
-    Bytes input = random_bytes(3000, 11, 3);
+    Bytes input = test_support::seeded_bytes(3000, 11, 3);
     const Bytes runs = patchwork(3500, 12);
     input.insert(input.end(), runs.begin(), runs.end());
     input.insert(input.end(), 600, 0x55);
@@ -373,7 +354,7 @@ TEST(RncParse, OneChunkIsAsShortAsAnExhaustiveSearchFinds)
 {
     for (unsigned seed = 0; seed < 4; ++seed) {
         SCOPED_TRACE(seed);
-        const Bytes input = seed % 2 ? patchwork(2500, seed) : random_bytes(2000, seed, 2 + seed);
+        const Bytes input = seed % 2 ? patchwork(2500, seed) : test_support::seeded_bytes(2000, seed, 2 + seed);
         EXPECT_EQ(rnc_pack(input).size() - 18, exhaustive_stream_size(input));
     }
 }

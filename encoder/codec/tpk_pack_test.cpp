@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <random>
 #include <stdexcept>
 #include <vector>
@@ -12,31 +14,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes random_bytes(std::size_t size, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    Bytes out(size);
-    for (auto& b : out)
-        b = static_cast<std::uint8_t>(rng());
-    return out;
-}
-
 // Pieces copied from near and far back (beyond 4096 too), literals between.
 Bytes patchwork(std::size_t size, unsigned seed)
 {
-    std::mt19937 rng(seed);
-    Bytes out;
-    while (out.size() < size) {
-        if (out.size() < 16 || rng() % 3 == 0) {
-            out.push_back(static_cast<std::uint8_t>(rng()));
-            continue;
-        }
-        const std::size_t back = 1 + rng() % (rng() % 2 ? std::min<std::size_t>(out.size(), 300) : out.size());
-        const std::size_t length = 2 + rng() % (rng() % 8 == 0 ? 300 : 12);
-        for (std::size_t i = 0; i < length && out.size() < size; ++i)
-            out.push_back(out[out.size() - back]);
-    }
-    return out;
+    return test_support::seeded_patchwork(size, seed, SIZE_MAX);
 }
 
 Bytes round_trip(const Bytes& input)
@@ -50,7 +31,7 @@ Bytes round_trip(const Bytes& input)
 TEST(TpkPack, RoundTripsEdgeCasesAndMixedData)
 {
     for (const Bytes& input : {Bytes{}, Bytes{0x42}, Bytes{1, 2}, Bytes(5000, 0xFF), Bytes(tpk_max_input, 0),
-                               random_bytes(3000, 1), patchwork(20000, 2), patchwork(tpk_max_input, 3)})
+                               test_support::seeded_bytes(3000, 1), patchwork(20000, 2), patchwork(tpk_max_input, 3)})
         EXPECT_EQ(round_trip(input), input) << input.size() << " bytes";
 }
 
@@ -59,7 +40,7 @@ TEST(TpkPack, SizesOfKnownShapes)
     // One literal, one match with offset 1 for the rest and the end code.
     EXPECT_EQ(tpk_pack(Bytes(tpk_max_input, 0xFF)).size(), tpk_header_size + 10);
     // Incompressible data grows by the header and a few bytes of codes only.
-    EXPECT_LE(tpk_pack(random_bytes(4096, 4)).size(), 4096 + tpk_header_size + 7);
+    EXPECT_LE(tpk_pack(test_support::seeded_bytes(4096, 4)).size(), 4096 + tpk_header_size + 7);
     // A repeat of the last offset after a literal: ABCxABCy...
     Bytes pattern;
     for (int i = 0; i < 64; ++i)

@@ -7,22 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
+#include "test_support.h"
+
 #include <string>
 #include <vector>
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes random_bytes(std::size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    Bytes bytes(size);
-    for (auto& b : bytes)
-        b = static_cast<std::uint8_t>(random());
-    return bytes;
-}
 
 Bytes text_bytes(std::size_t size)
 {
@@ -93,7 +85,7 @@ TEST(PackImageBin, HeaderDepackerAndParameterBlock)
 TEST(PackImageBin, DataThatDoesNotShrinkIsStoredWithRSet)
 {
     // 0x6000 stored bytes: the largest P whose image still starts at 0x8000.
-    const Bytes input = random_bytes(0x6000, 1);
+    const Bytes input = test_support::seeded_bytes(0x6000, 1);
     const Bytes image = image_of(input, PackMode::com);
     const auto [packed, depacker] = split_bin(image);
     EXPECT_EQ(image.size(), input.size() + 7 + bin_depacker_image().size());
@@ -142,7 +134,7 @@ TEST(PackImageBin, EmptyInputIsPackedNotStored)
 
 TEST(PackImageBin, GrowsABufferWithoutSpareRoom)
 {
-    const Bytes input = random_bytes(100, 2);
+    const Bytes input = test_support::seeded_bytes(100, 2);
     Bytes buffer = input;
     const std::uint32_t length = pack_image(buffer, 100, PackMode::com);
     EXPECT_EQ(length, 107 + bin_depacker_image().size());
@@ -156,7 +148,7 @@ TEST(PackImageBin, TurboImagesEndBelowTheTurboLoader)
 {
     const unsigned at = turbo_depacker_address();
     const std::size_t size = turbo_depacker_image().size();
-    const Bytes input = random_bytes(0x3000, 3);  // goes stored
+    const Bytes input = test_support::seeded_bytes(0x3000, 3);  // goes stored
     Bytes image = input;
     image.resize(pack_image(image, 0x3000, PackMode::com, DepackerSite::turbo));
     EXPECT_EQ(word(image, 1), at - 0x3000);
@@ -178,7 +170,7 @@ TEST(PackImageBin, TurboImagesEndBelowTheTurboLoader)
 Bytes rom_ending_unpacked(std::size_t length)
 {
     Bytes rom(length, 0);
-    const Bytes tail = random_bytes(1024, 7);
+    const Bytes tail = test_support::seeded_bytes(1024, 7);
     std::copy(tail.begin(), tail.end(), rom.end() - 1024);
     rom[0] = 'A';
     rom[1] = 'B';
@@ -222,14 +214,14 @@ TEST(PackImageBin, TurboImagesCarryTpkDataWithRoomToDecodeInPlace)
 // fit where the DOS tape reader takes it, under its limit.
 TEST(PackImageSfx, AStoredWholePartFitsTheTapeReadersBuffer)
 {
-    const Bytes image = image_of(random_bytes(46080, 4), PackMode::sfx);
+    const Bytes image = image_of(test_support::seeded_bytes(46080, 4), PackMode::sfx);
     EXPECT_EQ(image.size(), 23 + 46080 + sfx_depacker_image().size());
     EXPECT_LE(image.size(), dos_reader_image_room);
 }
 
 TEST(PackImageSfx, PrologueMovesTheDepackerTo0xBC00)
 {
-    for (const Bytes& input : {text_bytes(5000), random_bytes(3000, 3)}) {
+    for (const Bytes& input : {text_bytes(5000), test_support::seeded_bytes(3000, 3)}) {
         const Bytes image = image_of(input, PackMode::sfx);
         const unsigned size = static_cast<unsigned>(sfx_depacker_image().size());
         const unsigned n = static_cast<unsigned>(image.size());
