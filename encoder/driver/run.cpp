@@ -194,7 +194,8 @@ void timeline_note(const std::string& kind, const std::string& name)
 }
 
 // The RAM-disk DOS as a file of the turbo tape: the main loader loads and
-// starts it, as the fast loader does.
+// starts it, as the fast loader does.  Its disk is the one the DOS-mode
+// files after it are fitted to.
 TurboFile read_turbo_ramdos(const InputEntry& entry, std::size_t files_before)
 {
     if (files_before >= turbo_files_at_most())
@@ -208,6 +209,7 @@ TurboFile read_turbo_ramdos(const InputEntry& entry, std::size_t files_before)
     file.run = entry.run_flag != 'n';
     // The bytes the image carries (its header's end address is one past them).
     file.data.assign(current_input.data.begin() + 7, current_input.data.begin() + current_input.size);
+    ram_disk_chosen(entry.text, {current_input.data.data(), current_input.size});
     release_input();
     return file;
 }
@@ -271,12 +273,8 @@ void run_turbo_path(const CommandLine& line, const std::vector<TurboFile>& files
         const bool ramdos = dos_from > 0 && is_ramdos_keyword(line.files[dos_from - 1].text);
         const bool more = dos_from < line.files.size();
         encode_turbo_tape(files, timeline_note, ramdos && more ? ramdos_boot_pause_ms : short_gap);
-        if (ramdos) {
-            load_input(line.files[dos_from - 1].text);
-            ram_disk_chosen(line.files[dos_from - 1].text, {current_input.data.data(), current_input.size});
-            release_input();
+        if (ramdos)
             settings.dos_mode = true;
-        }
     }
     run_turbo_dos_files(line, dos_from);
 }
