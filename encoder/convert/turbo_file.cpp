@@ -311,7 +311,7 @@ std::uint64_t turbo_dos_file_bytes_at_most(std::uint64_t size)
 std::uint64_t turbo_tape_bytes_at_most(std::size_t file_count, std::uint64_t total_data)
 {
     // Standard block: two sync tones, 16 header bytes, 6 + the bootstrap's
-    // bytes, 11 cells a byte of 14 samples; the gap between its blocks.
+    // bytes, 11 cells a byte of boot_cell_samples; the gap between its blocks.
     const std::uint64_t boot_bytes = 16 + 6 + turbo_boot().image.size();
     std::uint64_t samples = (2 * boot_sync_cells + 11 * boot_bytes) * boot_cell_samples + block_gap_samples;
     // The main loader: a long half a bit at most.
