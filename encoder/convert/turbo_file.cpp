@@ -19,12 +19,14 @@
 
 namespace {
 
-// The standard block is written with the cells of code 120 (2205 baud, 20
-// samples a cell) and sync tones of 800 cells (1600 cycles; the BIOS wants
-// some 1400).  The BIOS's reading of 3150 baud cells (code 114) fails once
-// the tape is played 4% fast, resampled or noisy; 2205 baud costs 0.6 s.
-constexpr int boot_cells = 120;
-constexpr int boot_cell_samples = 20;
+// The standard block is written with the cells of code 118 (2450 baud, 18
+// samples a cell, every half a whole number of samples) and sync tones of
+// 800 cells (1600 cycles; the BIOS wants some 1400).  On the emulated MSX
+// the BIOS reads it played 10% slow or fast; cells of 16 samples
+// (2756 baud) fail once played 4% fast, and the BIOS's reading of 3150 baud
+// cells (code 114) fails played 4% fast, resampled or noisy.
+constexpr int boot_cells = 118;
+constexpr int boot_cell_samples = 18;
 constexpr int boot_sync_cells = 800;
 constexpr std::size_t entry_size = 9;
 // The largest BASIC program taken (its 0xFF included), as the fast modes

@@ -93,7 +93,7 @@ void resolve_modes(CommandLine& line)
     if (settings.cd_mode)
         settings.baud_rate = settings.experimental ? 5512 : settings.compressed ? 3675 : 2205;
     if (settings.turbo)
-        settings.baud_rate = 2205;  // its first block's; the rest is not in bauds
+        settings.baud_rate = 2450;  // its first block's; the rest is not in bauds
     if (settings.compressed || settings.experimental) {
         if (!settings.cd_mode)
             line.fast_wave_mode = settings.compressed ? 8 : 6;

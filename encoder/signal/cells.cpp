@@ -36,6 +36,11 @@ constexpr std::int16_t m220_bit1[] = {
 constexpr std::int16_t m114_bit0[] = {0, 0, 0, 0, 0, 0, 0, H, H, H, H, H, H, H};
 constexpr std::int16_t m114_bit1[] = {0, 0, 0, 0, H, H, H, 0, 0, 0, 0, H, H, H};
 
+// Code 118: 18 samples per cell, square; the 1 cell's halves are 5 and 4
+// samples, each of its cycles 9.
+constexpr std::int16_t m118_bit0[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, H, H, H, H, H, H, H, H, H};
+constexpr std::int16_t m118_bit1[] = {0, 0, 0, 0, 0, H, H, H, H, 0, 0, 0, 0, 0, H, H, H, H};
+
 // Code 214: 14 samples per cell, sine.
 constexpr std::int16_t m214_bit0[] = {
     0, -11206, -21062, -32269, -28377, -21062, -11206, 0, 11206, 21062, 32269, 28377, 21062, 11206};
@@ -73,6 +78,7 @@ constexpr SignalCells mode6 = {narrow(m6_bit0), narrow(m6_bit1), narrow(m6_start
 constexpr SignalCells mode120 = {wide(m120_bit0), wide(m120_bit1), {}, {}};
 constexpr SignalCells mode220 = {wide(m220_bit0), wide(m220_bit1), {}, {}};
 constexpr SignalCells mode114 = {wide(m114_bit0), wide(m114_bit1), {}, {}};
+constexpr SignalCells mode118 = {wide(m118_bit0), wide(m118_bit1), {}, {}};
 constexpr SignalCells mode214 = {wide(m214_bit0), wide(m214_bit1), {}, {}};
 constexpr SignalCells mode112 = {wide(m112_bit0), wide(m112_bit1), wide(m112_start), wide(m112_end)};
 constexpr SignalCells mode212 = {wide(m212_bit0), wide(m212_bit1), wide(m212_start), wide(m212_end)};
@@ -88,6 +94,7 @@ const SignalCells* signal_cells(int mode)
     case 120: return &mode120;
     case 220: return &mode220;
     case 114: return &mode114;
+    case 118: return &mode118;
     case 214: return &mode214;
     case 112: return &mode112;
     case 212: return &mode212;
