@@ -8,8 +8,8 @@
 ; first, short for 0 and long for 1, and a closing long half.  A half is
 ; timed by passes of a 43 T loop; the split, 5 samples, is a fixed count.
 ;
-; The encoder writes boot_length and boot_crc (offsets 2 and 4) before the
-; image goes on tape.
+; The encoder writes boot_length and boot_crc, the operands of two loads,
+; before the image goes on tape.
 
         INCLUDE "include/turbo.inc"
 
@@ -22,11 +22,6 @@ BOOT_PATIENCE   EQU 1000        ; flat spells of 3 ms before the lead-in: about 
 
         ORG 0EB00h
 boot:
-        JR boot_go
-boot_length:    DW 0            ; the main loader's length (1 to 2048)
-boot_crc:       DW 0            ; its CRC-16
-
-boot_go:
         DI
         LD A,TURBO_MOTOR_ON
         OUT (TURBO_PPI_CONTROL),A
@@ -35,11 +30,11 @@ boot_go:
         LD C,TURBO_PSG_READ
         EXX
         LD HL,BOOT_LOADER
-        LD BC,(boot_length)
+boot_length     EQU $ + 1       ; the main loader's length (1 to 2048)
+        LD BC,0
         EXX
-        LD HL,BOOT_PATIENCE
-        LD IX,bt_seek_timeout
-        IN B,(C)
+        LD HL,BOOT_PATIENCE     ; flat spells left: before the data, on
+        IN B,(C)                ; seek again; after the sync, one (fail)
 bt_seek_again:
         LD D,BOOT_LOCK
 bt_seek:
@@ -52,7 +47,7 @@ bt_sync:
         LD E,0
         CALL bt_half
         JR NC,bt_sync
-        LD IX,boot_fail         ; from here a flat spell is a cut-off tape
+        LD HL,1                 ; from here a flat spell is a cut-off tape
         LD DE,0100h             ; D: the byte, with a marker bit that ends it
 ; The bytes.  From the sample that saw a change to the next loop's first
 ; sample: 224 T within a byte (the second look included), which with
@@ -78,7 +73,8 @@ bt_bit:
         LD HL,BOOT_LOADER
         LD BC,(boot_length)
         CALL turbo_crc
-        LD HL,(boot_crc)
+boot_crc        EQU $ + 1       ; its CRC-16
+        LD HL,0
         SBC HL,DE               ; turbo_crc leaves the carry clear
         JP Z,BOOT_LOADER
 ; boot_fail: " <Err>", the tape stopped, back to BASIC.
@@ -93,25 +89,18 @@ bt_print:
         JR NZ,bt_print
         RET
 
-bt_seek_timeout:                ; no change for 3 ms before the data
-        DEC HL
-        LD A,H
-        OR L
-        JR NZ,bt_seek_again
-        JR boot_fail
-
 ; bt_half: waits for the next level change and tells a short half from a
 ; long one.  A change must still hold 85 T after it was seen, past a whole
 ; sample at 44100 Hz (81 T): one that does not (a single sample that an MP3
 ; round trip's ripple and a player's DC filter turned over, noise) lets the
 ; count go on, with two counts for the 114 T that look took.
 ; in:  B = the level before (bit 7), C = PSG read port, E = the count so
-;      far (the caller's time since the change it saw), IX = where to go
-;      when the level holds for 256 passes (about 3 ms; the stack as at the
-;      call)
+;      far (the caller's time since the change it saw), HL = flat spells
+;      left: when the level holds for 256 passes (about 3 ms) one is used
+;      up and the lead-in is looked for again, or with none left " <Err>"
 ; out: B = the new level, E = the count (two more than the passes), carry:
 ;      a short half
-; changes: AF, B, E
+; changes: AF, B, E (HL on a flat spell)
 bt_half:
         INC E                   ; 5
         JR Z,bt_timeout         ; 8
@@ -131,10 +120,13 @@ bt_half:
         LD A,E                  ; 5
         CP BOOT_SPLIT           ; 8
         RET                     ; 11
-bt_timeout:
-        INC SP
-        INC SP
-        JP (IX)
+bt_timeout:                     ; no change for 3 ms
+        POP AF                  ; bt_half's return
+        DEC HL
+        LD A,H
+        OR L
+        JR NZ,bt_seek_again
+        JR boot_fail
 
 bt_err_text:    DB " <Err>"
 

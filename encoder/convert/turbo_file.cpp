@@ -28,6 +28,11 @@ namespace {
 constexpr int boot_cells = 118;
 constexpr int boot_cell_samples = 18;
 constexpr int boot_sync_cells = 800;
+// Silence between its header block and its data block: half the standard
+// format's.  BASIC shows "Found:" and the name and calls the BIOS for the
+// next block within a few milliseconds, and the 200 cycles that sync tone
+// has beyond the BIOS's need leave 40 ms more.
+constexpr std::uint32_t boot_gap_samples = 2000;
 constexpr std::size_t entry_size = 9;
 // The largest BASIC program taken (its 0xFF included), as the fast modes
 // send one unpacked; it is stored from the start of program text, 8001h
@@ -65,7 +70,7 @@ void emit_boot_block(const std::vector<std::uint8_t>& boot, std::uint16_t addres
         emit_std_byte(0xD0, boot_cells);
     for (char c : pad_name(name, 6))
         emit_std_byte(std::uint8_t(c), boot_cells);
-    emit_block_gap();
+    emit_silence(boot_gap_samples);
     for (int i = 0; i < boot_sync_cells; ++i)
         emit_bit1(boot_cells);
     std::vector<std::uint8_t> data;
@@ -315,7 +320,7 @@ std::uint64_t turbo_tape_bytes_at_most(std::size_t file_count, std::uint64_t tot
     // Standard block: two sync tones, 16 header bytes, 6 + the bootstrap's
     // bytes, 11 cells a byte of boot_cell_samples; the gap between its blocks.
     const std::uint64_t boot_bytes = 16 + 6 + turbo_boot().image.size();
-    std::uint64_t samples = (2 * boot_sync_cells + 11 * boot_bytes) * boot_cell_samples + block_gap_samples;
+    std::uint64_t samples = (2 * boot_sync_cells + 11 * boot_bytes) * boot_cell_samples + boot_gap_samples;
     // The main loader: a long half a bit at most.
     const std::uint64_t loader_bytes = turbo_loader().image.size() + file_count * entry_size + 1 + 256;
     samples += (turbo_boot_lead_in_halves + 2 + 8 * loader_bytes) * turbo_boot_half_samples[1];

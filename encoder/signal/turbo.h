@@ -57,7 +57,7 @@ void emit_turbo_halves(std::span<const std::uint8_t> halves, TurboEdges edges = 
 // for: a lead-in of turbo_boot_lead_in_halves long halves (7 samples), one
 // short half (3 samples) as the sync, then eight halves a byte, most
 // significant bit first, short for 0 and long for 1, and a closing long half.
-inline constexpr int turbo_boot_lead_in_halves = 400;
+inline constexpr int turbo_boot_lead_in_halves = 200;
 // The bootstrap's short and long halves: a sample further apart than the
 // letters 0 and 1, as its reader counts in coarser passes.
 inline constexpr std::uint8_t turbo_boot_half_samples[2] = {3, 7};

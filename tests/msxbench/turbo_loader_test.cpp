@@ -141,13 +141,13 @@ TEST_F(TurboLoader, TheBootstrapLeavesOutOneSampleGlitches)
 {
     shop.put("data.bin", marker_bin(0xC000, 0x11, 0xD001));
     WavSignal signal = read_wav(shop.tapecast({"-cd", "-turbo", "data.bin"}));
-    // The main loader's block: the first run of 300 long halves (7 samples).
+    // The main loader's block: the first run of 150 long halves (7 samples).
     std::vector<std::size_t> starts;
     for (std::size_t at = 1; at < signal.samples.size(); ++at)
         if ((signal.samples[at] > 0) != (signal.samples[at - 1] > 0) && signal.samples[at] != 0)
             starts.push_back(at);
     std::size_t half = 0, run = 0;
-    for (; half + 1 < starts.size() && run < 300; ++half)
+    for (; half + 1 < starts.size() && run < 150; ++half)
         run = starts[half + 1] - starts[half] == 7 ? run + 1 : 0;
     while (starts[half + 1] - starts[half] == 7)
         ++half;
