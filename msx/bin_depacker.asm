@@ -11,10 +11,12 @@
 ; its caller (BASIC, or the fast loader) with carry set; a BASIC program
 ; restored wrong is replaced by an empty one.
 ;
-; The turbo tape's copy decodes tpk data (tpk_decode.asm) instead of
-; method 2, and leaves the CRCs to its loader, which has checked the whole
-; image, depacker and data, before it starts it: it checks the restored
-; length alone, against the length in the tpk header.
+; The turbo tape's copies decode tpk data (tpk_decode.asm) instead of
+; method 2, and leave the CRCs to their loader, which has checked the whole
+; image, depacker and data, before it starts it: they check the restored
+; length alone, against the length in the tpk header.  There is one for
+; each kind of program (turbo_depacker_*.asm), without the code for the
+; other kinds: every byte of it is on the tape in front of the program.
 
         include "bios.inc"
         include "sysvars.inc"
@@ -22,6 +24,9 @@ PAGE0_HELPER equ 0x4000         ; page 1 RAM borrowed for code that switches pag
         if      defined TURBO_DEPACKER  ; the turbo tape's copy is placed by
         else                            ; turbo_depacker.asm
 RNC2_CHECK_STREAM equ 1         ; the packed stream checked by its own CRC
+DEPACK_COM equ 1                ; the kinds of program it restores (the
+DEPACK_ROM equ 1                ; turbo tape's copies: one kind each)
+DEPACK_BASIC equ 1
 BIN_DEPACKER_ORG equ 0xE000
 BIN_DEPACKER_LIMIT equ 0xE300   ; the fast loader's rank table: the depacker,
                                 ; its variables included, must end below it
@@ -55,18 +60,25 @@ bin_start:
         jp      c,show_error
         endif
         ld      (entry_sp),sp
+        if      DEPACK_BASIC * (DEPACK_COM + DEPACK_ROM)
         ld      a,(mode)
         inc     a
         jr      z,start_basic
+        endif
+        if      DEPACK_COM + DEPACK_ROM
         call    find_ram                ; A = its slot ID
         jr      nz,main_rom_back        ; no RAM: back to BASIC
         push    af
         call    check_source
         jr      c,page1_failed
         pop     af
+        if      DEPACK_COM * DEPACK_ROM
         ld      hl,mode
         bit     6,(hl)
         jr      nz,start_rom
+        endif
+        endif
+        if      DEPACK_COM
         call    page0_to_ram
         ld      a,0xC9
         ld      (0x0005),a              ; BDOS calls return at once
@@ -77,7 +89,9 @@ com_failed:
         ld      a,(EXPTBL)
         call    page0_to_ram
         jr      page1_failed
+        endif
 
+        if      DEPACK_ROM
 start_rom:                              ; jump to the INIT address of the ROM header
         call    restore
         jr      c,page1_failed
@@ -89,11 +103,13 @@ start_rom:                              ; jump to the INIT address of the ROM he
         ld      h,(hl)
         ld      l,a
         jp      (hl)
+        endif
 
 ; BASIC programs go to TXTTAB - 1 (their first byte is the 0x00 before the
 ; text) and run under the interpreter, so pages 0 and 1 must hold the main
 ; ROM: page 0 is never switched in this mode, and page 1 is put back on the
 ; main ROM's slot, secondary included, in case anything moved it.
+        if      DEPACK_BASIC
 start_basic:
         call    check_source
         jr      c,page1_failed
@@ -105,6 +121,7 @@ start_basic:
         ld      (VARTAB),de
         ld      hl,RUNBAS
         push    hl                      ; ENASLT returns into the interpreter
+        endif
 main_rom_back:                          ; page 1 to the main ROM, then return
         ld      a,(EXPTBL)
         ld      h,0x40
@@ -113,6 +130,7 @@ main_rom_back:                          ; page 1 to the main ROM, then return
 ; The error paths: the slots as BASIC needs them, then " <Err>" and back to
 ; the caller with carry.  A BASIC program restored wrong leaves an empty
 ; program (the text's leading 0x00 and an end link), as NEW does.
+        if      DEPACK_BASIC
 basic_failed:
         ld      sp,(entry_sp)
         ld      hl,(TXTTAB)
@@ -125,6 +143,7 @@ basic_failed:
         ld      (hl),a
         inc     hl
         ld      (VARTAB),hl
+        endif
 page1_failed:
         ld      sp,(entry_sp)
         call    main_rom_back
@@ -227,6 +246,7 @@ restore_packed:
         ret
         endif
 
+        if      DEPACK_COM + DEPACK_ROM
 ; find_ram: selects the first slot whose page 1 holds RAM, trying every
 ; primary slot and every secondary slot of the expanded ones.  The byte
 ; tested is 0x4000 + the slot ID, put back afterwards.
@@ -268,7 +288,9 @@ find_next:
         jr      nz,find_primary
         inc     a                       ; NZ: none found
         ret
+        endif
 
+        if      DEPACK_COM
 ; page0_to_ram: puts page 0 on a slot by writing the slot registers, as the
 ; BIOS slot selection cannot switch the page it runs in: the RAM found for
 ; page 1, or the main ROM again after a failed check.
@@ -330,6 +352,7 @@ page0_helper:
         ld      (hl),b                  ; the BIOS's copy of the register
         ret
 page0_helper_end:
+        endif
 
         if      defined TURBO_DEPACKER
         include "tpk_decode.asm"

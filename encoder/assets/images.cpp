@@ -11,7 +11,9 @@
 #include "asset_turbo_boot_symbols.h"
 #include "asset_turbo_loader.h"
 #include "asset_turbo_loader_symbols.h"
-#include "asset_turbo_depacker.h"
+#include "asset_turbo_depacker_basic.h"
+#include "asset_turbo_depacker_com.h"
+#include "asset_turbo_depacker_rom.h"
 #include "asset_turbo_depacker_symbols.h"
 #include "ramdos_command.h"
 #include "ramdos_k7.h"
@@ -20,7 +22,14 @@
 std::span<const std::uint8_t> loader_image() { return {asset_loader, asset_loader_size}; }
 std::span<const std::uint8_t> ramdos_image() { return {asset_ramdos, asset_ramdos_size}; }
 std::span<const std::uint8_t> bin_depacker_image() { return {asset_bin_depacker, asset_bin_depacker_size}; }
-std::span<const std::uint8_t> turbo_depacker_image() { return {asset_turbo_depacker, asset_turbo_depacker_size}; }
+std::span<const std::uint8_t> turbo_depacker_image(std::uint8_t mode)
+{
+    switch (mode) {
+    case 0x41: return {asset_turbo_depacker_rom, asset_turbo_depacker_rom_size};
+    case 0xFF: return {asset_turbo_depacker_basic, asset_turbo_depacker_basic_size};
+    default: return {asset_turbo_depacker_com, asset_turbo_depacker_com_size};
+    }
+}
 std::uint16_t turbo_depacker_address() { return asset_turbo_depacker_bin_depack; }
 std::span<const std::uint8_t> sfx_depacker_image() { return {asset_sfx_depacker, asset_sfx_depacker_size}; }
 

@@ -16,8 +16,10 @@ std::span<const std::uint8_t> ramdos_image();
 // data's CRC), its last two bytes the CRC of the bytes before them.
 std::span<const std::uint8_t> bin_depacker_image();
 // The same depacker as the turbo tape carries it, run at
-// turbo_depacker_address(), below the turbo main loader.
-std::span<const std::uint8_t> turbo_depacker_image();
+// turbo_depacker_address(), below the turbo main loader: one for each kind
+// of program, by the mode byte of its parameter block (0x00 COM, 0x41 ROM,
+// 0xFF BASIC), without the code for the other kinds.
+std::span<const std::uint8_t> turbo_depacker_image(std::uint8_t mode);
 std::uint16_t turbo_depacker_address();
 // The addresses in page 1 RAM (first, one past the last) that the BIN
 // depacker overwrites with a helper before it restores a COM program.

@@ -65,7 +65,7 @@ void put_word(std::vector<std::uint8_t>& buffer, std::size_t offset, std::uint32
 std::uint32_t build_bin(std::vector<std::uint8_t>& buffer, std::span<const std::uint8_t> packed,
                         std::uint16_t stored, std::uint8_t destination_high, PackMode mode, DepackerSite site)
 {
-    const std::span<const std::uint8_t> depacker = bin_depacker_for(site);
+    const std::span<const std::uint8_t> depacker = bin_depacker_for(site, mode);
     const std::uint16_t address = bin_depacker_address_for(site);
     const auto p = static_cast<std::uint32_t>(packed.size());
     const std::uint32_t start = (address - p) & 0xFFFF;
@@ -138,9 +138,9 @@ std::uint32_t build_sfx(std::vector<std::uint8_t>& buffer, std::span<const std::
 
 }  // namespace
 
-std::span<const std::uint8_t> bin_depacker_for(DepackerSite site)
+std::span<const std::uint8_t> bin_depacker_for(DepackerSite site, PackMode mode)
 {
-    return site == DepackerSite::turbo ? turbo_depacker_image() : bin_depacker_image();
+    return site == DepackerSite::turbo ? turbo_depacker_image(std::uint8_t(mode)) : bin_depacker_image();
 }
 
 std::uint16_t bin_depacker_address_for(DepackerSite site)
@@ -200,7 +200,7 @@ std::string restore_fault(PackMode mode, std::uint8_t byte3, std::uint32_t lengt
 std::string bin_image_fault(std::span<const std::uint8_t> image, PackMode mode, std::uint32_t length,
                             std::uint8_t byte3, DepackerSite site)
 {
-    const std::size_t depacker = bin_depacker_for(site).size();
+    const std::size_t depacker = bin_depacker_for(site, mode).size();
     const std::uint32_t address = bin_depacker_address_for(site);
     if (image.size() < bin_header_length + depacker)
         return "the packed image is incomplete";

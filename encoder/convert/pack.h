@@ -33,8 +33,9 @@ enum class PackMode : std::uint8_t { com = 0x00, sfx = 0x01, rom = 0x41, basic =
 // site is also the ceiling of the packed data and of the restored program.
 enum class DepackerSite : std::uint8_t { fast, turbo };
 
-// The depacker's code and address for `site`.
-std::span<const std::uint8_t> bin_depacker_for(DepackerSite site);
+// The depacker's code for `site` and the kind of program it restores, and
+// its address for `site`.
+std::span<const std::uint8_t> bin_depacker_for(DepackerSite site, PackMode mode);
 std::uint16_t bin_depacker_address_for(DepackerSite site);
 
 // Builds the image in `buffer` from offset 0 over the input in its first

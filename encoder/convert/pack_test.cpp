@@ -147,7 +147,7 @@ TEST(PackImageBin, GrowsABufferWithoutSpareRoom)
 TEST(PackImageBin, TurboImagesEndBelowTheTurboLoader)
 {
     const unsigned at = turbo_depacker_address();
-    const std::size_t size = turbo_depacker_image().size();
+    const std::size_t size = turbo_depacker_image(0x00).size();
     const Bytes input = test_support::seeded_bytes(0x3000, 3);  // goes stored
     Bytes image = input;
     image.resize(pack_image(image, 0x3000, PackMode::com, DepackerSite::turbo));
@@ -156,7 +156,7 @@ TEST(PackImageBin, TurboImagesEndBelowTheTurboLoader)
     EXPECT_LT(word(image, 3), 0xE000u);
     EXPECT_EQ(word(image, 5), at);
     const Bytes depacker(image.end() - static_cast<std::ptrdiff_t>(size), image.end());
-    EXPECT_TRUE(std::equal(depacker.begin() + 11, depacker.end() - 2, turbo_depacker_image().begin() + 11));
+    EXPECT_TRUE(std::equal(depacker.begin() + 11, depacker.end() - 2, turbo_depacker_image(0x00).begin() + 11));
     EXPECT_EQ(word(depacker, 3), at - 0x3000);
     EXPECT_EQ(bin_image_fault(image, PackMode::com, 0x3000, 0, DepackerSite::turbo), "");
 
@@ -188,7 +188,7 @@ TEST(PackImageBin, TurboImagesCarryTpkDataWithRoomToDecodeInPlace)
         return image;
     };
     const auto room = static_cast<std::uint32_t>(turbo_depacker_address() - 0x4000);
-    const std::size_t depacker = turbo_depacker_image().size();
+    const std::size_t depacker = turbo_depacker_image(0x41).size();
     const auto leeway = [&](const Bytes& image) {
         const TpkUnpackResult result = tpk_unpack({image.data() + 7, image.size() - 7 - depacker});
         EXPECT_TRUE(result.ok()) << result.error;

@@ -66,7 +66,9 @@ std::uint64_t wav_size_at_most(const CommandLine& line)
         std::uint64_t data = 0;
         std::size_t loaded = 0;
         // A packed image may be its input stored whole, with a depacker.
-        const std::uint64_t growth = bin_depacker_for(DepackerSite::turbo).size();
+        std::uint64_t growth = 0;
+        for (const PackMode mode : {PackMode::com, PackMode::rom, PackMode::basic})
+            growth = std::max<std::uint64_t>(growth, bin_depacker_for(DepackerSite::turbo, mode).size());
         bool dos = settings.dos_mode;
         for (std::size_t i = 0; i < line.files.size(); ++i) {
             const std::uint64_t input = input_size(line.files[i].text);
