@@ -102,15 +102,6 @@ std::vector<std::uint8_t> loader_with_list(const std::vector<TurboFile>& files, 
     bytes.push_back(0);
     if (loader.address + bytes.size() > loader.list_end)
         fatal_error(err_internal, "the turbo loader's list of files does not fit");
-    // The uniform code's description, less its leaves (bytes 0 to 255 in
-    // order, built by the loader).
-    const std::vector<std::uint8_t> description = TurboCode::uniform().description();
-    for (int leaf = 0; leaf < 256; ++leaf)
-        if (description[std::size_t(256 + leaf)] != leaf)
-            fatal_error(err_internal, "the uniform turbo code's leaves are out of order");
-    bytes.insert(bytes.end(), description.begin(), description.begin() + 256);
-    if (loader.address + bytes.size() + 256 > loader.description_end)
-        fatal_error(err_internal, "the turbo loader's code description does not fit");
     return bytes;
 }
 
@@ -317,7 +308,7 @@ std::uint64_t turbo_tape_bytes_at_most(std::size_t file_count, std::uint64_t tot
     const std::uint64_t boot_bytes = 16 + 6 + turbo_boot().image.size();
     std::uint64_t samples = (2 * boot_sync_cells + 11 * boot_bytes) * boot_cell_samples + block_gap_samples;
     // The main loader: a long half a bit at most.
-    const std::uint64_t loader_bytes = turbo_loader().image.size() + file_count * entry_size + 1 + 256;
+    const std::uint64_t loader_bytes = turbo_loader().image.size() + file_count * entry_size + 1;
     samples += (turbo_boot_lead_in_halves + 2 + 8 * loader_bytes) * turbo_boot_half_samples[1];
     // The files: lead-in, sync, close, and the longest word of the uniform
     // code for every byte (3 samples a unit of cost).
