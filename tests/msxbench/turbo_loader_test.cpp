@@ -8,6 +8,7 @@
 #include "codec/tpk_pack.h"
 #include "codec/tpk_unpack.h"
 #include "codec/turbo_code.h"
+#include "convert/turbo_file.h"
 
 #include <gtest/gtest.h>
 
@@ -461,6 +462,24 @@ TEST_F(TurboLoader, StopWhileWaitingForALeadInGivesUp)
     EXPECT_EQ(m.read(0xC000), 0);
     EXPECT_FALSE(msx.ppi().motor_on());
     EXPECT_TRUE(msx.faults().empty());
+}
+
+// The bootstrap's check of the main loader takes longer as the list grows:
+// with the longest list and the hook's code the first file is still read.
+TEST_F(TurboLoader, TheLongestListOfFilesLeavesTheFirstItsLeadIn)
+{
+    std::vector<std::string> args = {"-cd", "-turbo", "load.bas"};
+    shop.put("load.bas", basic_file({bload_statements()}));
+    for (std::size_t i = 1; i < turbo_files_at_most(); ++i) {
+        args.push_back("f" + std::to_string(i) + ".bin");
+        shop.put(args.back(), marker_bin(std::uint16_t(0xC000 + 16 * i), 0x11, 0xD001));
+        args.push_back("-n");
+    }
+    Msx msx;
+    msx.insert_tape({read_wav(shop.tapecast(args))});
+    msx.bload_run();
+    ASSERT_EQ(run_to(msx.machine(), {basic_return}, seconds(20)).reason, Stop::requested) << msx.transcript();
+    EXPECT_EQ(msx.transcript(), " <OK>");
 }
 
 // A program that ends before its BLOADs are all served leaves the hook in
