@@ -249,7 +249,7 @@ ml_sizes:
         INCLUDE "turbo_sizes.inc"       ; written by the build (turbo_table --sizes)
 
 ; The part that lives above the reader's loops, from ML_HIGH, where
-; ml_start puts it: what only a BASIC program's hook needs, and what the
+; ml_setup puts it: what only a BASIC program's hook needs, and what the
 ; rest reaches by CALL or JP only, so that the list below has room.  It is
 ; written for ML_HIGH: its labels are reached as label + ML_UP, and within
 ; it only by relative jumps.
