@@ -1,7 +1,8 @@
 ; The turbo main loader: read by the bootstrap (turbo_boot.asm) to E300h and
 ; started there.  It builds the uniform code's decode table at E000h from the
-; code's description.  It reads the files of the list the encoder puts at its
-; end, each as one block of the turbo signal in the uniform code, checks each
+; sizes of the code's subtrees (every subtree of a size splits alike), with
+; code that the list of files then covers.  It reads the files of the list
+; the encoder puts at its end, each as one block of the turbo signal in the uniform code, checks each
 ; file's CRC-16 over memory and shows " <OK>", or " <Err>" and stops (a
 ; damaged file, or a block cut off).  A file marked to run is called when
 ; more follow, jumped to when it is the last (returning to BASIC); the last
@@ -59,36 +60,12 @@ TURBO_LOOPS     EQU turbo_class + 300h ; the reader's byte loops, built here
 ; ml_start: in: nothing (SP as BLOAD ",R" left it). out: returns to BASIC
 ; or starts the last file; changes: everything.
 ml_start:
-        LD (ml_stack),SP
-        LD HL,ml_high           ; the part that lives above the reader's
-        LD DE,ML_HIGH           ; loops to its place, then the list and the
-        LD BC,ml_image_files - ml_high ; description down to where it was
+        JP ml_setup
+
+; ml_begin: moves the list down over ml_setup, then reads the files.
+; in: HL, DE, BC: the list's move (LDIR), from ml_setup
+ml_begin:
         LDIR
-        LD HL,(ml_list_at)
-        LD DE,ml_files
-        LD BC,turbo_class - ml_files + 256
-        LDIR
-        LD HL,ml_files          ; the description follows the list
-        LD DE,ENTRY_SIZE
-ml_find:
-        LD A,(HL)
-        OR A
-        JR Z,ml_found
-        ADD HL,DE
-        JR ml_find
-ml_found:
-        INC HL
-        PUSH HL
-        INC H                   ; its leaves: byte v on leaf v
-        XOR A
-ml_leaf:
-        LD (HL),A
-        INC HL
-        INC A
-        JR NZ,ml_leaf
-        POP HL
-        CALL turbo_build
-        CALL turbo_loops
         LD HL,ml_files
 ml_next:
         CALL ml_read
@@ -226,8 +203,53 @@ ml_list_at:     DW ml_image_files   ; where the list is in the image as read
         INCLUDE "include/turbo_crc.inc"
         INCLUDE "include/turbo_crc_table.inc"
 
+; What only ml_start needs, once: the list covers it (from ml_files).
+; ml_setup: puts the high part in its place, builds the decode table and
+; the reader's loops, and goes on to ml_begin.
+; in: nothing; changes: everything but SP
+ml_setup:
+        LD (ml_stack),SP
+        LD HL,ml_high           ; the part that lives above the reader's
+        LD DE,ML_HIGH           ; loops to its place
+        LD BC,ml_image_files - ml_high
+        LDIR
+        LD HL,ml_leaves         ; the uniform code's leaves: byte v on leaf v
+ml_leaf:
+        LD (HL),L
+        INC L
+        JR NZ,ml_leaf
+        LD DE,ml_size
+        CALL turbo_build_by
+        CALL turbo_loops
+        LD HL,(ml_list_at)      ; the list down to where ml_setup was
+        LD DE,ml_files
+        LD BC,turbo_class - ml_files
+        JP ml_begin
+
+; ml_size: the record of a subtree of the uniform code, by its size
+; (turbo_build_by's routine).
+; in: C = its leaves (0 for 256, always one in ml_sizes); out: D, E = the
+; leaves under its letters 0 and 1; changes: AF, HL
+ml_size:
+        LD HL,ml_sizes
+ml_size_seek:
+        LD A,(HL)
+        INC HL
+        LD D,(HL)
+        INC HL
+        LD E,(HL)
+        INC HL
+        CP C
+        JR NZ,ml_size_seek
+        RET
+
+; For each size of subtree: its leaves (256 as 0), the leaves under its
+; letters 0 and 1; the sizes with the most subtrees first.
+ml_sizes:
+        INCLUDE "turbo_sizes.inc"       ; written by the build (turbo_table --sizes)
+
 ; The part that lives above the reader's loops, from ML_HIGH, where
-; ml_start puts it: what only a BASIC program's hook needs, and what the
+; ml_setup puts it: what only a BASIC program's hook needs, and what the
 ; rest reaches by CALL or JP only, so that the list below has room.  It is
 ; written for ML_HIGH: its labels are reached as label + ML_UP, and within
 ; it only by relative jumps.
@@ -428,22 +450,20 @@ ml_serve:
         JP BIOS_TAPIOF
 
 
-; What the encoder puts after the code: the list (ending with a 0), then
-; the first half of the uniform code's description (the leaves under
-; letters 0 and 1 of each node, 256 bytes; its leaves are built here).
-; ml_start moves both down to ml_files, where the high part was.  The list
-; must end below turbo_class, which the reader fills; the description and
-; the leaves built after it below TURBO_LOOPS.  In the image read to E300h
-; they stand ml_image_files - ml_files higher (the encoder's limits
-; ml_list_end and ml_description_end), below the bootstrap at EB00h.
+; What the encoder puts after the code: the list (ending with a 0).
+; ml_setup moves it down to ml_files, over itself and where the high part
+; was; it must end below turbo_class, which the reader fills.  In the image
+; read to E300h it stands ml_image_files - ml_files higher (the encoder's
+; limit ml_list_end), below the page where ml_setup puts the leaves and
+; below the bootstrap at EB00h.
 ml_image_files:
-ml_files        EQU ml_high
+ml_files        EQU ml_setup
 ml_list_end     EQU turbo_class + ml_image_files - ml_files
-ml_description_end EQU TURBO_LOOPS + ml_image_files - ml_files
+ml_leaves       EQU turbo_class + 200h  ; free while the table is built
         IF ml_files > turbo_class - 32 * ENTRY_SIZE - 1
         .ERROR the main loader leaves no room for 32 files
         ENDIF
-        IF ml_description_end - 256 > 0EB00h
-        .ERROR the main loader's image would reach the bootstrap
+        IF ml_list_end > ml_leaves
+        .ERROR the main loader's image would reach the leaves it builds
         ENDIF
 ml_busy_end     EQU ML_HIGH + ml_image_files - ml_high ; one past the last byte used

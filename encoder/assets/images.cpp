@@ -58,7 +58,6 @@ TurboLoader turbo_loader()
     return {{asset_turbo_loader, asset_turbo_loader_size},
             asset_turbo_loader_ml_start,
             asset_turbo_loader_ml_list_end,
-            asset_turbo_loader_ml_description_end,
             asset_turbo_loader_turbo_table,
             asset_turbo_loader_ml_busy_end,
             asset_turbo_loader_ml_hook_part,

@@ -43,9 +43,7 @@ struct TurboBoot {
 TurboBoot turbo_boot();
 // The turbo main loader: raw code the bootstrap reads to and starts at
 // `address`.  Its list of files goes right after its image and must end by
-// `list_end`, then the first 256 bytes of the uniform code's description,
-// which must end 256 bytes before `description_end` (its leaves are built
-// after it).  No file may load into [busy_start, busy_end) (its code, its
+// `list_end`.  No file may load into [busy_start, busy_end) (its code, its
 // decode table and its reader's work pages and loops).  A tape with no
 // BASIC program that keeps it as its BLOAD hook gets the image up to
 // `hook_part` only, with that address in the word at `list_at`.
@@ -53,7 +51,6 @@ struct TurboLoader {
     std::span<const std::uint8_t> image;
     std::uint16_t address = 0;
     std::uint16_t list_end = 0;
-    std::uint16_t description_end = 0;
     std::uint16_t busy_start = 0;
     std::uint16_t busy_end = 0;
     std::uint16_t hook_part = 0;

@@ -42,11 +42,19 @@ constexpr std::uint16_t basic_text = 0x8001;
 // BASIC's entry that runs the program in memory: the start of a BASIC
 // program's entry, which the main loader jumps to.
 constexpr std::uint16_t basic_run = 0x73AC;
-// Silence after the main loader while the bootstrap checks it and the
-// main loader builds its table and loops: the first file's lead-in must
-// still have 300 halves to go when the reader starts (on the emulated MSX
-// 70 ms is enough, 60 ms is not).
-constexpr int loader_check_ms = 100;
+// Silence after the main loader while the bootstrap checks it (its CRC
+// takes about 210 T a byte) and the main loader builds its table and loops:
+// the first file's lead-in must still have 300 halves to go when the reader
+// starts.  On the emulated MSX the CRC's time and 15 ms are enough, the
+// CRC's time and 10 ms are not (85 ms fails a 1301-byte loader, 90 ms
+// reads it); a long list of files lengthens the CRC.  Never below 100 ms.
+int loader_check_ms(std::size_t loader_bytes)
+{
+    constexpr std::size_t crc_t_per_byte = 210;
+    constexpr std::size_t t_per_ms = 3580;  // 3.58 MHz
+    constexpr std::size_t set_up_ms = 30;
+    return int(std::max<std::size_t>(100, (loader_bytes * crc_t_per_byte + t_per_ms - 1) / t_per_ms + set_up_ms));
+}
 
 // A BASIC program, stored or packed, that BASIC runs once it is loaded.
 bool runs_basic(const TurboFile& file)
@@ -107,15 +115,6 @@ std::vector<std::uint8_t> loader_with_list(const std::vector<TurboFile>& files, 
     bytes.push_back(0);
     if (loader.address + bytes.size() > loader.list_end)
         fatal_error(err_internal, "the turbo loader's list of files does not fit");
-    // The uniform code's description, less its leaves (bytes 0 to 255 in
-    // order, built by the loader).
-    const std::vector<std::uint8_t> description = TurboCode::uniform().description();
-    for (int leaf = 0; leaf < 256; ++leaf)
-        if (description[std::size_t(256 + leaf)] != leaf)
-            fatal_error(err_internal, "the uniform turbo code's leaves are out of order");
-    bytes.insert(bytes.end(), description.begin(), description.begin() + 256);
-    if (loader.address + bytes.size() + 256 > loader.description_end)
-        fatal_error(err_internal, "the turbo loader's code description does not fit");
     return bytes;
 }
 
@@ -248,7 +247,7 @@ void encode_turbo_tape(const std::vector<TurboFile>& files,
     emit_pause(short_gap);
     emit_turbo_halves(turbo_boot_halves(loader), TurboEdges::square);
     mark("pause", "");
-    emit_pause(loader_check_ms);
+    emit_pause(loader_check_ms(loader.size()));
     std::printf("done.\n");
 
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -322,7 +321,7 @@ std::uint64_t turbo_tape_bytes_at_most(std::size_t file_count, std::uint64_t tot
     const std::uint64_t boot_bytes = 16 + 6 + turbo_boot().image.size();
     std::uint64_t samples = (2 * boot_sync_cells + 11 * boot_bytes) * boot_cell_samples + boot_gap_samples;
     // The main loader: a long half a bit at most.
-    const std::uint64_t loader_bytes = turbo_loader().image.size() + file_count * entry_size + 1 + 256;
+    const std::uint64_t loader_bytes = turbo_loader().image.size() + file_count * entry_size + 1;
     samples += (turbo_boot_lead_in_halves + 2 + 8 * loader_bytes) * turbo_boot_half_samples[1];
     // The files: lead-in, sync, close, and the longest word of the uniform
     // code for every byte (3 samples a unit of cost).
@@ -332,6 +331,6 @@ std::uint64_t turbo_tape_bytes_at_most(std::size_t file_count, std::uint64_t tot
     // included, and adds one block's lead-in, sync and close.
     samples += (file_count + 1) * (turbo_lead_in_halves * 6 + 2 * 9 + 6) + total_data * longest;
     // The silences the tape writes itself (the driver counts those between files).
-    samples += pause_samples(loader_check_ms) + 2 * pause_samples(short_gap);
+    samples += pause_samples(loader_check_ms(loader_bytes)) + 2 * pause_samples(short_gap);
     return 2 * samples;
 }

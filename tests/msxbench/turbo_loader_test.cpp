@@ -3,10 +3,12 @@
 // and checks the main loader, the main loader reads and checks the files.
 #include "loader_harness.h"
 
+#include "asset_turbo_loader_symbols.h"
 #include "assets/images.h"
 #include "codec/tpk_pack.h"
 #include "codec/tpk_unpack.h"
 #include "codec/turbo_code.h"
+#include "convert/turbo_file.h"
 
 #include <gtest/gtest.h>
 
@@ -131,6 +133,35 @@ TEST_F(TurboLoader, LoadsBinFilesAndStartsTheLast)
     EXPECT_EQ(run_to(m, {basic_return}, seconds(0.1)).reason, Stop::breakpoint);
     EXPECT_EQ(m.read(marker_flag), 0x5A);
     EXPECT_TRUE(msx.faults().empty());
+}
+
+// The main loader builds the uniform code's decode table without its
+// description: the three pages it leaves before it builds the reader's
+// loops hold what the code's tree gives (the reader's layout: a letter's
+// page holds at byte n the node it leads to from node n, 0 for a leaf, and
+// at byte 128 + n that leaf's byte).
+TEST_F(TurboLoader, BuildsTheUniformCodesTableItself)
+{
+    const TurboCode& code = TurboCode::uniform();
+    Bytes expected(3 * 256, 0);
+    for (std::size_t n = 0; n < code.nodes.size(); ++n)
+        for (std::size_t letter = 0; letter < 3; ++letter) {
+            const int child = code.nodes[n].child[letter];
+            if (child < 0)
+                expected[256 * letter + 128 + n] = code.leaf_byte[std::size_t(-1 - child)];
+            else if (child != TurboCode::kNone)
+                expected[256 * letter + n] = std::uint8_t(child);
+        }
+    Machine m;
+    m.install_ram({0, 0});
+    const ::TurboLoader loader = turbo_loader();
+    m.load(loader.address, loader.image);
+    m.write(std::uint16_t(loader.address + loader.image.size()), 0);  // no files
+    m.set_reg(Reg::sp, 0xF000);
+    m.set_reg(Reg::pc, loader.address);
+    m.add_breakpoint(asset_turbo_loader_turbo_loops);
+    ASSERT_EQ(m.run(seconds(0.1)).reason, Stop::breakpoint);
+    EXPECT_EQ(m.dump(asset_turbo_loader_turbo_table, expected.size()), expected);
 }
 
 // A single sample turned over inside a long half of the main loader's block
@@ -431,6 +462,24 @@ TEST_F(TurboLoader, StopWhileWaitingForALeadInGivesUp)
     EXPECT_EQ(m.read(0xC000), 0);
     EXPECT_FALSE(msx.ppi().motor_on());
     EXPECT_TRUE(msx.faults().empty());
+}
+
+// The bootstrap's check of the main loader takes longer as the list grows:
+// with the longest list and the hook's code the first file is still read.
+TEST_F(TurboLoader, TheLongestListOfFilesLeavesTheFirstItsLeadIn)
+{
+    std::vector<std::string> args = {"-cd", "-turbo", "load.bas"};
+    shop.put("load.bas", basic_file({bload_statements()}));
+    for (std::size_t i = 1; i < turbo_files_at_most(); ++i) {
+        args.push_back("f" + std::to_string(i) + ".bin");
+        shop.put(args.back(), marker_bin(std::uint16_t(0xC000 + 16 * i), 0x11, 0xD001));
+        args.push_back("-n");
+    }
+    Msx msx;
+    msx.insert_tape({read_wav(shop.tapecast(args))});
+    msx.bload_run();
+    ASSERT_EQ(run_to(msx.machine(), {basic_return}, seconds(20)).reason, Stop::requested) << msx.transcript();
+    EXPECT_EQ(msx.transcript(), " <OK>");
 }
 
 // A program that ends before its BLOADs are all served leaves the hook in
